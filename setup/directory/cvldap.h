@@ -1,0 +1,60 @@
+/*
+ * Ldap: one open, authenticated connection to a directory server named by an
+ * LDAP URL. The constructor does all the work and reports through err; the
+ * object is always fully constructed, connected or not, and every LdapEntry
+ * made on it must be destroyed before it.
+ */
+#ifndef CV_CVLDAP_H
+#define CV_CVLDAP_H
+
+#include <ldap.h>
+
+#include "cvstring.h"
+#include "ldaperror.h"
+
+class LdapEntry;
+
+class Ldap {
+public:
+    Ldap(LdapError& err, const char* url, const char* user, const char* password,
+         const char* searchDN, const char* searchPwd);
+    ~Ldap();
+    Ldap(const Ldap&) = delete;
+    Ldap& operator=(const Ldap&) = delete;
+
+    LdapError verifyUrl(const char* url);
+    LdapError authenticate(const char* user, const char* password);
+    LdapError mapLdapError(int code) const;
+
+    const char* host() const;
+    int port() const;
+    const char* baseSuffix() const;
+    const char* userDN() const;
+    const char* userPassword() const;
+    const char* version() const;
+    const char* rebindDN() const;
+    const char* rebindPwd() const;
+
+    // ldap_modify_s on the handle; the LDAP result code, unmapped.
+    int modify(const char* dn, LDAPMod** mods);
+
+private:
+    friend class LdapEntry;
+    friend int cv_ldap_rebind_proc(LDAP* ld, LDAP_CONST char* url, ber_tag_t request,
+                                   ber_int_t msgid, void* params);
+
+    CVString userDN_;
+    CVString userPassword_;
+    CVString searchDN_;
+    CVString searchPwd_;
+    CVString rebindDN_;
+    CVString rebindPwd_;
+    CVString version_;
+    LDAP* handle_;
+    LDAPURLDesc* url_;
+    // Nesting depth of the admin-domain fallback; nested connections made by
+    // the fallback do not fall back again.
+    int fallbackDepth_;
+};
+
+#endif

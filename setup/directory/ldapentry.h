@@ -1,0 +1,62 @@
+/*
+ * LdapEntry: cursor over the last search result, attribute store, and writer
+ * of entries, all over the handle of one Ldap connection (which must outlive
+ * it). Returns LDAP result codes unmapped, besides its own 144, 148 and 153.
+ */
+#ifndef CV_LDAPENTRY_H
+#define CV_LDAPENTRY_H
+
+#include <ldap.h>
+
+#include "cvldap.h"
+#include "cvstring.h"
+#include "ldaperror.h"
+#include "nvpair.h"
+#include "setup_common.h"
+
+class LdapEntry {
+public:
+    explicit LdapEntry(const Ldap* ldap);
+    ~LdapEntry();
+    LdapEntry(const LdapEntry&) = delete;
+    LdapEntry& operator=(const LdapEntry&) = delete;
+
+    void change_ldap(Ldap* ldap);
+    const char* entryDN() const;
+    int numEntries() const;
+    void printEntry(const char* file) const;
+
+    void setAttribute(const char* name, const char* value);
+    void addAttribute(const char* name, const char* value);
+    void addAttributes(const char* name, const char** values);
+    char* getAttribute(const char* name) const;
+    char** getAttributes(const char* name) const;
+    char** getAttributeNames() const;
+    void freeAttributeNames(char** names);
+    void freeAttributes(char** values);
+    void deleteAttribute(const char* name);
+    Bool checkAttribute(const char* name, const char* value) const;
+
+    Bool exists(const char* dn);
+    LdapError retrieve(const char* dn);
+    LdapError retrieve(const char* filter, int scope, const char* base);
+    LdapError next();
+    void fillAttributes(LDAP* ld, LDAPMessage* entry);
+
+    LdapError insert(const char* dn);
+    LdapError update(const char* dn);
+    LdapError replace(const char* dn);
+    LdapError rename(const char* dn, const char* newRDN);
+    LdapError drop(const char* dn) const;
+    LdapError dropAll(const char* dn);
+
+private:
+    Ldap* ldap_;
+    LDAPMessage* cursor_;
+    LDAPMessage* result_;
+    CVString entryDN_;
+    int numEntries_;
+    NVPair attributes_;
+};
+
+#endif

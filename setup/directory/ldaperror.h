@@ -1,0 +1,30 @@
+/*
+ * LdapError: result code and readable message of every directory operation.
+ * Returned by value; failures are never thrown.
+ */
+#ifndef CV_LDAPERROR_H
+#define CV_LDAPERROR_H
+
+#include <ostream>
+
+#include "cvstring.h"
+#include "setup_ldap_codes.h"
+
+class LdapError {
+public:
+    LdapError();
+    // Message: the LDAP library's text for code, ".", then detail.
+    LdapError(int code, const char* detail);
+    LdapError(const LdapError& other) = default;
+    LdapError& operator=(const LdapError& other);
+    // Message: the library's text for code alone (no final ".").
+    LdapError& operator=(int code);
+    // Writes three lines to standard output when code is not 0; the stream
+    // argument is accepted for compatibility and not written to.
+    LdapError& print(std::ostream& out);
+
+    int code;
+    CVString message;
+};
+
+#endif

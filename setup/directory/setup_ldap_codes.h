@@ -1,0 +1,21 @@
+/*
+ * The setup library's own directory result codes (144 to 159). Every other
+ * non-zero code is an LDAP result code. Usable from C and C++.
+ */
+#ifndef CV_SETUP_LDAP_CODES_H
+#define CV_SETUP_LDAP_CODES_H
+
+#define SETUP_LDAP_BAD_ARGUMENT     144
+#define SETUP_LDAP_BAD_URL          145
+#define SETUP_LDAP_AUTH_FAILED      146
+#define SETUP_LDAP_NO_SUCH_OBJECT   147
+#define SETUP_LDAP_INCOMPLETE_ENTRY 148
+#define SETUP_LDAP_NO_CONFIG_ROOT   149
+#define SETUP_LDAP_ENTRY_MISSING    150
+#define SETUP_LDAP_CONNECT_FAILED   151
+#define SETUP_LDAP_NO_ENTRIES       153
+#define SETUP_LDAP_BAD_SERVER_ENTRY 154
+#define SETUP_LDAP_NO_ADMIN_DOMAIN  155
+#define SETUP_LDAP_NO_PARENT        159
+
+#endif

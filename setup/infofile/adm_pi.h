@@ -1,0 +1,71 @@
+/*
+ * Install-info (.inf) trees: parsing, lookup, change and writing.
+ *
+ * The only code that knows the file format. Formats: 0 native, 1 equals,
+ * 2 colon. Names match without regard to case everywhere. Every string in a
+ * tree is a private malloc'd copy. C++ linkage (ADM_pi_init is overloaded).
+ */
+#ifndef CV_ADM_PI_H
+#define CV_ADM_PI_H
+
+struct ADM_piList {
+    char* name;
+    int count;
+    char** items;
+};
+
+struct ADM_piTree;
+
+struct ADM_piSection {
+    char* name;
+    ADM_piTree* tree;
+};
+
+struct ADM_piTree {
+    int format;
+    char* timeStamp;
+    int valueCount;
+    char** valueNames;
+    char** valueTexts;
+    int booleanCount;
+    char** booleanNames;
+    unsigned char* booleanFlags;
+    int listCount;
+    ADM_piList* lists;
+    int sectionCount;
+    ADM_piSection* sections;
+};
+
+ADM_piTree* ADM_pi_init(const char* path);
+ADM_piTree* ADM_pi_init(const char* path, int format);
+void ADM_pi_done(ADM_piTree* tree);
+void ADM_pi_copy(ADM_piTree* dst, const ADM_piTree* src);
+void ADM_pi_setFormat(ADM_piTree* tree, int format);
+
+char* ADM_pi_value(const ADM_piTree* tree, const char* name);
+char* ADM_pi_when(const ADM_piTree* tree);
+int ADM_pi_canDo(const ADM_piTree* tree, const char* name, const char* item);
+int ADM_pi_list(const ADM_piTree* tree, const char* name, char*** items);
+ADM_piTree* ADM_pi_section(const ADM_piTree* tree, const char* name);
+ADM_piTree* ADM_pi_nsection(const ADM_piTree* tree, int index);
+char* ADM_pi_sectName(const ADM_piTree* tree, int index);
+
+void ADM_pi_setValue(ADM_piTree* tree, const char* name, const char* text);
+void ADM_pi_setBoolean(ADM_piTree* tree, const char* name, const char* text);
+void ADM_pi_setCapability(ADM_piTree* tree, const char* name, const char* item);
+void ADM_pi_delCapability(ADM_piTree* tree, const char* name, const char* item);
+void ADM_pi_delValue(ADM_piTree* tree, const char* name);
+void ADM_pi_delList(ADM_piTree* tree, const char* name);
+void ADM_pi_delSection(ADM_piTree* tree, const char* name);
+ADM_piTree* ADM_pi_addSection(ADM_piTree* tree, const char* name);
+void ADM_pi_2List(ADM_piTree* tree, const char* name);
+void ADM_pi_rename(ADM_piTree* tree, const char* oldName, const char* newName);
+void ADM_pi_timeStamp(ADM_piTree* tree, const char* text);
+void ADM_pi_convertEncoding(ADM_piTree* tree, const char* name, int toUtf8);
+
+// path null: standard output (flushed, never closed). Otherwise the tree is
+// written to a temporary file beside path and renamed over it; -1 on any
+// failure, with the previous file left as it was.
+int ADM_pi_write(const ADM_piTree* tree, const char* path);
+
+#endif

@@ -1,0 +1,19 @@
+/*
+ * Shared definitions of the setup library's plain-function interface.
+ * Usable from C and C++.
+ */
+#ifndef CV_SETUP_COMMON_H
+#define CV_SETUP_COMMON_H
+
+/* Result type of predicates: 1 for true, 0 for false. */
+typedef int Bool;
+
+#ifdef __cplusplus
+#define SETUP_BEGIN_DECLS extern "C" {
+#define SETUP_END_DECLS }
+#else
+#define SETUP_BEGIN_DECLS
+#define SETUP_END_DECLS
+#endif
+
+#endif
