@@ -1,0 +1,32 @@
+/*
+ * The one tree-walk rule of the whole system: entries are classified with
+ * lstat, so a symbolic link (to a file or to a directory) is an entry of its
+ * own that is unlinked, never descended into, and files outside the tree are
+ * never touched. A link loop therefore cannot make a walk recurse.
+ */
+#ifndef CV_TREE_WALK_H
+#define CV_TREE_WALK_H
+
+enum cvEntryKind {
+    CV_ENTRY_MISSING = 0,   // lstat failed
+    CV_ENTRY_DIRECTORY = 1, // a real directory (never a link to one)
+    CV_ENTRY_OTHER = 2      // file, symbolic link, device, socket, fifo
+};
+
+cvEntryKind cvGetEntryKind(const char* path);
+
+// Names of a directory's entries without "." and "..", as a null-terminated
+// malloc'd array of malloc'd names; null when the directory cannot be read.
+// Release with cvFreeNameList.
+char** cvListDirectory(const char* path);
+void cvFreeNameList(char** names);
+
+// Called once for each path that could not be removed, with the errno.
+typedef void (*cvRemoveFailure)(const char* path, int error, void* context);
+
+// Removes path and, when it is a real directory, everything below it, depth
+// first. Entries that cannot be removed stay and the walk goes on.
+// Returns 0 when path no longer exists afterwards, -1 otherwise.
+int cvRemoveTree(const char* path, cvRemoveFailure onFailure, void* context);
+
+#endif
