@@ -1,0 +1,59 @@
+/*
+ * Instance registration removal: takes one server instance off the registry
+ * of the configuration directory (its SIE and, when it was the product's last
+ * instance, the product entry and every ancestor left empty, never the
+ * configuration root). Diagnostics go to the standard error stream, one line
+ * each, "Error: could not ...: error = N".
+ */
+#ifndef CV_UNREGISTER_H
+#define CV_UNREGISTER_H
+
+#include <string>
+
+class LdapEntry;
+
+/*
+ * Any argument may be null. Returns 0 when the SIE and the ISIE were found
+ * and their deletion was attempted (even when a deletion failed), 1 when the
+ * connection or either search failed; nothing is written to the directory
+ * before both searches have succeeded. When the product entry still holds
+ * another instance, only this instance's SIE is removed and its DN is taken
+ * out of the product entry's "uniquemember" values.
+ */
+int removeInstanceLDAPEntries(const char* host, const char* port, const char* suffix,
+                              const char* bindDN, const char* bindPassword,
+                              const char* instanceName, const char* machineName,
+                              const char* serverRoot);
+
+/*
+ * Null for null; otherwise a new array (release with delete[]) of twice the
+ * text's length plus two bytes, holding the text with every backslash
+ * doubled. Published for callers that build old-style filters; the removal
+ * itself escapes filter values with cvEscapeFilterValue.
+ */
+char* escapeBackslashes(const char* text);
+
+/*
+ * Deletes the ISIE that the cursor holds, with its subtree, then prunes each
+ * ancestor left without children, stopping at the first one that still has
+ * children and never touching the configuration root. Reuses the cursor for
+ * its one-level searches. Always 0.
+ */
+int removeISIEAndPrune(LdapEntry& isie);
+
+// An assertion value escaped for a search filter (RFC 4515): '*', '(', ')',
+// '\' and control characters become "\XX". A null value gives "".
+std::string cvEscapeFilterValue(const char* value);
+
+// The suffix percent-encoded as the DN part of an LDAP URL (RFC 4516): every
+// octet outside the unreserved set and the DN's own '=', ',', '+', ';' is
+// written %XX, so blanks, '?' and '%' reach the server unchanged.
+std::string cvEncodeUrlDN(const char* suffix);
+
+// "ldap://" host ":" port "/" encoded suffix; a null part contributes nothing.
+std::string cvConfigDirectoryUrl(const char* host, const char* port, const char* suffix);
+
+// True when text is a decimal port number from 1 to 65535.
+bool cvIsDecimalPort(const char* text);
+
+#endif
