@@ -1,0 +1,158 @@
+// Registration removal: SIE and ISIE deletion with the upward pruning walk.
+
+#include "setup_remove.h"
+
+#include <strings.h>
+#include <unistd.h>
+
+#include "cvldap.h"
+#include "ldap_adapter.h"
+#include "ldapentry.h"
+#include "remove_internal.h"
+#include "setup_registry_consts.h"
+
+namespace {
+
+const int kRemovalTests = 5;
+const unsigned kRemovalSleepSeconds = 5;
+
+}  // namespace
+
+bool cvSplitDN(const char* dn, std::vector<std::string>& parts)
+{
+    parts.clear();
+    if (dn == nullptr) {
+        return false;
+    }
+    // Types are kept (second argument 0): the candidates the walks build are
+    // full DNs that the server must resolve.
+    char** exploded = ldapapi::ldap_explode_dn(dn, 0);
+    if (exploded == nullptr) {
+        return false;
+    }
+    for (char** p = exploded; *p != nullptr; ++p) {
+        parts.emplace_back(*p);
+    }
+    ldapapi::ldap_value_free(exploded);
+    return true;
+}
+
+std::string cvJoinDN(const std::vector<std::string>& parts, size_t from)
+{
+    std::string dn;
+    for (size_t i = from; i < parts.size(); ++i) {
+        if (i > from) {
+            dn += LDAP_PATHSEP;
+        }
+        dn += parts[i];
+    }
+    return dn;
+}
+
+bool cvIsConfigRoot(const std::string& dn)
+{
+    return strcasecmp(dn.c_str(), DEFAULT_ROOT_DN) == 0;
+}
+
+bool cvSameDN(const char* a, const char* b)
+{
+    std::vector<std::string> pa;
+    std::vector<std::string> pb;
+    if (!cvSplitDN(a, pa) || !cvSplitDN(b, pb) || pa.size() != pb.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < pa.size(); ++i) {
+        if (strcasecmp(pa[i].c_str(), pb[i].c_str()) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int waitForEntryRemoval(Ldap* ldap, const char* dn)
+{
+    if (dn == nullptr) {
+        return 1;
+    }
+    LdapEntry probe(ldap);
+    for (int test = 0; test < kRemovalTests; ++test) {
+        if (!probe.exists(dn)) {
+            return 1;
+        }
+        sleep(kRemovalSleepSeconds);
+    }
+    return 0;
+}
+
+int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
+{
+    if (ldap == nullptr || sieDN == nullptr) {
+        return SETUP_LDAP_BAD_ARGUMENT;
+    }
+    LdapEntry entry(ldap);
+    if (!entry.exists(sieDN)) {
+        return SETUP_LDAP_ENTRY_MISSING;
+    }
+    LdapError err = entry.dropAll(sieDN);
+    if (err.code != 0) {
+        return err.code;
+    }
+    // The parent comes from the parsed DN: cutting the text at its first ','
+    // would, for an RDN such as "cn=a\, b", name an entry that is no parent.
+    std::vector<std::string> parts;
+    if (!cvSplitDN(sieDN, parts) || parts.size() < 2) {
+        return SETUP_LDAP_NO_PARENT;
+    }
+    if (!alsoISIE) {
+        return 0;
+    }
+    std::string parent = cvJoinDN(parts, 1);
+    return setupRemoveISIE(ldap, parent.c_str());
+}
+
+int setupRemoveISIE(Ldap* ldap, const char* isieDN)
+{
+    if (ldap == nullptr || isieDN == nullptr) {
+        return SETUP_LDAP_BAD_ARGUMENT;
+    }
+    LdapEntry entry(ldap);
+    LdapError err = entry.retrieve(OBJECT_CLASS_FILTER, 0, isieDN);
+    if (err.code != 0) {
+        return err.code;
+    }
+    std::vector<std::string> parts;
+    if (!cvSplitDN(isieDN, parts)) {
+        return SETUP_LDAP_BAD_ARGUMENT;
+    }
+
+    int deleted = 0;
+    for (size_t start = 0; start < parts.size(); ++start) {
+        std::string candidate = cvJoinDN(parts, start);
+        if (cvIsConfigRoot(candidate)) {
+            break;
+        }
+        LdapError children = entry.retrieve(OBJECT_CLASS_FILTER, 1, candidate.c_str());
+        if (children.code == SETUP_LDAP_NO_ENTRIES) {
+            entry.drop(candidate.c_str());
+        } else if (deleted != 0) {
+            break;  // this ancestor still has children and stays
+        } else {
+            // The product entry itself has children (or could not be
+            // searched): it goes with its whole subtree.
+            entry.dropAll(candidate.c_str());
+            waitForEntryRemoval(ldap, candidate.c_str());
+        }
+        ++deleted;
+    }
+    return 0;
+}
+
+int removeSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
+{
+    return setupRemoveSIE(ldap, sieDN, alsoISIE);
+}
+
+int removeISIE(Ldap* ldap, const char* isieDN)
+{
+    return setupRemoveISIE(ldap, isieDN);
+}

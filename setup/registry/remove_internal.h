@@ -1,0 +1,34 @@
+/*
+ * Pieces shared by the registration removal and the removal tool's own
+ * pruning walk. C++ only; not part of the plain-function interface.
+ */
+#ifndef CV_REMOVE_INTERNAL_H
+#define CV_REMOVE_INTERNAL_H
+
+#include <string>
+#include <vector>
+
+class Ldap;
+
+// 1 once an existence test no longer finds dn (at once for a null dn), 0 when
+// it still finds it after 5 tests. Sleeps 5 seconds after each test that
+// finds the entry, so a deletion that already shows costs no sleep at all.
+int waitForEntryRemoval(Ldap* ldap, const char* dn);
+
+// The RDN components of dn, each with its attribute type, from the entry's
+// own RDN up to the top-level one. False when dn cannot be parsed; a walk
+// over such a DN must delete nothing.
+bool cvSplitDN(const char* dn, std::vector<std::string>& parts);
+
+// Components from..end joined with LDAP_PATHSEP (empty when from is past
+// the end).
+std::string cvJoinDN(const std::vector<std::string>& parts, size_t from);
+
+// True when dn names the configuration root, compared without regard to case.
+bool cvIsConfigRoot(const std::string& dn);
+
+// True when both texts parse and name the same entry: the same number of
+// components, each equal without regard to case.
+bool cvSameDN(const char* a, const char* b);
+
+#endif
