@@ -32,6 +32,24 @@ constexpr DecodeTable make_decode_table()
 
 constexpr DecodeTable kDecode = make_decode_table();
 
+// Two output characters per 12 input bits: halves the table lookups of the
+// unfolded fast path.
+struct PairTable {
+    char pair[4096][2];
+};
+
+constexpr PairTable make_pair_table()
+{
+    PairTable t{};
+    for (unsigned i = 0; i < 4096; ++i) {
+        t.pair[i][0] = kAlphabet[i >> 6];
+        t.pair[i][1] = kAlphabet[i & 63];
+    }
+    return t;
+}
+
+constexpr PairTable kPairs = make_pair_table();
+
 // Writes one output character, first breaking the line when 77 characters
 // are already on it; continuation lines start with one blank.
 inline void emit(char*& out, int& column, char c)
@@ -80,10 +98,8 @@ int base64_encode_sized(const unsigned char* source, char* target, size_t target
     if (column < 0) {
         for (unsigned int i = 0; i < whole; i += 3) {
             uint32_t v = (uint32_t(source[i]) << 16) | (uint32_t(source[i + 1]) << 8) | source[i + 2];
-            out[0] = kAlphabet[v >> 18];
-            out[1] = kAlphabet[(v >> 12) & 63];
-            out[2] = kAlphabet[(v >> 6) & 63];
-            out[3] = kAlphabet[v & 63];
+            memcpy(out, kPairs.pair[v >> 12], 2);
+            memcpy(out + 2, kPairs.pair[v & 0xFFF], 2);
             out += 4;
         }
     } else {
