@@ -40,6 +40,11 @@ public:
 
 private:
     friend class LdapEntry;
+    // Steps of authenticate for a user id: the search below the URL's base,
+    // and the fallback through the admin domains' user directories.
+    int bindUserId(const char* user, const char* password);
+    int authenticateInAdminDomains(const char* user, const char* password);
+
     friend int cv_ldap_rebind_proc(LDAP* ld, LDAP_CONST char* url, ber_tag_t request,
                                    ber_int_t msgid, void* params);
 

@@ -57,6 +57,8 @@ struct SlapdOptions {
     // "cn=monitor" for its own backend, but accepts this spelling, and then
     // serves an entry "cn=monitor" loaded by the test (class cvTestEntry,
     // optional attribute "version"). No entry is loaded by the fixture.
+    // Beware: slapd 2.5 exits when asked to delete an entry that this
+    // database does not hold; delete only entries you added.
     bool monitorDatabase = false;
     // Size limit of every database for ordinary users; 0 means unlimited.
     // The rootdn is never limited.

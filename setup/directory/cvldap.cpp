@@ -1,0 +1,244 @@
+#include "cvldap.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+
+#include "ldap_adapter.h"
+#include "ldapentry.h"
+#include "setup_registry_consts.h"
+#include "setup_userdir.h"
+
+namespace {
+
+// Depth of admin-domain fallbacks in progress. A nested connection made by
+// the fallback must not fall back again: a user directory whose URL has
+// the configuration root as its base would otherwise recurse without end.
+thread_local int t_fallbackNesting = 0;
+
+// RFC 4515 escaping of a filter value: a user id of "*" or "x)(uid=*" must
+// match only itself.
+std::string escapeFilterValue(const char* value)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (const char* p = value; *p; ++p) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '*' || c == '(' || c == ')' || c == '\\') {
+            out += '\\';
+            out += hex[c >> 4];
+            out += hex[c & 0x0f];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+Ldap::Ldap(LdapError& err, const char* url, const char* user, const char* password,
+           const char* searchDN, const char* searchPwd)
+    : searchDN_(searchDN), searchPwd_(searchPwd), rebindDN_(searchDN), rebindPwd_(searchPwd),
+      handle_(nullptr), url_(nullptr), fallbackDepth_(t_fallbackNesting)
+{
+    err = verifyUrl(url);
+    if (err.code == 0) {
+        LdapEntry monitor(this);
+        monitor.retrieve("cn=monitor");
+        char* value = monitor.getAttribute("Version");
+        if (!value) {
+            version_ = "4.0";
+        } else {
+            version_ = "3.0";
+            const char* slash = strchr(value, '/');
+            if (slash) {
+                ++slash;
+                version_ = CVString(slash, static_cast<int>(strcspn(slash, " ")));
+            }
+            free(value);
+        }
+    }
+    if (err.code == 0 && user && password)
+        err = authenticate(user, password);
+}
+
+Ldap::~Ldap()
+{
+    if (url_)
+        ldap_free_urldesc(url_);
+    if (handle_)
+        ldapapi::ldap_unbind(handle_);
+}
+
+LdapError Ldap::verifyUrl(const char* url)
+{
+    LDAPURLDesc* desc = nullptr;
+    LDAP* ld = nullptr;
+    int code = 0;
+    if (!ldapapi::ldap_is_ldap_url(url) || ldapapi::ldap_url_parse(url, &desc) != 0 || desc->lud_port == 0) {
+        code = SETUP_LDAP_BAD_URL;
+    } else if (!(ld = ldapapi::prldap_init(desc->lud_host, desc->lud_port, 1))) {
+        code = SETUP_LDAP_CONNECT_FAILED;
+    } else {
+        ldapapi::ldap_set_protocol_version(ld, LDAP_VERSION3);
+        code = ldapapi::ldap_simple_bind_s(ld, nullptr, nullptr);
+    }
+    if (code == 0) {
+        // A second verifyUrl replaces the connection; the old one is closed.
+        if (url_)
+            ldap_free_urldesc(url_);
+        if (handle_)
+            ldapapi::ldap_unbind(handle_);
+        handle_ = ld;
+        url_ = desc;
+    } else {
+        if (ld)
+            ldapapi::ldap_unbind(ld);
+        if (desc)
+            ldap_free_urldesc(desc);
+    }
+    return mapLdapError(code);
+}
+
+LdapError Ldap::authenticate(const char* user, const char* password)
+{
+    if (!handle_ || !url_)
+        return mapLdapError(SETUP_LDAP_CONNECT_FAILED);
+    int code = 0;
+    ldap_set_rebind_proc(handle_, cv_ldap_rebind_proc, this);
+    if (user && *user && (!password || !*password)) {
+        // A DN with an empty password is an unauthenticated bind, which
+        // servers may answer with success: it must never authenticate.
+        code = LDAP_INVALID_CREDENTIALS;
+    } else if (user && strpbrk(user, "=,")) {
+        rebindDN_ = user;
+        rebindPwd_ = password;
+        code = ldapapi::ldap_simple_bind_s(handle_, user, password);
+        if (code == 0)
+            userDN_ = user;
+    } else {
+        code = bindUserId(user ? user : "", password);
+    }
+    if (code == 0) {
+        userPassword_ = password;
+    } else {
+        // A connection whose authentication failed is closed.
+        ldapapi::ldap_unbind(handle_);
+        ldap_free_urldesc(url_);
+        handle_ = nullptr;
+        url_ = nullptr;
+    }
+    return mapLdapError(code);
+}
+
+int Ldap::bindUserId(const char* user, const char* password)
+{
+    int code = ldapapi::ldap_simple_bind_s(handle_, searchDN_, searchPwd_);
+    if (code != 0)
+        return code;
+    std::string filter = "(uid=" + escapeFilterValue(user) + ")";
+    LDAPMessage* result = nullptr;
+    code = ldapapi::ldap_search_s(handle_, url_->lud_dn, LDAP_SCOPE_SUBTREE, filter.c_str(), nullptr, 0, &result);
+    if (code != 0 || ldap_count_entries(handle_, result) < 1) {
+        if (result)
+            ldap_msgfree(result);
+        if (fallbackDepth_ == 0 && url_->lud_dn && strcasecmp(url_->lud_dn, DEFAULT_ROOT_DN) == 0)
+            return authenticateInAdminDomains(user, password);
+        return SETUP_LDAP_NO_ENTRIES;
+    }
+    // Several entries may carry the user id: the password decides which.
+    LDAPMessage* entry = ldap_first_entry(handle_, result);
+    char* dn = ldap_get_dn(handle_, entry);
+    rebindDN_ = dn;
+    rebindPwd_ = password;
+    for (;;) {
+        code = ldapapi::ldap_simple_bind_s(handle_, dn, password);
+        if (code == 0)
+            break;
+        entry = ldap_next_entry(handle_, entry);
+        if (!entry) {
+            code = LDAP_INSUFFICIENT_ACCESS;
+            break;
+        }
+        ldap_memfree(dn);
+        dn = ldap_get_dn(handle_, entry);
+        rebindDN_ = dn;
+    }
+    if (code == 0)
+        userDN_ = dn;
+    ldap_memfree(dn);
+    ldap_msgfree(result);
+    return code;
+}
+
+int Ldap::authenticateInAdminDomains(const char* user, const char* password)
+{
+    LdapEntry domains(this);
+    LdapError found = domains.retrieve("(objectclass=cvAdminDomain)", LDAP_SCOPE_ONELEVEL, url_->lud_dn);
+    if (found.code != 0)
+        return found.code;
+    int code = SETUP_LDAP_NO_ENTRIES;
+    int n = domains.numEntries();
+    for (int i = 0; i < n; ++i) {
+        if (i > 0)
+            domains.next();
+        char* userUrl = nullptr;
+        char* bindDN = nullptr;
+        char* bindPwd = nullptr;
+        code = getGlobalUserDirectory(this, domains.entryDN(), &userUrl, &bindDN, &bindPwd);
+        if (code == 0) {
+            LdapError nested;
+            ++t_fallbackNesting;
+            {
+                Ldap other(nested, userUrl, user, password, bindDN, bindPwd);
+                if (nested.code == 0)
+                    userDN_ = other.userDN();
+            }
+            --t_fallbackNesting;
+            code = nested.code;
+        }
+        free(userUrl);
+        free(bindDN);
+        free(bindPwd);
+        if (code == 0)
+            break;
+    }
+    return code;
+}
+
+LdapError Ldap::mapLdapError(int code) const
+{
+    return LdapError(ldapErrorMapCode(code), "");
+}
+
+const char* Ldap::host() const
+{
+    return url_ ? url_->lud_host : nullptr;
+}
+
+int Ldap::port() const
+{
+    return url_ ? url_->lud_port : LDAP_PORT;
+}
+
+const char* Ldap::baseSuffix() const
+{
+    return url_ ? url_->lud_dn : nullptr;
+}
+
+const char* Ldap::userDN() const { return userDN_; }
+const char* Ldap::userPassword() const { return userPassword_; }
+const char* Ldap::version() const { return version_; }
+const char* Ldap::rebindDN() const { return rebindDN_; }
+const char* Ldap::rebindPwd() const { return rebindPwd_; }
+
+int Ldap::modify(const char* dn, LDAPMod** mods)
+{
+    if (!dn)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    if (!handle_)
+        return LDAP_SERVER_DOWN;
+    return ldapapi::ldap_modify_s(handle_, dn, mods);
+}

@@ -1,0 +1,81 @@
+/*
+ * The LDAP calls of the directory classes, over OpenLDAP's libldap.
+ *
+ * The classes are written against the classic synchronous LDAP C API (the
+ * one with prldap_init, ldap_simple_bind_s, ldap_search_s, ldap_get_values,
+ * ldap_explode_dn, ldap_modrdn2_s ...). libldap no longer declares those
+ * calls, and differs in a few behaviours; every difference is absorbed here,
+ * so that cvldap.cpp and ldapentry*.cpp read like that API:
+ *
+ *  - prldap_init(host, port, shared): libldap has no such initialiser. The
+ *    host text may be a blank-separated list of hosts, each with an optional
+ *    ":port" (the form the multi-host user-directory URL carries); it becomes
+ *    the blank-separated URL list that ldap_initialize accepts. "shared" is
+ *    accepted and ignored: libldap handles are thread-safe already.
+ *    ldap_initialize does not connect, so an unreachable server shows first
+ *    at the bind (as -1, server down, or -11, connect error).
+ *  - Negative result codes: libldap reports client-side failures as -1 to
+ *    -17. They are returned unchanged; ldapErrorMapCode folds them into 151
+ *    like the classic 80 to 95. An unchased v3 referral comes back as 10
+ *    (folded like 9).
+ *  - URL parsing: libldap's parser puts 389 where the text names no port or
+ *    port 0, refuses "ldap://h:/", and refuses blanks in the host part.
+ *    ldap_url_parse here reads the port from the URL text (0 when none, empty
+ *    or zero) and accepts a host list "ldap://h1:389 h2:389/base": lud_host
+ *    then holds the list "h1:389 h2:389" and lud_port the first host's port.
+ *    The result is released with ::ldap_free_urldesc as usual.
+ *  - Deprecated calls are mapped to their current forms, with the same
+ *    results: simple binds to ldap_sasl_bind_s(LDAP_SASL_SIMPLE); searches
+ *    to ldap_search_ext_s with no controls, no time limit and a size limit of
+ *    0, a null base becoming ""; writes to the _ext_s forms; ldap_modrdn2_s
+ *    to ldap_rename_s; ldap_unbind to ldap_unbind_ext_s; ldap_get_values to
+ *    ldap_get_values_len; ldap_explode_dn to ldap_str2dn + ldap_rdn2str.
+ *  - Integer options are passed by pointer.
+ *  - The rebind procedure: libldap's callback
+ *    (ld, url, request, msgid, params) binds by itself instead of handing a
+ *    DN, password and method back to the library; cv_ldap_rebind_proc (a
+ *    friend of Ldap, defined in ldap_adapter.cpp) does the simple bind with
+ *    the object's rebind DN and password.
+ */
+#ifndef CV_LDAP_ADAPTER_H
+#define CV_LDAP_ADAPTER_H
+
+#include <ldap.h>
+
+namespace ldapapi {
+
+LDAP* prldap_init(const char* host, int port, int shared);
+
+// 1 when text has an LDAP URL scheme.
+int ldap_is_ldap_url(const char* url);
+// 0 and *desc set on success; a libldap URL error code otherwise.
+int ldap_url_parse(const char* url, LDAPURLDesc** desc);
+// The port written in the URL text: 0 when none, empty or zero, -1 when the
+// text is not an URL or its port is not a number.
+int url_text_port(const char* url);
+
+int ldap_set_protocol_version(LDAP* ld, int version);
+int ldap_simple_bind_s(LDAP* ld, const char* dn, const char* password);
+int ldap_search_s(LDAP* ld, const char* base, int scope, const char* filter, char** attrs,
+                  int attrsonly, LDAPMessage** result);
+int ldap_add_s(LDAP* ld, const char* dn, LDAPMod** mods);
+int ldap_modify_s(LDAP* ld, const char* dn, LDAPMod** mods);
+int ldap_delete_s(LDAP* ld, const char* dn);
+int ldap_modrdn2_s(LDAP* ld, const char* dn, const char* newRDN, int deleteOldRDN);
+int ldap_unbind(LDAP* ld);
+
+// Null-terminated array of NUL-terminated copies of the values of attr in
+// entry; null when there are none. Released with ldap_value_free.
+char** ldap_get_values(LDAP* ld, LDAPMessage* entry, const char* attr);
+// The components of dn, with their attribute types unless notypes; null
+// when dn does not parse. Released with ldap_value_free.
+char** ldap_explode_dn(const char* dn, int notypes);
+void ldap_value_free(char** values);
+
+} // namespace ldapapi
+
+// The rebind procedure registered by Ldap::authenticate; params is the Ldap.
+int cv_ldap_rebind_proc(LDAP* ld, LDAP_CONST char* url, ber_tag_t request, ber_int_t msgid,
+                        void* params);
+
+#endif

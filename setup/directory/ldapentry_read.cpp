@@ -1,0 +1,116 @@
+// LdapEntry: searching, walking the result, loading entries.
+#include "ldapentry.h"
+
+#include "ldap_adapter.h"
+#include "ldapentry_internal.h"
+#include "setup_registry_consts.h"
+
+const char* const cvRequestedAttributes[] = {
+    "*",
+    "aci",
+    "passwordExpirationTime",
+    "passwordExpWarned",
+    "passwordRetryCount",
+    "retryCountResetTime",
+    "accountUnlockTime",
+    "passwordHistory",
+    "passwordAllowChangeTime",
+    "cvUniqueId",
+    "cvLookthroughLimit",
+    "cvSizeLimit",
+    "cvTimeLimit",
+    "cvIdleTimeout",
+    "cvRole",
+    "cvRoleDN",
+    "cvAccountLock",
+    nullptr,
+};
+
+Bool LdapEntry::exists(const char* dn)
+{
+    if (!dn || !ldap_ || !ldap_->handle_)
+        return 0;
+    char noAttributes[] = LDAP_NO_ATTRS;
+    char* attrs[] = {noAttributes, nullptr};
+    LDAPMessage* result = nullptr;
+    int code = ldapapi::ldap_search_s(ldap_->handle_, dn, LDAP_SCOPE_BASE, OBJECT_CLASS_FILTER, attrs, 0, &result);
+    Bool found = 0;
+    LDAPMessage* entry = code == 0 ? ldap_first_entry(ldap_->handle_, result) : nullptr;
+    if (entry) {
+        char* entryDN = ldap_get_dn(ldap_->handle_, entry);
+        entryDN_ = entryDN;
+        ldap_memfree(entryDN);
+        found = 1;
+    }
+    if (result)
+        ldap_msgfree(result);
+    return found;
+}
+
+LdapError LdapEntry::retrieve(const char* dn)
+{
+    return retrieve(OBJECT_CLASS_FILTER, LDAP_SCOPE_BASE, dn);
+}
+
+LdapError LdapEntry::retrieve(const char* filter, int scope, const char* base)
+{
+    if (result_)
+        ldap_msgfree(result_);
+    result_ = nullptr;
+    cursor_ = nullptr;
+    numEntries_ = 0;
+    LdapError err;
+    if (!ldap_ || !ldap_->handle_) {
+        err = LDAP_SERVER_DOWN;
+        return err;
+    }
+    int code = ldapapi::ldap_search_s(ldap_->handle_, base, scope, filter, const_cast<char**>(cvRequestedAttributes), 0,
+                                     &result_);
+    err = code;
+    if (code == LDAP_NO_SUCH_OBJECT) {
+        err = SETUP_LDAP_NO_ENTRIES;
+    } else if (code == LDAP_SUCCESS) {
+        numEntries_ = ldap_count_entries(ldap_->handle_, result_);
+        if (numEntries_ <= 0) {
+            numEntries_ = 0;
+            err = SETUP_LDAP_NO_ENTRIES;
+        } else {
+            cursor_ = ldap_first_entry(ldap_->handle_, result_);
+            fillAttributes(ldap_->handle_, cursor_);
+        }
+    }
+    return err;
+}
+
+LdapError LdapEntry::next()
+{
+    if (!cursor_ || numEntries_ < 2)
+        return LdapError(SETUP_LDAP_NO_ENTRIES, "");
+    LDAPMessage* entry = ldap_next_entry(ldap_->handle_, cursor_);
+    if (!entry)
+        return LdapError(SETUP_LDAP_NO_ENTRIES, "");
+    cursor_ = entry;
+    fillAttributes(ldap_->handle_, cursor_);
+    return LdapError(0, "");
+}
+
+void LdapEntry::fillAttributes(LDAP* ld, LDAPMessage* entry)
+{
+    if (!ld || !entry)
+        return;
+    char* dn = ldap_get_dn(ld, entry);
+    entryDN_ = dn;
+    ldap_memfree(dn);
+    attributes_.clear();
+    BerElement* ber = nullptr;
+    for (char* name = ldap_first_attribute(ld, entry, &ber); name;
+         name = ldap_next_attribute(ld, entry, ber)) {
+        char** values = ldapapi::ldap_get_values(ld, entry, name);
+        for (char** v = values; v && *v; ++v)
+            addAttribute(name, *v);
+        ldapapi::ldap_value_free(values);
+        ldap_memfree(name);
+    }
+    if (ber)
+        ber_free(ber, 0);
+}

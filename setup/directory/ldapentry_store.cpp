@@ -1,0 +1,174 @@
+// LdapEntry: construction and the attribute store.
+#include "ldapentry.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+#include "ldapentry_internal.h"
+
+namespace {
+
+// addAttributes takes at most this many values per call.
+const int kMaxValuesPerCall = 500;
+
+// userPassword, cvBindPassword and the like, and the password history.
+bool isSecretAttribute(const char* name)
+{
+    static const char suffix[] = "password";
+    size_t n = strlen(name), s = sizeof suffix - 1;
+    return (n >= s && strcasecmp(name + n - s, suffix) == 0) || strcasecmp(name, "passwordHistory") == 0;
+}
+
+} // namespace
+
+ModList::~ModList()
+{
+    for (LDAPMod* m : mods_) {
+        if (!m)
+            continue;  // the terminator added by get()
+        NVPair::freeListItems(m->mod_values);
+        delete m;
+    }
+}
+
+void ModList::add(int op, const char* type, char** values)
+{
+    LDAPMod* m = new LDAPMod();
+    m->mod_op = op;
+    m->mod_type = const_cast<char*>(type);
+    m->mod_values = values;
+    mods_.push_back(m);
+}
+
+LDAPMod** ModList::get()
+{
+    if (mods_.empty() || mods_.back() != nullptr)
+        mods_.push_back(nullptr);
+    return mods_.data();
+}
+
+LdapEntry::LdapEntry(const Ldap* ldap)
+    : ldap_(const_cast<Ldap*>(ldap)), cursor_(nullptr), result_(nullptr), numEntries_(0)
+{
+}
+
+LdapEntry::~LdapEntry()
+{
+    if (result_)
+        ldap_msgfree(result_);
+}
+
+void LdapEntry::change_ldap(Ldap* ldap)
+{
+    ldap_ = ldap;
+}
+
+const char* LdapEntry::entryDN() const
+{
+    return entryDN_;
+}
+
+int LdapEntry::numEntries() const
+{
+    return numEntries_;
+}
+
+void LdapEntry::printEntry(const char* file) const
+{
+    // Passwords and bind secrets never reach an output: print a copy of
+    // the store without them.
+    NVPair shown(attributes_);
+    std::vector<std::string> secret;
+    for (int i = 0; i < shown.numList(); ++i) {
+        const char* name = shown.list(i);
+        if (name && isSecretAttribute(name))
+            secret.push_back(name);
+    }
+    for (const std::string& name : secret)
+        shown.delList(name.c_str());
+    shown.write(file);
+}
+
+void LdapEntry::setAttribute(const char* name, const char* value)
+{
+    if (!name)
+        return;
+    attributes_.delList(name);
+    attributes_.add(name, value);
+}
+
+void LdapEntry::addAttribute(const char* name, const char* value)
+{
+    attributes_.add(name, value);
+}
+
+void LdapEntry::addAttributes(const char* name, const char** values)
+{
+    if (!name || !values)
+        return;
+    for (int i = 0; values[i] && i < kMaxValuesPerCall; ++i)
+        attributes_.add(name, values[i]);
+}
+
+char* LdapEntry::getAttribute(const char* name) const
+{
+    if (!name)
+        return nullptr;
+    const char* value = attributes_.getListItem(name, 0);
+    return value ? strdup(value) : nullptr;
+}
+
+char** LdapEntry::getAttributes(const char* name) const
+{
+    return name ? attributes_.getListItems(name) : nullptr;
+}
+
+char** LdapEntry::getAttributeNames() const
+{
+    int n = attributes_.numList();
+    char** names = static_cast<char**>(calloc(static_cast<size_t>(n) + 1, sizeof(char*)));
+    if (!names)
+        return nullptr;
+    int used = 0;
+    for (int i = 0; i < n; ++i) {
+        const char* name = attributes_.list(i);
+        // An attribute exists only while it holds a value.
+        if (!name || attributes_.numListItems(name) < 1)
+            continue;
+        names[used] = strdup(name);
+        if (!names[used]) {
+            NVPair::freeListItems(names);
+            return nullptr;
+        }
+        ++used;
+    }
+    if (used == 0) {
+        free(names);
+        return nullptr;
+    }
+    return names;
+}
+
+void LdapEntry::freeAttributeNames(char** names)
+{
+    NVPair::freeListItems(names);
+}
+
+void LdapEntry::freeAttributes(char** values)
+{
+    NVPair::freeListItems(values);
+}
+
+void LdapEntry::deleteAttribute(const char* name)
+{
+    if (name)
+        attributes_.delList(name);
+}
+
+Bool LdapEntry::checkAttribute(const char* name, const char* value) const
+{
+    return attributes_.inList(name, value) ? 1 : 0;
+}

@@ -1,0 +1,127 @@
+/*
+ * The directory classes for callers written against plain functions: opaque
+ * connection (Ldap) and entry (LdapEntry) handles, integer result codes.
+ * Usable from C and C++. Every function has a short name without the
+ * "setup" prefix that forwards to it unchanged.
+ *
+ * Rules of this layer:
+ *  - A null handle or required text is answered with SETUP_LDAP_BAD_ARGUMENT
+ *    (144), or with a null/void result, before any class is reached; the
+ *    free and destroy functions accept null.
+ *  - Results are the codes of the class operations: the library's own codes
+ *    (setup_ldap_codes.h, mapped by the connection) or LDAP result codes
+ *    (entry operations, unmapped).
+ *  - Handles are made by the create functions and released by the matching
+ *    destroy function; an entry handle must be destroyed before its
+ *    connection handle.
+ *  - Attribute names and values returned are copies, released with the
+ *    matching free function. DNs and versions returned by setupGetUserDN,
+ *    setupGetServerVersion and setupGetEntryDN belong to the handle.
+ *  - Passwords are never written to any output.
+ */
+#ifndef CV_SETUP_LDAP_H
+#define CV_SETUP_LDAP_H
+
+#include <ldap.h>
+
+#include "setup_common.h"
+#include "setup_ldap_codes.h"
+
+#ifdef __cplusplus
+class Ldap;
+class LdapEntry;
+#else
+typedef struct Ldap Ldap;
+typedef struct LdapEntry LdapEntry;
+#endif
+
+SETUP_BEGIN_DECLS
+
+/* Connections. */
+
+/* Connects to url and, when user and password are both given, authenticates
+ * user (a DN, or a user id looked up with the search identity). On success
+ * *handle is the new connection; on failure *handle is null (144 for a null
+ * handle or url leaves it untouched). A user with an empty password gives
+ * SETUP_LDAP_AUTH_FAILED (146) without a bind. */
+int setupCreateLdap(Ldap** handle, const char* url, const char* user, const char* password,
+                    const char* searchDN, const char* searchPwd);
+void setupDestroyLdap(Ldap* ldap);
+const char* setupGetUserDN(Ldap* ldap);
+const char* setupGetServerVersion(Ldap* ldap);
+/* ldap_modify on the connection; an LDAP result code, 144 for a null
+ * connection or DN. */
+int setupLdapModify(Ldap* ldap, const char* dn, LDAPMod** mods);
+/* Adds suffix to "cvslapd-suffix" of the server's cn=config,cn=ldbm entry;
+ * an LDAP result code, 0 for a null argument. */
+int setupCreateSuffix(Ldap* ldap, const char* suffix);
+/* Whether url can be opened and, when user is given, user authenticated
+ * with password (a user without a password gives 146). The connection is
+ * closed before returning. */
+int setupVerifyLdapUrl(const char* url, const char* user, const char* password);
+int setupAuthLdapUser(const char* url, const char* user, const char* password, const char* searchDN,
+                      const char* searchPwd);
+
+/* Entries. */
+
+LdapEntry* setupCreateLdapEntry(Ldap* ldap);
+void setupDestroyLdapEntry(LdapEntry* entry);
+const char* setupGetEntryDN(LdapEntry* entry);
+Bool setupEntryExists(LdapEntry* entry, const char* dn);
+int setupRetrieveLdapEntry(LdapEntry* entry, const char* dn);
+/* scope: 0 base, 1 one level, 2 subtree; a null base is passed on. */
+int setupRetrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base);
+int setupNextLdapEntry(LdapEntry* entry);
+char** setupGetLdapAttributeNames(LdapEntry* entry);
+void setupFreeLdapAttributeNames(LdapEntry* entry, char** names);
+char** setupGetLdapAttributes(LdapEntry* entry, const char* name);
+void setupFreeLdapAttributes(LdapEntry* entry, char** values);
+void setupSetLdapAttribute(LdapEntry* entry, const char* name, const char* value);
+void setupAddLdapAttribute(LdapEntry* entry, const char* name, const char* value);
+/* Adds the values of a null-terminated array, at most 500. */
+void setupAddLdapAttributes(LdapEntry* entry, const char* name, const char** values);
+int setupRenameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN);
+int setupReplaceLdapEntry(LdapEntry* entry, const char* dn);
+int setupInsertLdapEntry(LdapEntry* entry, const char* dn);
+int setupUpdateLdapEntry(LdapEntry* entry, const char* dn);
+int setupDropLdapEntry(Ldap* ldap, const char* dn);
+int setupDropAllLdapEntries(Ldap* ldap, const char* dn);
+/* Writes the attributes in the install-info format; a null file means
+ * standard output. */
+void setupPrintLdapEntry(LdapEntry* entry, const char* file);
+
+/* Short names. */
+
+int createLdap(Ldap** handle, const char* url, const char* user, const char* password,
+               const char* searchDN, const char* searchPwd);
+void destroyLdap(Ldap* ldap);
+const char* userDN(Ldap* ldap);
+const char* ldapServerVersion(Ldap* ldap);
+int verifyLdapUrl(const char* url, const char* user, const char* password);
+int authLdapUser(const char* url, const char* user, const char* password, const char* searchDN,
+                 const char* searchPwd);
+LdapEntry* createLdapEntry(Ldap* ldap);
+void destroyLdapEntry(LdapEntry* entry);
+const char* entryDN(LdapEntry* entry);
+Bool entryExists(LdapEntry* entry, const char* dn);
+int retrieveLdapEntry(LdapEntry* entry, const char* dn);
+int retrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base);
+int nextLdapEntry(LdapEntry* entry);
+char** getLdapAttributeNames(LdapEntry* entry);
+void freeLdapAttributeNames(LdapEntry* entry, char** names);
+char** getLdapAttributes(LdapEntry* entry, const char* name);
+void freeLdapAttributes(LdapEntry* entry, char** values);
+void setLdapAttribute(LdapEntry* entry, const char* name, const char* value);
+void addLdapAttribute(LdapEntry* entry, const char* name, const char* value);
+void addLdapAttributes(LdapEntry* entry, const char* name, const char** values);
+int renameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN);
+int replaceLdapEntry(LdapEntry* entry, const char* dn);
+int insertLdapEntry(LdapEntry* entry, const char* dn);
+int updateLdapEntry(LdapEntry* entry, const char* dn);
+int dropLdapEntry(Ldap* ldap, const char* dn);
+int dropAllLdapEntries(Ldap* ldap, const char* dn);
+void printLdapEntry(LdapEntry* entry, const char* file);
+
+SETUP_END_DECLS
+
+#endif

@@ -1,0 +1,60 @@
+/*
+ * Global user directory lookup: the user directory that an admin domain
+ * names in cn=UserDirectory, ou=Global Preferences, {domain DN}.
+ * Usable from C and C++.
+ *
+ * The URL is returned in the multi-host form ldap://h1:389 h2:389/base: the
+ * stored "cvDirectoryURL" with the hosts of "cvDirectoryFailoverList"
+ * inserted before its base part. Texts returned through char** arguments are
+ * allocated with malloc; the caller releases each with free.
+ */
+#ifndef CV_SETUP_USERDIR_H
+#define CV_SETUP_USERDIR_H
+
+#include "setup_common.h"
+#include "setup_ldap_codes.h"
+
+#ifdef __cplusplus
+class Ldap;
+class LdapEntry;
+#else
+typedef struct Ldap Ldap;
+typedef struct LdapEntry LdapEntry;
+#endif
+
+SETUP_BEGIN_DECLS
+
+/*
+ * ldap: an open, bound connection; adminDomain: an admin domain name ("Sales",
+ * which stands for ou=Sales, o=CorvidRoot) or DN; bindDN and bindPassword
+ * may be null when the caller does not want them. *url, and *bindDN and
+ * *bindPassword where given, start as null.
+ *   0: success, also when the entry holds no "cvDirectoryURL" (*url null);
+ *   SETUP_LDAP_BAD_ARGUMENT (144): ldap, adminDomain or url is null;
+ *   SETUP_LDAP_NO_ENTRIES (153): the domain has no global user directory;
+ *   an LDAP result code: the read failed otherwise.
+ * Nothing is written to any stream or to the directory.
+ */
+int setupGetGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url, char** bindDN,
+                                char** bindPassword);
+int getGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url, char** bindDN,
+                           char** bindPassword);
+
+SETUP_END_DECLS
+
+#ifdef __cplusplus
+#include <string>
+
+// DN of an admin domain's global directory-info entry.
+std::string globalUserDirectoryDN(const char* adminDomain);
+
+// Reads a loaded directory-info entry into the caller's texts (malloc'd;
+// each out-parameter may be null): the multi-host URL (left untouched when
+// the entry has no "cvDirectoryURL"), the bind DN and the bind password.
+// The stored URL is split into its host part and its base part at the first
+// '/' after "://", so a base DN holding '/' and a URL without a base both
+// keep their meaning. Returns 0.
+int readDirectoryInfo(const LdapEntry& entry, char** url, char** bindDN, char** bindPassword);
+#endif
+
+#endif

@@ -1,0 +1,90 @@
+// The adapter gives the classes the classic calls' results over libldap:
+// compared here with libldap's own deprecated forms and with URL texts.
+#undef LDAP_DEPRECATED
+#define LDAP_DEPRECATED 1
+#include <ldap.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ldap_adapter.h"
+
+namespace {
+
+std::vector<std::string> toVector(char** values)
+{
+    std::vector<std::string> out;
+    for (char** v = values; v && *v; ++v)
+        out.push_back(*v);
+    return out;
+}
+
+TEST(LdapAdapter, ExplodeDnMatchesTheDeprecatedCall)
+{
+    const char* dns[] = {"cn=a, ou=b, o=CorvidRoot", "cn=Smith\\, John,o=x", "cn=a+uid=b, o=x",
+                         "o=CorvidRoot", "", "cn=x\\2Cy , o=z"};
+    for (const char* dn : dns) {
+        for (int notypes = 0; notypes < 2; ++notypes) {
+            char** ours = ldapapi::ldap_explode_dn(dn, notypes);
+            char** theirs = ::ldap_explode_dn(dn, notypes);
+            EXPECT_EQ(toVector(ours), toVector(theirs)) << dn << " notypes=" << notypes;
+            ldapapi::ldap_value_free(ours);
+            ::ldap_value_free(theirs);
+        }
+    }
+}
+
+TEST(LdapAdapter, ExplodeDnRefusesWhatDoesNotParse)
+{
+    EXPECT_EQ(ldapapi::ldap_explode_dn("no equals sign", 0), nullptr);
+    EXPECT_EQ(ldapapi::ldap_explode_dn(nullptr, 0), nullptr);
+}
+
+TEST(LdapAdapter, PortIsReadFromTheUrlText)
+{
+    EXPECT_EQ(ldapapi::url_text_port("ldap://h:1389/o=x"), 1389);
+    EXPECT_EQ(ldapapi::url_text_port("ldap://h/o=x"), 0);
+    EXPECT_EQ(ldapapi::url_text_port("ldap://h:/o=x"), 0);
+    EXPECT_EQ(ldapapi::url_text_port("ldap://h:0/o=x"), 0);
+    EXPECT_EQ(ldapapi::url_text_port("ldap://[::1]:636"), 636);
+    EXPECT_EQ(ldapapi::url_text_port("ldap://h:12x/"), -1);
+    EXPECT_EQ(ldapapi::url_text_port("ldap://h1:10 h2:20/o=x"), 10);
+}
+
+TEST(LdapAdapter, UrlParseKeepsTheTextPortAndTheHostList)
+{
+    LDAPURLDesc* d = nullptr;
+    ASSERT_EQ(ldapapi::ldap_url_parse("ldap://h:0/o=x", &d), 0);
+    EXPECT_EQ(d->lud_port, 0);
+    ldap_free_urldesc(d);
+
+    ASSERT_EQ(ldapapi::ldap_url_parse("ldap://h:/o=x", &d), 0);
+    EXPECT_EQ(d->lud_port, 0);
+    EXPECT_STREQ(d->lud_dn, "o=x");
+    ldap_free_urldesc(d);
+
+    ASSERT_EQ(ldapapi::ldap_url_parse("ldap://h1:389 h2:1389/o=example", &d), 0);
+    EXPECT_STREQ(d->lud_host, "h1:389 h2:1389");
+    EXPECT_EQ(d->lud_port, 389);
+    EXPECT_STREQ(d->lud_dn, "o=example");
+    ldap_free_urldesc(d);
+
+    EXPECT_NE(ldapapi::ldap_url_parse("ldap://h:99999/o=x", &d), 0);
+    EXPECT_EQ(d, nullptr);
+    EXPECT_NE(ldapapi::ldap_url_parse("not a url", &d), 0);
+}
+
+TEST(LdapAdapter, InitAcceptsAHostList)
+{
+    LDAP* ld = ldapapi::prldap_init("h1:1389 h2", 389, 1);
+    ASSERT_NE(ld, nullptr);
+    char* uri = nullptr;
+    ASSERT_EQ(ldap_get_option(ld, LDAP_OPT_URI, &uri), LDAP_OPT_SUCCESS);
+    EXPECT_STREQ(uri, "ldap://h1:1389 ldap://h2:389");
+    ldap_memfree(uri);
+    ldapapi::ldap_unbind(ld);
+}
+
+} // namespace
