@@ -269,6 +269,8 @@ bool Slapd::writeConfig() {
         if (i == 0) c << "rootpw " << kRootPassword << "\n";
         c << "directory " << db << "\n"
           << "maxsize 1073741824\n"
+          // Tests need no durability; syncing every write costs seconds.
+          << "dbnosync\n"
           << "sizelimit " << (options_.sizeLimit > 0 ? std::to_string(options_.sizeLimit) : "unlimited")
           << "\n";
         c << "access to attrs=userPassword\n";
