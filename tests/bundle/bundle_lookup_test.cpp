@@ -7,6 +7,8 @@
 #include "setup_bundle.h"
 #include "tempdir.h"
 
+extern "C" int bundle_c_api_lookup(const char* directory);
+
 namespace {
 
 std::string text(const char* s) { return s ? s : "<null>"; }
@@ -74,6 +76,11 @@ TEST(BundleOpen, PackageDotsNameDirectoriesBelowThePath)
         EXPECT_EQ(text(core_res_getstring(msg, "title", "fr")), "Corvid messages");
         core_res_destroy_resource(msg);
     }
+}
+
+TEST(BundleOpen, InterfaceIsCallableFromC)
+{
+    EXPECT_EQ(bundle_c_api_lookup(CV_BUNDLE_DATA), 1);
 }
 
 TEST(BundleOpen, MissingDefaultFileFailsToOpen)

@@ -6,7 +6,14 @@
 #include "peer.h"
 #include "setup_hash.h"
 
+extern "C" int hash_c_api_round_trip(void);
+
 namespace {
+
+TEST(PasswordHash, PlainInterfaceIsCallableFromC)
+{
+    EXPECT_EQ(hash_c_api_round_trip(), 1);
+}
 
 std::string storedForm(const std::string& password)
 {
