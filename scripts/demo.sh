@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds, and removes a throwaway directory-server
+# instance the way the administration server would: a CGI GET request naming
+# the instance. The server root lives in a temporary directory, the "server"
+# is a stand-in process whose pid is in the instance's logs/pid, and a second
+# instance beside it shows that only the named one goes. Everything is cleaned
+# up afterwards, whatever happens.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+echo "== build"
+bash scripts/build.sh build >/dev/null
+tool=$PWD/build/remove-instance
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/cv-demo.XXXXXX")
+server_pid=
+cleanup() {
+  if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
+    kill "$server_pid" 2>/dev/null || true
+  fi
+  [ -n "$server_pid" ] && wait "$server_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+root=$work/serverroot
+make_instance() {
+  local dir=$root/$1
+  mkdir -p "$dir/config" "$dir/logs" "$dir/db/userRoot" "$dir/db/changelog"
+  printf 'dn: cn=config\ncn: config\n' >"$dir/config/dse.ldif"
+  printf 'server started\n' >"$dir/logs/errors"
+  head -c 65536 /dev/zero >"$dir/db/userRoot/id2entry.db"
+}
+make_instance slapd-demo
+make_instance slapd-other
+
+show_tree() {
+  (cd "$work" && find serverroot -maxdepth 3 | sort | sed 's/^/    /')
+}
+server_state() {
+  if kill -0 "$server_pid" 2>/dev/null && [ "$(ps -o stat= -p "$server_pid" | cut -c1)" != Z ]; then
+    echo "running"
+  else
+    echo "stopped"
+  fi
+}
+
+sleep 1000 &
+server_pid=$!
+echo "$server_pid" >"$root/slapd-demo/logs/pid"
+
+echo "== before"
+show_tree
+echo "    stand-in server of slapd-demo (pid $server_pid): $(server_state)"
+
+echo "== remove-instance as a CGI task: GET InstanceName=slapd-demo"
+status=0
+env -i PATH="$PATH" LDAPNOINIT=1 REQUEST_METHOD=GET QUERY_STRING=InstanceName=slapd-demo \
+  SCRIPT_NAME=/slapd-demo/Tasks/Operation/Remove WAYPOST_ROOT="$root" "$tool" \
+  >"$work/reply.txt" 2>&1 || status=$?
+sed 's/^/    | /' "$work/reply.txt"
+echo "    exit status: $status"
+
+echo "== after"
+show_tree
+echo "    stand-in server of slapd-demo (pid $server_pid): $(server_state)"
+
+if [ "$status" -ne 0 ] || [ -e "$root/slapd-demo" ] || [ ! -d "$root/slapd-other" ]; then
+  echo "demo: the removal did not do what it should" >&2
+  exit 1
+fi
+echo "== demo removal done"
