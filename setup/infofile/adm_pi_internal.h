@@ -12,6 +12,10 @@ inline bool ADM_pi_isSpace(unsigned char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// The single-word stamp NVPair::stampTime sets ("%Y%m%d%H%M%SZ"): a header
+// holding just that is read as the section's time stamp.
+bool ADM_pi_isGeneralizedTime(const char* text);
+
 ADM_piTree* ADM_pi_newTree(int format);
 void ADM_pi_appendValue(ADM_piTree* tree, const char* name, const char* text);
 void ADM_pi_appendBoolean(ADM_piTree* tree, const char* name, const char* text);

@@ -25,16 +25,6 @@ bool hasFiveWords(const char* text)
     return words >= 5;
 }
 
-// The stamp NVPair::stampTime sets ("%Y%m%d%H%M%SZ") is a single word; it is
-// recognised here so that a written stamp reads back as a stamp and not as a
-// section named after it.
-bool isGeneralizedTime(const char* text)
-{
-    for (int i = 0; i < 14; ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    return text[14] == 'Z' && text[15] == '\0';
-}
 
 struct Reader {
     ADM_piTree* root;
@@ -47,7 +37,7 @@ struct Reader {
         if (close)
             *close = '\0';
         char* text = line + 1;
-        if (hasFiveWords(text) || isGeneralizedTime(text)) {
+        if (hasFiveWords(text) || ADM_pi_isGeneralizedTime(text)) {
             if (current->timeStamp)
                 stop = true;
             else
@@ -127,6 +117,17 @@ struct Reader {
 };
 
 } // namespace
+
+// The stamp NVPair::stampTime sets is a single word; it is recognised here so
+// that a written stamp reads back as a stamp and not as a section named
+// after it.
+bool ADM_pi_isGeneralizedTime(const char* text)
+{
+    for (int i = 0; i < 14; ++i)
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    return text[14] == 'Z' && text[15] == '\0';
+}
 
 ADM_piTree* ADM_pi_init(const char* path)
 {

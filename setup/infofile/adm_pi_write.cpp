@@ -89,7 +89,10 @@ void writeTree(const ADM_piTree* tree, FILE* out, int format)
         fputs(tree->booleanFlags[i] ? "true\n" : "false\n", out);
     }
     for (int i = 0; i < tree->sectionCount; ++i) {
-        fprintf(out, "\n%c%s%c\n", '[', tree->sections[i].name, ']');
+        // A section named like a stamp gets a blank after '[' (which the
+        // reader skips) so that it reads back as a section.
+        const char* name = tree->sections[i].name;
+        fprintf(out, ADM_pi_isGeneralizedTime(name) ? "\n%c %s%c\n" : "\n%c%s%c\n", '[', name, ']');
         writeTree(tree->sections[i].tree, out, format);
     }
 }

@@ -154,6 +154,14 @@ TEST_F(InfWriteTest, LineBreaksInAnyTextAreRefusedAndTheFileKept)
     EXPECT_EQ(filesInDir(), 1);
 }
 
+TEST_F(InfWriteTest, ASectionNamedLikeAStampStaysASection)
+{
+    ADM_pi_timeStamp(tree, "20261208040000Z");
+    ADM_pi_setValue(ADM_pi_addSection(tree, "20261208050000Z"), "k", "v");
+    EXPECT_EQ(roundTrip(0), "[20261208040000Z]\n\n[ 20261208050000Z]\nk   v\n");
+    EXPECT_EQ(inftest::dump(back), inftest::dump(tree));
+}
+
 TEST_F(InfWriteTest, AFailedWriteLeavesThePreviousFileAndNoTemporary)
 {
     std::string path = dir.file("full.inf");
