@@ -1,0 +1,190 @@
+// Instance unregistration against a real slapd holding the fixture registry.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "registry_fixture.h"
+#include "slapd.h"
+#include "unregister.h"
+
+using namespace cvtest;
+using namespace cvtest::reg;
+
+namespace {
+
+const char* const kAdminId = "uid=cfgadmin, ou=Admins 100% sure?, o=CorvidRoot";
+const char* const kAdminSuffix = "ou=Admins 100% sure?, o=CorvidRoot";
+
+}  // namespace
+
+class UnregisterTest : public SlapdSuite<UnregisterTest> {
+public:
+    static SlapdOptions slapdOptions()
+    {
+        SlapdOptions o;
+        o.writers = {kAdminId};
+        return o;
+    }
+
+protected:
+    void SetUp() override
+    {
+        SlapdSuite<UnregisterTest>::SetUp();
+        std::string out;
+        ASSERT_TRUE(resetRegistry(slapd(), roots_, &out)) << out;
+        before_ = registryEntries(slapd());
+        port_ = std::to_string(slapd().port());
+    }
+
+    // Runs the removal as the configuration administrator; stderr is kept.
+    int remove(const char* instance, const char* machine, const char* root,
+               const char* password = Slapd::kRootPassword, const char* port = nullptr)
+    {
+        testing::internal::CaptureStderr();
+        int rc = removeInstanceLDAPEntries(Slapd::kHost, port ? port : port_.c_str(),
+                                           Slapd::kBase, Slapd::kRootDN, password, instance,
+                                           machine, root);
+        err_ = testing::internal::GetCapturedStderr();
+        return rc;
+    }
+
+    std::set<std::string> removed() { return removedEntries(before_, registryEntries(slapd())); }
+
+    RegistryRoots roots_;
+    std::set<std::string> before_;
+    std::string port_;
+    std::string err_;
+};
+
+TEST_F(UnregisterTest, LastInstancePrunesItsAncestorsUpToTheRoot)
+{
+    EXPECT_EQ(remove("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 0);
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kLabDomain}));
+    EXPECT_TRUE(slapd().exists(Slapd::kBase));
+}
+
+TEST_F(UnregisterTest, SiblingInstanceKeepsItsRegistration)
+{
+    EXPECT_EQ(remove("slapd-east", "alpha.example.com", roots_.alpha.c_str()), 0);
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(removed(), normSet({kEast, kEastConfig}));
+    std::set<std::string> members;
+    for (const auto& m : slapd().values(kAlphaDS, "uniquemember")) {
+        members.insert(normDN(m));
+    }
+    EXPECT_EQ(members, normSet({kWest}));
+
+    // The sibling, now the product's last instance, takes the product along;
+    // the group keeps the Administration Server.
+    EXPECT_EQ(remove("slapd-west", "alpha.example.com", roots_.alpha.c_str()), 0);
+    EXPECT_EQ(removed(), normSet({kEast, kEastConfig, kWest, kAlphaDS}));
+}
+
+TEST_F(UnregisterTest, OtherProductKeepsTheAdminGroup)
+{
+    EXPECT_EQ(remove("slapd-beta", "beta.example.com", roots_.beta.c_str()), 0);
+    EXPECT_EQ(removed(), normSet({kBetaSlapd, kBetaDS}));
+    EXPECT_EQ(remove("msg-beta", "beta.example.com", roots_.beta.c_str()), 0);
+    EXPECT_EQ(removed(), normSet({kBetaSlapd, kBetaDS, kBetaMsgInst, kBetaMsg, kBetaGroup, kBeta}));
+    EXPECT_EQ(err_, "");
+}
+
+TEST_F(UnregisterTest, NoMatchingSIEWritesTheWholeFilterAndDeletesNothing)
+{
+    EXPECT_EQ(remove("slapd-nosuch", "alpha.example.com", roots_.alpha.c_str()), 1);
+    EXPECT_EQ(err_,
+              "Error: could not read the SIE entry using filter "
+              "(&(serverhostname=alpha.example.com)(cn=slapd-nosuch)(serverroot=/srv/corvid/alpha))"
+              ": error = 153\n");
+    EXPECT_TRUE(removed().empty());
+}
+
+TEST_F(UnregisterTest, InstanceOfAnotherServerRootIsNotFound)
+{
+    EXPECT_EQ(remove("slapd-east", "alpha.example.com", roots_.beta.c_str()), 1);
+    EXPECT_TRUE(removed().empty());
+}
+
+TEST_F(UnregisterTest, SIEOutsideItsProductMembersFindsNoISIEAndDeletesNothing)
+{
+    const std::string stray = "cn=slapd-stray, " + kAlphaDS;
+    ASSERT_TRUE(slapd().add("dn: " + stray +
+                            "\nobjectclass: corvidServer\ncn: slapd-stray\n"
+                            "serverRoot: " + roots_.alpha + "\nserverHostName: alpha.example.com\n"));
+    before_ = registryEntries(slapd());
+    EXPECT_EQ(remove("slapd-stray", "alpha.example.com", roots_.alpha.c_str()), 1);
+    const std::string strayDN = normDN(stray);
+    EXPECT_EQ(err_.rfind("Error: could not read the ISIE entry using filter "
+                         "(&(objectclass=cvApplication)(uniquemember=", 0), 0u) << err_;
+    EXPECT_NE(normDN(err_).find("(uniquemember=" + strayDN + ")(cvinstalledlocation=/srv/corvid/alpha))"
+                                ": error = 153\n"),
+              std::string::npos)
+        << err_;
+    EXPECT_TRUE(removed().empty());
+}
+
+TEST_F(UnregisterTest, WrongPasswordWritesOneLineWithoutThePassword)
+{
+    EXPECT_EQ(remove("slapd-east", "alpha.example.com", roots_.alpha.c_str(), "Wrong-Pass-77"), 1);
+    EXPECT_EQ(err_, "Error: could not connect to the configuration directory ldap://127.0.0.1:" +
+                        port_ + "/o=CorvidRoot: error = 146\n");
+    EXPECT_TRUE(removed().empty());
+}
+
+TEST_F(UnregisterTest, PortTextThatIsNoPortIsRefusedWhole)
+{
+    for (const char* port : {"", "38x9", "0", "65536", "3890000000000000000000"}) {
+        EXPECT_EQ(remove("slapd-east", "alpha.example.com", roots_.alpha.c_str(),
+                         Slapd::kRootPassword, port), 1);
+        EXPECT_EQ(err_, std::string("Error: could not connect to the configuration directory "
+                                    "ldap://127.0.0.1:") + port + "/o=CorvidRoot: error = 145\n");
+    }
+    EXPECT_TRUE(removed().empty());
+}
+
+TEST_F(UnregisterTest, UnreachableServerIsAConnectionFailure)
+{
+    EXPECT_EQ(remove("slapd-east", "alpha.example.com", roots_.alpha.c_str(),
+                     Slapd::kRootPassword, "1"), 1);
+    EXPECT_EQ(err_, "Error: could not connect to the configuration directory "
+                    "ldap://127.0.0.1:1/o=CorvidRoot: error = 151\n");
+}
+
+TEST_F(UnregisterTest, FilterMetacharactersMatchOnlyThemselves)
+{
+    EXPECT_EQ(remove("*", "alpha.example.com", roots_.alpha.c_str()), 1);
+    EXPECT_EQ(err_, "Error: could not read the SIE entry using filter "
+                    "(&(serverhostname=alpha.example.com)(cn=\\2a)(serverroot=/srv/corvid/alpha))"
+                    ": error = 153\n");
+    EXPECT_EQ(remove(")(cn=*", "alpha.example.com", roots_.alpha.c_str()), 1);
+    EXPECT_EQ(err_, "Error: could not read the SIE entry using filter "
+                    "(&(serverhostname=alpha.example.com)(cn=\\29\\28cn=\\2a)"
+                    "(serverroot=/srv/corvid/alpha)): error = 153\n");
+    EXPECT_EQ(remove("slapd-east", "*", "*"), 1);
+    EXPECT_EQ(remove("slapd-east)(|(cn=slapd-west", "alpha.example.com", roots_.alpha.c_str()), 1);
+    EXPECT_TRUE(removed().empty());
+}
+
+TEST_F(UnregisterTest, BackslashInTheServerRootStillFindsItsEntries)
+{
+    EXPECT_EQ(remove("slapd-win", "winhost.example.com", kWinRoot.c_str()), 0);
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(removed(), normSet({kWinSlapd, kWinDS, kWinGroup, kWin}));
+}
+
+TEST_F(UnregisterTest, UserIdIsLookedUpBelowASuffixWithBlanksPercentAndQuestionMark)
+{
+    ASSERT_TRUE(slapd().add(std::string("dn: ") + kAdminSuffix +
+                            "\nobjectclass: organizationalUnit\nou: Admins 100% sure?\n\n" +
+                            Slapd::personLdif(kAdminId, "cfgadmin", "admin-pw")));
+    before_ = registryEntries(slapd());
+    testing::internal::CaptureStderr();
+    int rc = removeInstanceLDAPEntries(Slapd::kHost, port_.c_str(), kAdminSuffix, "cfgadmin",
+                                       "admin-pw", "slapd-lab", "gamma.lab.example.com",
+                                       roots_.lab.c_str());
+    err_ = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(rc, 0) << err_;
+    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kLabDomain}));
+}
