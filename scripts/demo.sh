@@ -3,8 +3,11 @@
 # instance the way the administration server would: a CGI GET request naming
 # the instance. The server root lives in a temporary directory, the "server"
 # is a stand-in process whose pid is in the instance's logs/pid, and a second
-# instance beside it shows that only the named one goes. Everything is cleaned
-# up afterwards, whatever happens.
+# instance beside it shows that only the named one goes. Then the silent mode
+# an installer uses: a throwaway slapd on 127.0.0.1 holds a small registry of
+# two instances, and `remove-instance -f` with an install-info file takes one
+# of them off the registry, stops it and deletes its files, while its sibling
+# keeps everything. Everything is cleaned up afterwards, whatever happens.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,11 +18,16 @@ tool=$PWD/build/remove-instance
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/cv-demo.XXXXXX")
 server_pid=
+extra_pids=
 cleanup() {
   if [ -n "$server_pid" ] && kill -0 "$server_pid" 2>/dev/null; then
     kill "$server_pid" 2>/dev/null || true
   fi
   [ -n "$server_pid" ] && wait "$server_pid" 2>/dev/null || true
+  for pid in $extra_pids; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -70,4 +78,6 @@ if [ "$status" -ne 0 ] || [ -e "$root/slapd-demo" ] || [ ! -d "$root/slapd-other
   echo "demo: the removal did not do what it should" >&2
   exit 1
 fi
+
+source scripts/demo_registry.sh
 echo "== demo removal done"

@@ -1,0 +1,175 @@
+# Silent-mode part of the demo, sourced by scripts/demo.sh (which provides
+# $work, $tool and the cleanup of every pid listed in $extra_pids).
+#
+# A throwaway slapd on 127.0.0.1 with the tests' schema holds a small
+# registry: one admin domain, one host, one admin group, and the product
+# "Corvid Directory Server" with two instances under one server root.
+# `remove-instance -f` removes slapd-east; slapd-west keeps its registration
+# (the product entry stays and only lists it), its files and its process.
+
+echo "== configuration directory: a throwaway slapd"
+ldapdir=$work/slapd
+mkdir -p "$ldapdir/schema" "$ldapdir/db"
+# groupOfUniqueNames becomes auxiliary with optional members, as the registry's
+# entries combine it with their own classes.
+sed "/NAME 'groupOfUniqueNames'/,/^\$/{s/SUP top STRUCTURAL/SUP top AUXILIARY/;/MUST ( uniqueMember \\\$ cn )/d;s/MAY ( businessCategory/MAY ( uniqueMember \$ cn \$ businessCategory/}" \
+  /etc/ldap/schema/core.schema >"$ldapdir/schema/core.schema"
+cp tests/support/schema/corvid-test.schema "$ldapdir/schema/"
+cat >"$ldapdir/slapd.conf" <<CONF
+include $ldapdir/schema/core.schema
+include /etc/ldap/schema/cosine.schema
+include /etc/ldap/schema/inetorgperson.schema
+include $ldapdir/schema/corvid-test.schema
+pidfile $ldapdir/slapd.pid
+modulepath /usr/lib/ldap
+moduleload back_mdb
+database mdb
+suffix "o=CorvidRoot"
+rootdn "cn=Manager,o=CorvidRoot"
+rootpw demo-secret
+directory $ldapdir/db
+CONF
+/usr/sbin/slaptest -u -f "$ldapdir/slapd.conf" >/dev/null 2>&1
+
+export LDAPNOINIT=1
+slapd_pid=
+for attempt in 1 2 3 4 5 6 7 8 9 10; do
+  port=$((20000 + RANDOM % 30000))
+  /usr/sbin/slapd -f "$ldapdir/slapd.conf" -h "ldap://127.0.0.1:$port/" -d 0 >"$ldapdir/log" 2>&1 &
+  slapd_pid=$!
+  extra_pids="$extra_pids $slapd_pid"
+  for _ in $(seq 50); do
+    ldapsearch -x -H "ldap://127.0.0.1:$port/" -b "" -s base >/dev/null 2>&1 && break 2
+    kill -0 "$slapd_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$slapd_pid" 2>/dev/null || true
+  wait "$slapd_pid" 2>/dev/null || true
+  slapd_pid=
+done
+if [ -z "$slapd_pid" ]; then
+  echo "demo: slapd did not start" >&2
+  exit 1
+fi
+ldap=(-x -H "ldap://127.0.0.1:$port/" -D "cn=Manager,o=CorvidRoot" -w demo-secret)
+echo "    listening on 127.0.0.1:$port"
+
+sroot=$work/servers
+host=demo.example.com
+group="cn=Server Group, cn=$host, ou=example.com, o=CorvidRoot"
+product="cn=Corvid Directory Server, $group"
+ldapadd "${ldap[@]}" >/dev/null <<LDIF
+dn: o=CorvidRoot
+objectclass: organization
+o: CorvidRoot
+
+dn: ou=example.com, o=CorvidRoot
+objectclass: organizationalUnit
+objectclass: cvAdminDomain
+ou: example.com
+
+dn: ou=Global Preferences, ou=example.com, o=CorvidRoot
+objectclass: organizationalUnit
+ou: Global Preferences
+
+dn: cn=$host, ou=example.com, o=CorvidRoot
+objectclass: cvHost
+objectclass: groupOfUniqueNames
+cn: $host
+serverHostName: $host
+uniquemember: $group
+
+dn: $group
+objectclass: cvAdminGroup
+objectclass: groupOfUniqueNames
+cn: Server Group
+cvConfigRoot: $sroot
+uniquemember: $product
+
+dn: $product
+objectclass: cvApplication
+objectclass: groupOfUniqueNames
+cn: Corvid Directory Server
+cvInstalledLocation: $sroot
+uniquemember: cn=slapd-east, $product
+uniquemember: cn=slapd-west, $product
+
+dn: cn=slapd-east, $product
+objectclass: corvidServer
+objectclass: groupOfUniqueNames
+cn: slapd-east
+serverRoot: $sroot
+serverHostName: $host
+
+dn: cn=configuration, cn=slapd-east, $product
+objectclass: cvDirectoryInfo
+cn: configuration
+
+dn: cn=slapd-west, $product
+objectclass: corvidServer
+objectclass: groupOfUniqueNames
+cn: slapd-west
+serverRoot: $sroot
+serverHostName: $host
+LDIF
+
+declare -A stand_in
+for name in slapd-east slapd-west; do
+  mkdir -p "$sroot/$name/config" "$sroot/$name/logs" "$sroot/$name/db"
+  printf 'dn: cn=config\n' >"$sroot/$name/config/dse.ldif"
+  head -c 16384 /dev/zero >"$sroot/$name/db/id2entry.db"
+  sleep 1000 &
+  stand_in[$name]=$!
+  extra_pids="$extra_pids $!"
+  echo "${stand_in[$name]}" >"$sroot/$name/logs/pid"
+done
+
+show_registry() {
+  ldapsearch "${ldap[@]}" -LLL -o ldif-wrap=no -b o=CorvidRoot "(objectclass=*)" uniquemember |
+    sed -n -e 's/^dn: /    /p' -e "s/^uniquemember: \\(cn=[^,]*\\),.*/        lists \\1/Ip"
+}
+show_servers() {
+  (cd "$work" && find servers -maxdepth 2 | sort | sed 's/^/    /')
+  for name in slapd-east slapd-west; do
+    pid=${stand_in[$name]}
+    if kill -0 "$pid" 2>/dev/null && [ "$(ps -o stat= -p "$pid" | cut -c1)" != Z ]; then
+      echo "    stand-in server of $name (pid $pid): running"
+    else
+      echo "    stand-in server of $name (pid $pid): stopped"
+    fi
+  done
+}
+
+echo "== before: registry"
+show_registry
+echo "== before: files and processes"
+show_servers
+
+cat >"$work/remove.inf" <<INF
+[uninstall]
+ServerIdentifier= slapd-east
+ServerRoot= $sroot
+FullMachineName= $host
+LDAPHost= 127.0.0.1
+LDAPPort= $port
+Suffix= o=CorvidRoot
+ConfigDirectoryAdminID= cn=Manager,o=CorvidRoot
+ConfigDirectoryAdminPwd= demo-secret
+INF
+echo "== remove-instance -f remove.inf (silent mode, ServerIdentifier slapd-east)"
+status=0
+env -i PATH="$PATH" LDAPNOINIT=1 "$tool" -f "$work/remove.inf" >"$work/reply.txt" 2>&1 || status=$?
+sed 's/^/    | /' "$work/reply.txt"
+echo "    exit status: $status"
+
+echo "== after: registry"
+show_registry
+echo "== after: files and processes"
+show_servers
+
+entries=$(ldapsearch "${ldap[@]}" -LLL -b o=CorvidRoot "(cn=slapd-*)" 1.1 | grep -c '^dn:' || true)
+if [ "$status" -ne 0 ] || [ -e "$sroot/slapd-east" ] || [ ! -d "$sroot/slapd-west" ] ||
+  [ "$entries" != 1 ]; then
+  echo "demo: the silent-mode removal did not do what it should" >&2
+  exit 1
+fi
