@@ -154,8 +154,9 @@ int removeInstanceLDAPEntries(const char* host, const char* port, const char* su
     }
     if (others == 0) {
         removeISIEAndPrune(isie);
-    } else {
-        // Other instances of the product keep their product entry.
+    } else if (code == 0 || code == SETUP_LDAP_ENTRY_MISSING) {
+        // Other instances of the product keep their product entry, which
+        // stops listing this SIE once the SIE is gone (and only then).
         dropMember(ldap, isieDN, sieDN);
     }
     return 0;

@@ -188,3 +188,44 @@ TEST_F(UnregisterTest, UserIdIsLookedUpBelowASuffixWithBlanksPercentAndQuestionM
     EXPECT_EQ(rc, 0) << err_;
     EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kLabDomain}));
 }
+
+class RefusedWriteTest : public UnregisterTest {
+protected:
+    void SetUp() override
+    {
+        UnregisterTest::SetUp();
+        ASSERT_TRUE(slapd().add(Slapd::personLdif(reader_, "reader", "reader-pw")));
+        before_ = registryEntries(slapd());
+    }
+    int removeAsReader(const char* instance, const char* machine, const char* root)
+    {
+        testing::internal::CaptureStderr();
+        int rc = removeInstanceLDAPEntries(Slapd::kHost, port_.c_str(), Slapd::kBase,
+                                           reader_.c_str(), "reader-pw", instance, machine, root);
+        err_ = testing::internal::GetCapturedStderr();
+        return rc;
+    }
+
+    const std::string reader_ = "uid=reader, ou=Global Preferences, " + kDomain;
+};
+
+TEST_F(RefusedWriteTest, LastInstanceStillTriesTheProductAndReportsBothRefusals)
+{
+    EXPECT_EQ(removeAsReader("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 0);
+    EXPECT_EQ(err_,
+              "Error: could not remove SIE entry cn=slapd-lab,cn=Corvid Directory Server,"
+              "cn=Server Group,cn=gamma.lab.example.com,ou=lab.example.com,o=CorvidRoot: error = 50\n"
+              "Error: could not remove ISIE entry cn=Corvid Directory Server,cn=Server Group,"
+              "cn=gamma.lab.example.com,ou=lab.example.com,o=CorvidRoot: error = 50\n");
+    EXPECT_TRUE(removed().empty());
+}
+
+TEST_F(RefusedWriteTest, SiblingProductKeepsListingAnSIEThatCouldNotBeDeleted)
+{
+    EXPECT_EQ(removeAsReader("slapd-east", "alpha.example.com", roots_.alpha.c_str()), 0);
+    EXPECT_EQ(err_,
+              "Error: could not remove SIE entry cn=slapd-east,cn=Corvid Directory Server,"
+              "cn=Server Group,cn=alpha.example.com,ou=example.com,o=CorvidRoot: error = 50\n");
+    EXPECT_TRUE(removed().empty());
+    EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember").size(), 2u);
+}
