@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <prio.h>
 #include <string>
 #include <sys/stat.h>
@@ -17,13 +18,23 @@ void warnLeft(const std::string& path, int error)
     fprintf(stderr, "Warning: could not remove %s: %s\n", path.c_str(), strerror(error));
 }
 
-// path names a real directory. It is one buffer for the whole walk, extended
-// by each level and cut back afterwards, so no child path is allocated anew.
-void removeContents(std::string& path)
+// Removes what lies below the directory that path names and that dirFd holds
+// open, then the directory itself (name, relative to parentFd).
+//
+// Every step is taken relative to an open directory that was opened without
+// following links: if a directory is swapped for a link while the walk runs,
+// the open fails instead of leading the walk out of the tree, and each entry
+// costs one short lookup instead of a walk down the whole path. path is one
+// buffer for the whole walk, extended by each level and cut back afterwards;
+// it names entries in warnings and for the listing.
+void removeDirectory(std::string& path, int parentFd, const char* name)
 {
-    char** names = ds_get_file_list(path.c_str());
+    int dirFd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    char** names = dirFd >= 0 ? ds_get_file_list(path.c_str()) : nullptr;
     if (names == nullptr) {
         warnLeft(path, errno);
+        if (dirFd >= 0)
+            close(dirFd);
         return;
     }
     const size_t base = path.size();
@@ -32,22 +43,22 @@ void removeContents(std::string& path)
         path += '/';
         path += *p;
         struct stat st;
-        if (lstat(path.c_str(), &st) != 0) {
+        if (fstatat(dirFd, *p, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT) // vanished since the listing: nothing left
                 warnLeft(path, errno);
             continue;
         }
-        // lstat decides first: a link, even one to a directory, is only
-        // unlinked, so nothing outside the tree is ever reached.
-        if (S_ISDIR(st.st_mode) && isDirectory(path.c_str())) {
-            removeContents(path);
-        } else if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        // The no-follow status decides first: a link, even one to a
+        // directory, is only unlinked, so nothing outside the tree is reached.
+        if (S_ISDIR(st.st_mode) && isDirectory(path.c_str()))
+            removeDirectory(path, dirFd, *p);
+        else if (unlinkat(dirFd, *p, 0) != 0 && errno != ENOENT)
             warnLeft(path, errno);
-        }
     }
     path.resize(base);
     ds_free_file_list(names);
-    if (rmdir(path.c_str()) != 0 && errno != ENOENT)
+    close(dirFd);
+    if (unlinkat(parentFd, name, AT_REMOVEDIR) != 0 && errno != ENOENT)
         warnLeft(path, errno);
 }
 
@@ -81,5 +92,5 @@ void _remove_directory(const char* path)
         return;
     }
     std::string walk(path);
-    removeContents(walk);
+    removeDirectory(walk, AT_FDCWD, path);
 }
