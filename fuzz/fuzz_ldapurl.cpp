@@ -1,0 +1,26 @@
+// URL and DN texts reach the directory adapter from inf files, key files and
+// the registry: parse anything without crashing, leaking or reading past it.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "ldap_adapter.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string text(reinterpret_cast<const char*>(data), size);
+    const char* s = text.c_str();
+    ldapapi::url_text_port(s);
+    LDAPURLDesc* desc = nullptr;
+    if (ldapapi::ldap_url_parse(s, &desc) == 0 && desc) {
+        if (desc->lud_host && desc->lud_port > 0) {
+            LDAP* ld = ldapapi::prldap_init(desc->lud_host, desc->lud_port, 1);
+            if (ld)
+                ldapapi::ldap_unbind(ld);
+        }
+        ldap_free_urldesc(desc);
+    }
+    ldapapi::ldap_value_free(ldapapi::ldap_explode_dn(s, 0));
+    ldapapi::ldap_value_free(ldapapi::ldap_explode_dn(s, 1));
+    return 0;
+}
