@@ -48,8 +48,6 @@ void removeScratch()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool cleanup = atexit(removeScratch) == 0;
-    (void)cleanup;
     const std::string& in = path(0);
     const std::string& first = path(1);
     const std::string& second = path(2);
@@ -77,5 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ADM_pi_write(copy, second.c_str());
     ADM_pi_done(copy);
     ADM_pi_done(tree);
+    // Removed after every input: libFuzzer ends without running exit handlers.
+    removeScratch();
     return 0;
 }
