@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 cvEntryKind cvGetEntryKind(const char* path)
 {
@@ -90,36 +92,61 @@ void reportFailure(cvRemoveFailure onFailure, void* context, const std::string& 
         onFailure(path.c_str(), error, context);
 }
 
-// The path buffer is shared by the whole walk and grows and shrinks with the
-// depth, so a deep tree costs one allocation, not one per entry.
-void removeBelow(std::string& path, cvRemoveFailure onFailure, void* context)
+// Removes everything below the directory name (relative to parentFd), then
+// the directory itself. Each level is opened without following links and
+// every entry is handled relative to it, so a directory swapped for a link
+// while the walk runs cannot lead the walk out of the tree, and an entry
+// costs one short lookup instead of a walk down its whole path. path names
+// the directory in failure reports; one buffer serves the whole walk.
+void removeDirectory(std::string& path, int parentFd, const char* name,
+                     cvRemoveFailure onFailure, void* context)
 {
-    char** names = cvListDirectory(path.c_str());
-    if (names == nullptr) {
+    int dirFd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* dir = dirFd >= 0 ? fdopendir(dirFd) : nullptr;
+    if (dir == nullptr) {
         reportFailure(onFailure, context, path, errno);
+        if (dirFd >= 0)
+            close(dirFd);
         return;
     }
+    // All names are read before anything is removed: not every file system
+    // promises a complete listing of a directory that changes under readdir.
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        struct dirent* ent = readdir(dir);
+        if (ent == nullptr)
+            break;
+        const char* n = ent->d_name;
+        if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
+            names.emplace_back(n);
+    }
+    if (errno != 0)
+        reportFailure(onFailure, context, path, errno);
     const size_t base = path.size();
-    for (char** p = names; *p != nullptr; ++p) {
+    for (const std::string& n : names) {
         path.resize(base);
         path += '/';
-        path += *p;
+        path += n;
+        // Unlinking first settles files and links, the most common entries,
+        // in one call; only a directory needs a second look.
+        if (unlinkat(dirFd, n.c_str(), 0) == 0 || errno == ENOENT)
+            continue;
+        int unlinkError = errno;
         struct stat st;
-        if (lstat(path.c_str(), &st) != 0) {
+        if (fstatat(dirFd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
                 reportFailure(onFailure, context, path, errno);
-            continue;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            removeBelow(path, onFailure, context);
-            if (rmdir(path.c_str()) != 0 && errno != ENOENT)
-                reportFailure(onFailure, context, path, errno);
-        } else if (unlink(path.c_str()) != 0 && errno != ENOENT) {
-            reportFailure(onFailure, context, path, errno);
+        } else if (S_ISDIR(st.st_mode)) {
+            removeDirectory(path, dirFd, n.c_str(), onFailure, context);
+        } else {
+            reportFailure(onFailure, context, path, unlinkError);
         }
     }
     path.resize(base);
-    cvFreeNameList(names);
+    closedir(dir);
+    if (unlinkat(parentFd, name, AT_REMOVEDIR) != 0 && errno != ENOENT)
+        reportFailure(onFailure, context, path, errno);
 }
 
 } // namespace
@@ -132,13 +159,10 @@ int cvRemoveTree(const char* path, cvRemoveFailure onFailure, void* context)
     if (lstat(path, &st) != 0)
         return errno == ENOENT ? 0 : -1;
     std::string walk(path);
-    if (S_ISDIR(st.st_mode)) {
-        removeBelow(walk, onFailure, context);
-        if (rmdir(path) != 0 && errno != ENOENT)
-            reportFailure(onFailure, context, walk, errno);
-    } else if (unlink(path) != 0 && errno != ENOENT) {
+    if (S_ISDIR(st.st_mode))
+        removeDirectory(walk, AT_FDCWD, path, onFailure, context);
+    else if (unlink(path) != 0 && errno != ENOENT)
         reportFailure(onFailure, context, walk, errno);
-    }
     if (lstat(path, &st) == 0)
         return -1;
     return errno == ENOENT ? 0 : -1;
