@@ -92,7 +92,7 @@ int cv_removal_main(int argc, char** argv)
         _remove_directory(tree.c_str());
         if (treeStillThere(tree.c_str())) {
             std::string message = "Server " + std::string(name) +
-                                  " was stopped but its directory could not be removed "
+                                  " is stopped but its directory could not be removed "
                                   "completely; what was left is listed in the warnings on "
                                   "the standard error stream. Remove the cause and run the "
                                   "removal again.";

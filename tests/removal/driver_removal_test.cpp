@@ -219,7 +219,7 @@ TEST_F(InstanceRemoval, EntryThatCannotBeRemovedFailsTheRunAndRerunFinishes)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, std::string(kHeader) + "TPX_ErrInfo: Removal incomplete: " +
                          tmp.file("srv/inst1") +
-                         ": Server inst1 was stopped but its directory could not be removed "
+                         ": Server inst1 is stopped but its directory could not be removed "
                          "completely; what was left is listed in the warnings on the standard "
                          "error stream. Remove the cause and run the removal again.\n"
                          "TPX_STATUS: 5\n");
