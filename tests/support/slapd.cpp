@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
@@ -190,6 +191,34 @@ bool patchCore(std::string* core) {
     return true;
 }
 
+// Directories of servers whose test process crashed (no destructor ran)
+// stay behind. Remove those whose server is gone: the pid file names a dead
+// process, or there is none and the directory is over an hour old.
+void sweepStaleDirs(const std::string& tmp)
+{
+    static bool swept = false;
+    if (swept) return;
+    swept = true;
+    DIR* d = opendir(tmp.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (struct dirent* e = readdir(d)) {
+        if (strncmp(e->d_name, "cv-slapd.", 9) != 0) continue;
+        std::string dir = tmp + "/" + e->d_name;
+        struct stat st;
+        if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) continue;
+        std::string pidText;
+        if (readFile(dir + "/slapd.pid", &pidText)) {
+            pid_t p = atoi(pidText.c_str());
+            if (p > 0 && kill(p, 0) != 0 && errno == ESRCH) stale.push_back(dir);
+        } else if (time(nullptr) - st.st_mtime > 3600) {
+            stale.push_back(dir);
+        }
+    }
+    closedir(d);
+    for (const auto& dir : stale) removeTree(dir);
+}
+
 std::string suffixEntry(const std::string& suffix) {
     size_t eq = suffix.find('=');
     if (eq == std::string::npos || suffix.find(',') != std::string::npos) return std::string();
@@ -339,7 +368,12 @@ bool Slapd::waitReady(bool* collided) {
             error_ = "slapd exited at start: " + log;
             return false;
         }
-        if (canConnect(port_)) return true;
+        // slapd writes its pid file only after it has bound its listener, so
+        // a connection then reaches this server, never another process that
+        // took the port first.
+        std::string pidText;
+        if (readFile(dir_ + "/slapd.pid", &pidText) && atoi(pidText.c_str()) == pid_ && canConnect(port_))
+            return true;
         sleepMs(20);
     }
     error_ = "slapd did not answer within 15 s";
@@ -349,8 +383,10 @@ bool Slapd::waitReady(bool* collided) {
 bool Slapd::start() {
     if (running()) return true;
     error_.clear();
-    const char* tmp = getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/cv-slapd.XXXXXX";
+    const char* tmpEnv = getenv("TMPDIR");
+    std::string tmp = tmpEnv && *tmpEnv ? tmpEnv : "/tmp";
+    sweepStaleDirs(tmp);
+    std::string templ = tmp + "/cv-slapd.XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');
     if (!mkdtemp(buf.data())) {

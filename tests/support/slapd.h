@@ -98,6 +98,7 @@ public:
     void stop();
 
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }  // also the process group
     const std::string& error() const { return error_; }
     int port() const { return port_; }
     const std::string& dir() const { return dir_; }
