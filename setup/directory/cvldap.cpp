@@ -17,7 +17,7 @@ namespace {
 // the configuration root as its base would otherwise recurse without end.
 thread_local int t_fallbackNesting = 0;
 
-// RFC 4515 escaping of a filter value: a user id of "*" or "x)(uid=*" must
+// RFC 4515 escaping of a filter value: a user id of "*" or "a)(|(cn" must
 // match only itself.
 std::string escapeFilterValue(const char* value)
 {
