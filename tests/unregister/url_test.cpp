@@ -49,21 +49,6 @@ TEST(ConfigDirectoryUrl, SuffixReachesTheParserUnchanged)
     }
 }
 
-TEST(ConfigDirectoryUrl, NullPartsContributeNothing)
-{
-    EXPECT_EQ(cvConfigDirectoryUrl(nullptr, nullptr, nullptr), "ldap://:/");
-    EXPECT_EQ(cvConfigDirectoryUrl("h", "389", nullptr), "ldap://h:389/");
-    EXPECT_EQ(cvConfigDirectoryUrl("h", "389", "o=CorvidRoot"), "ldap://h:389/o=CorvidRoot");
-}
-
-TEST(ConfigDirectoryUrl, HostTextCannotMoveTheSuffix)
-{
-    Parsed p = parse(cvConfigDirectoryUrl("evil/o=Other?", "389", "o=CorvidRoot"));
-    if (p.rc == 0) {
-        EXPECT_EQ(p.dn, "o=CorvidRoot");
-    }
-}
-
 TEST(EscapeBackslashes, DoublesEveryBackslash)
 {
     EXPECT_EQ(escapeBackslashes(nullptr), nullptr);
@@ -71,12 +56,4 @@ TEST(EscapeBackslashes, DoublesEveryBackslash)
     EXPECT_STREQ(plain.get(), "/srv/corvid");
     std::unique_ptr<char[]> win(escapeBackslashes("C:\\Corvid\\\\Servers\\"));
     EXPECT_STREQ(win.get(), "C:\\\\Corvid\\\\\\\\Servers\\\\");
-}
-
-TEST(FilterValue, EscapesWhatRfc4515Requires)
-{
-    EXPECT_EQ(cvEscapeFilterValue(nullptr), "");
-    EXPECT_EQ(cvEscapeFilterValue("a*b(c)d\\e"), "a\\2ab\\28c\\29d\\5ce");
-    EXPECT_EQ(cvEscapeFilterValue("line\nbreak"), "line\\0abreak");
-    EXPECT_EQ(cvEscapeFilterValue("\xc3\xa9t\xc3\xa9"), "\xc3\xa9t\xc3\xa9");
 }
