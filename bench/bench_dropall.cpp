@@ -7,8 +7,6 @@
 // The benchmark reuses the test fixture's private slapd (the bench targets
 // do not link the test support library).
 #include "../tests/support/slapd.cpp"
-#include "../tests/support/slapd_config.cpp"
-#include "../tests/support/slapd_process.cpp"
 
 #include <algorithm>
 #include <chrono>

@@ -1,23 +1,241 @@
+// One file on purpose: benchmarks, which do not link the test support
+// library, include it whole.
 #include "slapd.h"
 
-#include "slapd_internal.h"
-
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <ftw.h>
+#include <netinet/in.h>
 #include <sstream>
 #include <strings.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace cvtest {
 
-using namespace slapdimpl;
+namespace {
+
+// Process groups of the servers alive in this process, for the crash paths
+// where no destructor runs. A plain array: the signal handler may only read.
+constexpr int kMaxLive = 64;
+volatile pid_t g_live[kMaxLive];
+
+void killAllLive() {
+    for (int i = 0; i < kMaxLive; ++i) {
+        pid_t p = g_live[i];
+        if (p > 0) kill(-p, SIGKILL);
+    }
+}
+
+void onFatalSignal(int sig) {
+    killAllLive();
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+void installCrashHandlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    std::atexit(killAllLive);
+    // SIGSEGV and friends stay with the sanitizers; the child's parent-death
+    // signal covers them.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGABRT}) {
+        struct sigaction old;
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) signal(sig, onFatalSignal);
+    }
+}
+
+void registerLive(pid_t p) {
+    for (int i = 0; i < kMaxLive; ++i)
+        if (g_live[i] == 0) { g_live[i] = p; return; }
+}
+
+void unregisterLive(pid_t p) {
+    for (int i = 0; i < kMaxLive; ++i)
+        if (g_live[i] == p) g_live[i] = 0;
+}
+
+bool readFile(const std::string& path, std::string* out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    *out = ss.str();
+    return true;
+}
+
+bool writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    return static_cast<bool>(out.flush());
+}
+
+int removeOne(const char* path, const struct stat*, int, struct FTW*) {
+    ::remove(path);
+    return 0;
+}
+
+void removeTree(const std::string& dir) {
+    if (!dir.empty()) nftw(dir.c_str(), removeOne, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+// Runs argv with stdin from /dev/null and stdout+stderr into outPath.
+// Returns the exit status, or -1 when it could not run or was killed.
+int runProcess(const std::vector<std::string>& argv, const std::string& outPath) {
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0) _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A port that was free a moment ago; slapd may still lose it to another
+// process, which start() detects and retries.
+int freePort() {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0) return 0;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    close(s);
+    return port;
+}
+
+bool canConnect(int port) {
+    int s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s < 0) return false;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(s);
+    return ok;
+}
+
+void sleepMs(int ms) {
+    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&ts, nullptr);
+}
+
+std::string installedSchemaDir() {
+    for (const char* d : {"/etc/ldap/schema", "/etc/openldap/schema", "/usr/share/openldap/schema"}) {
+        struct stat st;
+        if (stat((std::string(d) + "/core.schema").c_str(), &st) == 0) return d;
+    }
+    return std::string();
+}
+
+// End of the parenthesised definition that starts at or after from: the
+// index just past its closing ')'. Quoted descriptions may hold parentheses.
+size_t definitionEnd(const std::string& text, size_t from) {
+    size_t i = text.find('(', from);
+    if (i == std::string::npos) return std::string::npos;
+    int depth = 0;
+    bool quoted = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\'') quoted = !quoted;
+        else if (!quoted && c == '(') ++depth;
+        else if (!quoted && c == ')' && --depth == 0) return i + 1;
+    }
+    return std::string::npos;
+}
+
+// The registry combines groupOfUniqueNames with its own structural classes
+// and writes groups before their members exist: make it auxiliary with
+// every attribute optional.
+bool patchCore(std::string* core) {
+    const std::string key = "NAME 'groupOfUniqueNames'";
+    size_t name = core->find(key);
+    if (name == std::string::npos) return false;
+    size_t start = core->rfind("objectclass", name);
+    if (start == std::string::npos) return false;
+    size_t end = definitionEnd(*core, start);
+    if (end == std::string::npos) return false;
+    core->replace(start, end - start,
+                  "objectclass ( 2.5.6.17 NAME 'groupOfUniqueNames'\n"
+                  "\tDESC 'RFC2256: a group of unique names (DN and Unique Identifier)'\n"
+                  "\tSUP top AUXILIARY\n"
+                  "\tMAY ( uniqueMember $ cn $ businessCategory $ seeAlso $ owner $ ou $ o $\n"
+                  "\t\tdescription ) )");
+    return true;
+}
+
+// Directories of servers whose test process crashed (no destructor ran)
+// stay behind. Remove those whose server is gone: the pid file names a dead
+// process, or there is none and the directory is over an hour old.
+void sweepStaleDirs(const std::string& tmp)
+{
+    static bool swept = false;
+    if (swept) return;
+    swept = true;
+    DIR* d = opendir(tmp.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (struct dirent* e = readdir(d)) {
+        if (strncmp(e->d_name, "cv-slapd.", 9) != 0) continue;
+        std::string dir = tmp + "/" + e->d_name;
+        struct stat st;
+        if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) continue;
+        std::string pidText;
+        if (readFile(dir + "/slapd.pid", &pidText)) {
+            pid_t p = atoi(pidText.c_str());
+            if (p > 0 && kill(p, 0) != 0 && errno == ESRCH) stale.push_back(dir);
+        } else if (time(nullptr) - st.st_mtime > 3600) {
+            stale.push_back(dir);
+        }
+    }
+    closedir(d);
+    for (const auto& dir : stale) removeTree(dir);
+}
+
+std::string suffixEntry(const std::string& suffix) {
+    size_t eq = suffix.find('=');
+    if (eq == std::string::npos || suffix.find(',') != std::string::npos) return std::string();
+    std::string type = suffix.substr(0, eq), value = suffix.substr(eq + 1);
+    std::string dn = "dn: " + suffix + "\n";
+    if (type == "o") return dn + "objectclass: organization\no: " + value + "\n\n";
+    if (type == "ou") return dn + "objectclass: organizationalUnit\nou: " + value + "\n\n";
+    if (type == "cn") return dn + "objectclass: cvTestEntry\ncn: " + value + "\n\n";
+    if (type == "dc")
+        return dn + "objectclass: dcObject\nobjectclass: organization\ndc: " + value + "\no: " + value +
+               "\n\n";
+    return std::string();
+}
+
+} // namespace
 
 Slapd::Slapd(SlapdOptions options) : options_(std::move(options)) {
     setenv("LDAPNOINIT", "1", 1);
@@ -35,6 +253,77 @@ std::string Slapd::url(const std::string& base) const {
 std::string Slapd::personLdif(const std::string& dn, const std::string& uid, const std::string& password) {
     return "dn: " + dn + "\nobjectclass: inetOrgPerson\nuid: " + uid + "\ncn: " + uid + "\nsn: " + uid +
            "\nuserPassword: " + password + "\n\n";
+}
+
+bool Slapd::writeConfig() {
+    std::string schemaDir = installedSchemaDir();
+    if (schemaDir.empty()) {
+        error_ = "no installed OpenLDAP schema directory (core.schema) found";
+        return false;
+    }
+    std::string core, test;
+    if (!readFile(schemaDir + "/core.schema", &core) || !patchCore(&core)) {
+        error_ = "cannot copy and patch " + schemaDir + "/core.schema";
+        return false;
+    }
+    std::string testSchema = std::string(CV_SOURCE_DIR) + "/tests/support/schema/corvid-test.schema";
+    if (!readFile(testSchema, &test)) {
+        error_ = "cannot read " + testSchema;
+        return false;
+    }
+    mkdir((dir_ + "/schema").c_str(), 0700);
+    if (!writeFile(dir_ + "/schema/core.schema", core) || !writeFile(dir_ + "/schema/corvid-test.schema", test)) {
+        error_ = "cannot write the schema copies";
+        return false;
+    }
+
+    std::ostringstream c;
+    c << "include " << dir_ << "/schema/core.schema\n"
+      << "include " << schemaDir << "/cosine.schema\n"
+      << "include " << schemaDir << "/inetorgperson.schema\n"
+      << "include " << dir_ << "/schema/corvid-test.schema\n"
+      << "pidfile " << dir_ << "/slapd.pid\n"
+      << "argsfile " << dir_ << "/slapd.args\n"
+      << "modulepath /usr/lib/ldap\n"
+      << "moduleload back_mdb\n";
+    if (!options_.defaultReferral.empty()) c << "referral " << options_.defaultReferral << "\n";
+
+    std::vector<std::string> suffixes{kBase};
+    suffixes.insert(suffixes.end(), options_.extraSuffixes.begin(), options_.extraSuffixes.end());
+    if (options_.monitorDatabase) suffixes.push_back("cn = monitor");
+    for (size_t i = 0; i < suffixes.size(); ++i) {
+        std::string db = dir_ + "/db" + std::to_string(i);
+        mkdir(db.c_str(), 0700);
+        c << "\ndatabase mdb\n"
+          << "suffix \"" << suffixes[i] << "\"\n"
+          << "rootdn \"" << kRootDN << "\"\n";
+        if (i == 0) c << "rootpw " << kRootPassword << "\n";
+        c << "directory " << db << "\n"
+          << "maxsize 1073741824\n"
+          // Tests need no durability; syncing every write costs seconds.
+          << "dbnosync\n"
+          << "sizelimit " << (options_.sizeLimit > 0 ? std::to_string(options_.sizeLimit) : "unlimited")
+          << "\n";
+        c << "access to attrs=userPassword\n";
+        for (const auto& w : options_.writers) c << "\tby dn.exact=\"" << w << "\" write\n";
+        c << "\tby self write\n\tby anonymous auth\n\tby * none\n";
+        c << "access to *\n";
+        for (const auto& w : options_.writers) c << "\tby dn.exact=\"" << w << "\" write\n";
+        c << (options_.anonymousRead ? "\tby * read\n" : "\tby users read\n\tby * none\n");
+    }
+    std::string conf = dir_ + "/slapd.conf";
+    if (!writeFile(conf, c.str())) {
+        error_ = "cannot write " + conf;
+        return false;
+    }
+    std::string out;
+    int rc = runProcess({"/usr/sbin/slaptest", "-u", "-f", conf}, dir_ + "/slaptest.out");
+    readFile(dir_ + "/slaptest.out", &out);
+    if (rc != 0) {
+        error_ = "slaptest refused the configuration: " + out;
+        return false;
+    }
+    return true;
 }
 
 bool Slapd::launch() {
