@@ -38,6 +38,15 @@ struct ADM_piTree {
 
 ADM_piTree* ADM_pi_init(const char* path);
 ADM_piTree* ADM_pi_init(const char* path, int format);
+// How a read ended, for callers that must not write back a partial tree.
+enum {
+    ADM_PI_READ_COMPLETE = 0, // the whole file was read (or path is null)
+    ADM_PI_READ_NO_FILE = 1,  // the file does not exist
+    ADM_PI_READ_STOPPED = 2,  // a second time-stamp header in one section ended the read
+    ADM_PI_READ_ERROR = 3     // the file could not be opened or read, or memory ran out
+};
+// As above; *status (when status is non-null) tells how the read ended.
+ADM_piTree* ADM_pi_init(const char* path, int format, int* status);
 void ADM_pi_done(ADM_piTree* tree);
 void ADM_pi_copy(ADM_piTree* dst, const ADM_piTree* src);
 void ADM_pi_setFormat(ADM_piTree* tree, int format);

@@ -1,4 +1,5 @@
 // Reading install-info files into trees.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -136,12 +137,27 @@ ADM_piTree* ADM_pi_init(const char* path)
 
 ADM_piTree* ADM_pi_init(const char* path, int format)
 {
+    return ADM_pi_init(path, format, nullptr);
+}
+
+ADM_piTree* ADM_pi_init(const char* path, int format, int* status)
+{
+    int ignored;
+    if (!status)
+        status = &ignored;
+    *status = ADM_PI_READ_COMPLETE;
     ADM_piTree* tree = ADM_pi_newTree(format);
-    if (!tree || !path)
+    if (!tree) {
+        *status = ADM_PI_READ_ERROR;
+        return tree;
+    }
+    if (!path)
         return tree;
     FILE* in = fopen(path, "r");
-    if (!in)
+    if (!in) {
+        *status = errno == ENOENT ? ADM_PI_READ_NO_FILE : ADM_PI_READ_ERROR;
         return tree;
+    }
     Reader reader{tree, tree};
     // getline grows its buffer as needed: lines have no length limit.
     char* buffer = nullptr;
@@ -158,6 +174,10 @@ ADM_piTree* ADM_pi_init(const char* path, int format)
             buffer[--len] = '\0';
         reader.line(buffer);
     }
+    if (reader.stop)
+        *status = ADM_PI_READ_STOPPED;
+    else if (ferror(in))
+        *status = ADM_PI_READ_ERROR;
     free(buffer);
     fclose(in);
     return tree;

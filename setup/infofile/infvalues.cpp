@@ -44,106 +44,6 @@ char* keyFileValue(const char* rest, const char* separator)
     return strndup(start, static_cast<size_t>(end - start));
 }
 
-// What a full read of an inf file would meet, learnt before the file is
-// rewritten: the reader gives no account of a read that ends early, and a
-// rewrite after one would cut off everything it did not read.
-struct InfScan {
-    bool readable = true;    // the file is missing or was read to its end
-    bool stopsEarly = false; // a section holds a second time-stamp header
-    bool hasContent = false; // some line is neither a comment nor blank
-};
-
-bool hasFiveWords(const char* text)
-{
-    int words = 0;
-    while (*text != '\0' && words < 5) {
-        while (isAsciiSpace(*text))
-            ++text;
-        if (*text == '\0')
-            break;
-        ++words;
-        while (*text != '\0' && !isAsciiSpace(*text))
-            ++text;
-    }
-    return words >= 5;
-}
-
-// A stamp header as the reader takes it: five words or more, or the one-word
-// generalized time ("%Y%m%d%H%M%SZ") that time-stamped trees are written with.
-bool isStampHeader(const char* text)
-{
-    if (hasFiveWords(text))
-        return true;
-    for (int i = 0; i < 14; ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-    return text[14] == 'Z' && text[15] == '\0';
-}
-
-// Follows the reader's sections: a stamp belongs to the current section,
-// "General" is the top, "(latest-installation-date)" and nameless headers
-// change nothing, every other header starts a new section.
-void scanHeader(char* line, bool& rootStamped, bool& sectionStamped, bool*& current, InfScan& scan)
-{
-    char* close = strrchr(line, ']');
-    if (close != nullptr)
-        *close = '\0';
-    char* text = line + 1;
-    if (isStampHeader(text)) {
-        if (*current)
-            scan.stopsEarly = true;
-        *current = true;
-        return;
-    }
-    char* start = text + strspn(text, "[ ");
-    if (*start == '\0')
-        return;
-    start[strcspn(start, "[ ")] = '\0';
-    if (strcasecmp(start, "(latest-installation-date)") == 0)
-        return;
-    if (strcasecmp(start, "General") == 0) {
-        current = &rootStamped;
-        return;
-    }
-    sectionStamped = false;
-    current = &sectionStamped;
-}
-
-InfScan scanInf(const char* path)
-{
-    InfScan scan;
-    FILE* in = fopen(path, "r");
-    if (in == nullptr) {
-        scan.readable = errno == ENOENT;
-        return scan;
-    }
-    bool rootStamped = false;
-    bool sectionStamped = false;
-    bool* current = &rootStamped;
-    char* line = nullptr;
-    size_t capacity = 0;
-    ssize_t n;
-    while (!scan.stopsEarly && (n = getline(&line, &capacity, in)) >= 0) {
-        size_t length = strnlen(line, static_cast<size_t>(n));
-        line[length] = '\0';
-        if (length > 0 && line[length - 1] == '\n')
-            line[--length] = '\0';
-        if (length > 0 && line[length - 1] == '\r')
-            line[--length] = '\0';
-        if (line[0] == '#' || line[0] == '\0')
-            continue;
-        if (strspn(line, " \t\n\v\f\r") < length)
-            scan.hasContent = true;
-        if (line[0] == '[')
-            scanHeader(line, rootStamped, sectionStamped, current, scan);
-    }
-    if (ferror(in))
-        scan.readable = false;
-    free(line);
-    fclose(in);
-    return scan;
-}
-
 } // namespace
 
 extern "C" char* setupGetFileString(const char* key, const char* separator, const char* path)
@@ -238,15 +138,13 @@ extern "C" int setupWriteInfString(const char* section, const char* name, const 
 {
     if (section == nullptr || name == nullptr || name[0] == '\0' || value == nullptr || path == nullptr)
         return 0;
-    const InfScan scan = scanInf(path);
-    if (!scan.readable || scan.stopsEarly)
-        return 0;
     NVPair inf;
     inf.setFormat(1);
-    inf.read(path);
-    // Content on disk but nothing in the tree: the read failed somewhere,
-    // and writing the tree back would empty the file.
-    if (scan.hasContent && inf.isEmpty())
+    int status = ADM_PI_READ_ERROR;
+    inf.read(path, &status);
+    // A rewrite after a read that failed or ended early would cut off
+    // everything that was not read.
+    if (status != ADM_PI_READ_COMPLETE && status != ADM_PI_READ_NO_FILE)
         return 0;
     NVPair* view = nullptr;
     NVPair* target = &inf;

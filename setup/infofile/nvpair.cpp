@@ -59,7 +59,12 @@ NVPair::~NVPair()
 
 void NVPair::init(const char* file)
 {
-    tree_ = ADM_pi_init(file, format_);
+    init(file, nullptr);
+}
+
+void NVPair::init(const char* file, int* status)
+{
+    tree_ = ADM_pi_init(file, format_, status);
     free(fileName_);
     fileName_ = file ? strdup(file) : nullptr;
     ownsTree_ = 1;
@@ -67,17 +72,25 @@ void NVPair::init(const char* file)
 
 void NVPair::read(const char* file)
 {
+    read(file, nullptr);
+}
+
+void NVPair::read(const char* file, int* status)
+{
     int format = format_;
     // file may be our own file name, which clear releases.
     char* path = file ? strdup(file) : nullptr;
-    if (file && !path)
+    if (file && !path) {
+        if (status)
+            *status = ADM_PI_READ_ERROR;
         return;
+    }
     if (ownsTree_)
         ADM_pi_done(tree_);
     tree_ = nullptr;
     id_.clear();
     format_ = format;
-    init(path);
+    init(path, status);
     free(path);
 }
 

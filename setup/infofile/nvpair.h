@@ -22,6 +22,9 @@ public:
 
     void init(const char* file);
     void read(const char* file);
+    // As above; *status receives how the read ended (ADM_PI_READ_*).
+    void init(const char* file, int* status);
+    void read(const char* file, int* status);
     void clear();
     void setFormat(int format);
     int write() const;

@@ -143,6 +143,25 @@ TEST_F(InfReadTest, FiveWordHeaderIsTheStampAndASecondOneEndsTheReading)
     EXPECT_EQ(ADM_pi_section(tree, "late"), nullptr);
 }
 
+TEST_F(InfReadTest, ReadStatusTellsAWholeReadFromAMissingFileAndAnEarlyEnd)
+{
+    int status = -1;
+    std::string path = dir.file("status.inf");
+    ADM_pi_done(ADM_pi_init(path.c_str(), 0, &status));
+    EXPECT_EQ(status, ADM_PI_READ_NO_FILE);
+
+    inftest::writeFile(path, "a 1\n[s]\nb 2\n");
+    ADM_pi_done(ADM_pi_init(path.c_str(), 0, &status));
+    EXPECT_EQ(status, ADM_PI_READ_COMPLETE);
+
+    inftest::writeFile(path, "[Tue Dec 8 04:00:00 2026]\n[Wed Dec 9 04:00:00 2026]\nlost 1\n");
+    ADM_pi_done(ADM_pi_init(path.c_str(), 0, &status));
+    EXPECT_EQ(status, ADM_PI_READ_STOPPED);
+
+    ADM_pi_done(ADM_pi_init(dir.path().c_str(), 0, &status)); // a directory cannot be read
+    EXPECT_EQ(status, ADM_PI_READ_ERROR);
+}
+
 TEST_F(InfReadTest, HeaderWithoutClosingBracketKeepsNoLineEndInItsName)
 {
     parse("[slapd\r\nport 389\n");
