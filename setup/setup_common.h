@@ -16,4 +16,14 @@ typedef int Bool;
 #define SETUP_END_DECLS
 #endif
 
+/* Opaque handles of the directory interface: a connection and an entry
+ * (cursor and attribute store). C callers never see their layout. */
+#ifdef __cplusplus
+class Ldap;
+class LdapEntry;
+#else
+typedef struct Ldap Ldap;
+typedef struct LdapEntry LdapEntry;
+#endif
+
 #endif

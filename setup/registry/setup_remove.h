@@ -14,12 +14,6 @@
 #include "setup_common.h"
 #include "setup_ldap_codes.h"
 
-#ifdef __cplusplus
-class Ldap;
-#else
-typedef struct Ldap Ldap;
-#endif
-
 SETUP_BEGIN_DECLS
 
 /*

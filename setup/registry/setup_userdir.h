@@ -14,14 +14,6 @@
 #include "setup_common.h"
 #include "setup_ldap_codes.h"
 
-#ifdef __cplusplus
-class Ldap;
-class LdapEntry;
-#else
-typedef struct Ldap Ldap;
-typedef struct LdapEntry LdapEntry;
-#endif
-
 SETUP_BEGIN_DECLS
 
 /*
