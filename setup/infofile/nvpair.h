@@ -80,6 +80,9 @@ public:
     ADM_piTree* tree() const { return tree_; }
 
 private:
+    // A section view of sub (a tree that another NVPair owns), named id.
+    static NVPair* viewOf(ADM_piTree* sub, const char* id);
+
     int ownsTree_;
     ADM_piTree* tree_;
     CVString id_;

@@ -161,27 +161,22 @@ NVPair* NVPair::getSection(const char* name)
     if (!tree_ || tree_->sectionCount == 0 || !name)
         return nullptr;
     ADM_piTree* sub = ADM_pi_section(tree_, name);
-    if (!sub)
-        return nullptr;
-    NVPair* view = new NVPair();
-    ADM_pi_done(view->tree_);
-    view->ownsTree_ = 0;
-    view->tree_ = sub;
-    view->id_ = name;
-    view->format_ = 0;
-    return view;
+    return sub ? viewOf(sub, name) : nullptr;
 }
 
 NVPair* NVPair::getSection(int index)
 {
     ADM_piTree* sub = ADM_pi_nsection(tree_, index);
-    if (!sub)
-        return nullptr;
+    return sub ? viewOf(sub, ADM_pi_sectName(tree_, index)) : nullptr;
+}
+
+NVPair* NVPair::viewOf(ADM_piTree* sub, const char* id)
+{
     NVPair* view = new NVPair();
     ADM_pi_done(view->tree_);
     view->ownsTree_ = 0;
     view->tree_ = sub;
-    view->id_ = ADM_pi_sectName(tree_, index);
+    view->id_ = id;
     view->format_ = 0;
     return view;
 }
