@@ -4,9 +4,8 @@
 //
 //   bench_dropall [rounds]     (default 3)
 
-// The benchmark reuses the test fixture's private slapd (the bench targets
-// do not link the test support library).
-#include "../tests/support/slapd.cpp"
+// The private slapd is the one the tests run against.
+#include "slapd_server.h"
 
 #include <algorithm>
 #include <chrono>

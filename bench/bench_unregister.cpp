@@ -19,7 +19,7 @@
 
 // The tests' private slapd (self-contained: it needs no test framework
 // library), so the benchmark runs against the same server setup.
-#include "../tests/support/slapd.cpp"
+#include "slapd_server.h"
 
 namespace {
 

@@ -8,50 +8,24 @@
 # (the product entry stays and only lists it), its files and its process.
 
 echo "== configuration directory: a throwaway slapd"
-ldapdir=$work/slapd
-mkdir -p "$ldapdir/schema" "$ldapdir/db"
-# groupOfUniqueNames becomes auxiliary with optional members, as the registry's
-# entries combine it with their own classes.
-sed "/NAME 'groupOfUniqueNames'/,/^\$/{s/SUP top STRUCTURAL/SUP top AUXILIARY/;/MUST ( uniqueMember \\\$ cn )/d;s/MAY ( businessCategory/MAY ( uniqueMember \$ cn \$ businessCategory/}" \
-  /etc/ldap/schema/core.schema >"$ldapdir/schema/core.schema"
-cp tests/support/schema/corvid-test.schema "$ldapdir/schema/"
-cat >"$ldapdir/slapd.conf" <<CONF
-include $ldapdir/schema/core.schema
-include /etc/ldap/schema/cosine.schema
-include /etc/ldap/schema/inetorgperson.schema
-include $ldapdir/schema/corvid-test.schema
-pidfile $ldapdir/slapd.pid
-modulepath /usr/lib/ldap
-moduleload back_mdb
-database mdb
-suffix "o=CorvidRoot"
-rootdn "cn=Manager,o=CorvidRoot"
-rootpw demo-secret
-directory $ldapdir/db
-CONF
-/usr/sbin/slaptest -u -f "$ldapdir/slapd.conf" >/dev/null 2>&1
-
+# The same private server the tests start (build/tests/support/cv-slapd): the
+# registry's schema on 127.0.0.1, rootdn cn=Manager,o=CorvidRoot, its files in
+# a temporary directory that it removes when it stops.
 export LDAPNOINIT=1
-slapd_pid=
-for attempt in 1 2 3 4 5 6 7 8 9 10; do
-  port=$((20000 + RANDOM % 30000))
-  /usr/sbin/slapd -f "$ldapdir/slapd.conf" -h "ldap://127.0.0.1:$port/" -d 0 >"$ldapdir/log" 2>&1 &
-  slapd_pid=$!
-  extra_pids="$extra_pids $slapd_pid"
-  for _ in $(seq 50); do
-    ldapsearch -x -H "ldap://127.0.0.1:$port/" -b "" -s base >/dev/null 2>&1 && break 2
-    kill -0 "$slapd_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill "$slapd_pid" 2>/dev/null || true
-  wait "$slapd_pid" 2>/dev/null || true
-  slapd_pid=
+"$PWD/build/tests/support/cv-slapd" "$work/slapd.port" &
+extra_pids="$extra_pids $!"
+slapd_pid=$!
+for _ in $(seq 300); do
+  [ -s "$work/slapd.port" ] && break
+  kill -0 "$slapd_pid" 2>/dev/null || break
+  sleep 0.1
 done
-if [ -z "$slapd_pid" ]; then
+if [ ! -s "$work/slapd.port" ]; then
   echo "demo: slapd did not start" >&2
   exit 1
 fi
-ldap=(-x -H "ldap://127.0.0.1:$port/" -D "cn=Manager,o=CorvidRoot" -w demo-secret)
+port=$(cat "$work/slapd.port")
+ldap=(-x -H "ldap://127.0.0.1:$port/" -D "cn=Manager,o=CorvidRoot" -w secret)
 echo "    listening on 127.0.0.1:$port"
 
 sroot=$work/servers
@@ -59,10 +33,6 @@ host=demo.example.com
 group="cn=Server Group, cn=$host, ou=example.com, o=CorvidRoot"
 product="cn=Corvid Directory Server, $group"
 ldapadd "${ldap[@]}" >/dev/null <<LDIF
-dn: o=CorvidRoot
-objectclass: organization
-o: CorvidRoot
-
 dn: ou=example.com, o=CorvidRoot
 objectclass: organizationalUnit
 objectclass: cvAdminDomain
@@ -154,7 +124,7 @@ LDAPHost= 127.0.0.1
 LDAPPort= $port
 Suffix= o=CorvidRoot
 ConfigDirectoryAdminID= cn=Manager,o=CorvidRoot
-ConfigDirectoryAdminPwd= demo-secret
+ConfigDirectoryAdminPwd= secret
 INF
 echo "== remove-instance -f remove.inf (silent mode, ServerIdentifier slapd-east)"
 status=0

@@ -1,6 +1,4 @@
-// One file on purpose: benchmarks, which do not link the test support
-// library, include it whole.
-#include "slapd.h"
+#include "slapd_server.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
