@@ -1,5 +1,5 @@
 // The realistic registry every registration-removal test starts from
-// (tests/registry/data/registry.ldif), loaded into a test slapd, and helpers
+// (tests/support/data/registry.ldif), loaded into a test slapd, and helpers
 // that compare what the registry holds before and after a removal.
 #ifndef CV_TEST_REGISTRY_FIXTURE_H
 #define CV_TEST_REGISTRY_FIXTURE_H
@@ -80,7 +80,7 @@ inline std::string replaceAll(std::string text, const std::string& from, const s
 
 inline std::string registryLdif(const RegistryRoots& roots)
 {
-    std::ifstream in(std::string(CV_SOURCE_DIR) + "/tests/registry/data/registry.ldif");
+    std::ifstream in(std::string(CV_SOURCE_DIR) + "/tests/support/data/registry.ldif");
     std::stringstream text;
     text << in.rdbuf();
     std::string ldif = replaceAll(text.str(), "@ROOT_A@", roots.alpha);
