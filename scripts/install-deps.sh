@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# Installs what building, the demo and the tests need on Debian 12, as root.
-# Safe to run again. The system's own slapd service is neither configured nor
-# started: the demo and the tests run private servers of their own.
+# Installs what building, the demo and the tests need on Debian 12 (as root,
+# when something is missing). Safe to run again. The system's own slapd
+# service is neither configured nor started: the demo and the tests run
+# private servers of their own.
 set -euo pipefail
-
-if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps.sh: run as root (apt-get install is needed)" >&2
-  exit 1
-fi
 
 export DEBIAN_FRONTEND=noninteractive
 
@@ -24,6 +20,12 @@ for p in "${pkgs[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
+  # Root is needed only to install; a developer who has everything may build
+  # and test as any user.
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps.sh: missing packages: ${missing[*]}; run as root to install them" >&2
+    exit 1
+  fi
   # No database of slapd's own and no service start while the package installs.
   echo "slapd slapd/no_configuration boolean true" | debconf-set-selections
   policy=/usr/sbin/policy-rc.d
