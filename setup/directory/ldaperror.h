@@ -13,11 +13,11 @@
 class LdapError {
 public:
     LdapError();
-    // Message: the LDAP library's text for code, ".", then detail.
+    // Message: setupErrorString(code), ".", then detail.
     LdapError(int code, const char* detail);
     LdapError(const LdapError& other) = default;
     LdapError& operator=(const LdapError& other);
-    // Message: the library's text for code alone (no final ".").
+    // Message: setupErrorString(code) alone (no final ".").
     LdapError& operator=(int code);
     // Writes three lines to standard output when code is not 0; the stream
     // argument is accepted for compatibility and not written to.
@@ -29,8 +29,8 @@ public:
 
 // The folding of LDAP result codes that callers must tell apart into the
 // library's own codes (the body of Ldap::mapLdapError, which needs no
-// connection): client-side failures (80 to 95, and OpenLDAP's negative
-// codes) give 151, partial results and unchased referrals (9, 10) give 150,
+// connection): client-side failures (81 to 95, and OpenLDAP's negative
+// codes) give 151, while 80 (LDAP_OTHER, a server's answer) passes; partial results and unchased referrals (9, 10) give 150,
 // 32 gives 147, refused credentials or access (8, 48, 49, 50) give 146;
 // everything else, own codes included, passes unchanged.
 int ldapErrorMapCode(int code);

@@ -1,6 +1,7 @@
 // The plain-function directory interface over Ldap and LdapEntry.
 #include "setup_ldap.h"
 
+#include "c_boundary.h"
 #include "cvldap.h"
 #include "ldapentry.h"
 
@@ -18,6 +19,20 @@ const char* checkedPassword(const char* user, const char* password)
     return password;
 }
 
+// Entry operations return libldap's codes unmapped, and libldap reports a
+// lost or refused connection with negative codes; the interface promises
+// 0, an LDAP result code or one of our own, so those become 151, as the
+// connection calls already give them.
+int resultCode(int code)
+{
+    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
+}
+
+int resultCode(const LdapError& err)
+{
+    return resultCode(err.code);
+}
+
 } // namespace
 
 extern "C" {
@@ -27,14 +42,16 @@ int setupCreateLdap(Ldap** handle, const char* url, const char* user, const char
 {
     if (!handle || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
-    LdapError err;
-    Ldap* ldap = new Ldap(err, url, user, password, searchDN, searchPwd);
-    if (err.code != 0) {
-        delete ldap;
-        ldap = nullptr;
-    }
-    *handle = ldap;
-    return err.code;
+    *handle = nullptr;
+    return cvGuard(LDAP_NO_MEMORY, [&] {
+        LdapError err;
+        Ldap* ldap = new Ldap(err, url, user, password, searchDN, searchPwd);
+        if (err.code != 0)
+            delete ldap;
+        else
+            *handle = ldap;
+        return resultCode(err);
+    });
 }
 
 void setupDestroyLdap(Ldap* ldap)
@@ -56,13 +73,13 @@ int setupLdapModify(Ldap* ldap, const char* dn, LDAPMod** mods)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return ldap->modify(dn, mods);
+    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(ldap->modify(dn, mods)); });
 }
 
 int setupCreateSuffix(Ldap* ldap, const char* suffix)
 {
     if (!ldap || !suffix)
-        return 0;
+        return SETUP_LDAP_BAD_ARGUMENT;
     char type[] = "cvslapd-suffix";
     char* values[] = {const_cast<char*>(suffix), nullptr};
     LDAPMod mod;
@@ -70,27 +87,33 @@ int setupCreateSuffix(Ldap* ldap, const char* suffix)
     mod.mod_type = type;
     mod.mod_values = values;
     LDAPMod* mods[] = {&mod, nullptr};
-    return ldap->modify("cn=config,cn=ldbm", mods);
+    return setupLdapModify(ldap, "cn=config,cn=ldbm", mods);
 }
 
 int setupVerifyLdapUrl(const char* url, const char* user, const char* password)
 {
-    LdapError err;
-    Ldap ldap(err, url, user, checkedPassword(user, password), nullptr, nullptr);
-    return err.code;
+    return cvGuard(LDAP_NO_MEMORY, [&] {
+        LdapError err;
+        Ldap ldap(err, url, user, checkedPassword(user, password), nullptr, nullptr);
+        return resultCode(err);
+    });
 }
 
 int setupAuthLdapUser(const char* url, const char* user, const char* password, const char* searchDN,
                       const char* searchPwd)
 {
-    LdapError err;
-    Ldap ldap(err, url, user, checkedPassword(user, password), searchDN, searchPwd);
-    return err.code;
+    return cvGuard(LDAP_NO_MEMORY, [&] {
+        LdapError err;
+        Ldap ldap(err, url, user, checkedPassword(user, password), searchDN, searchPwd);
+        return resultCode(err);
+    });
 }
 
 LdapEntry* setupCreateLdapEntry(Ldap* ldap)
 {
-    return ldap ? new LdapEntry(ldap) : nullptr;
+    if (!ldap)
+        return nullptr;
+    return cvGuard<LdapEntry*>(nullptr, [&] { return new LdapEntry(ldap); });
 }
 
 void setupDestroyLdapEntry(LdapEntry* entry)
@@ -105,33 +128,37 @@ const char* setupGetEntryDN(LdapEntry* entry)
 
 Bool setupEntryExists(LdapEntry* entry, const char* dn)
 {
-    return entry && dn ? entry->exists(dn) : 0;
+    if (!entry || !dn)
+        return 0;
+    return cvGuard<Bool>(0, [&] { return entry->exists(dn); });
 }
 
 int setupRetrieveLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return entry->retrieve(dn).code;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->retrieve(dn)); });
 }
 
 int setupRetrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base)
 {
     if (!entry || !filter)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return entry->retrieve(filter, scope, base).code;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->retrieve(filter, scope, base)); });
 }
 
 int setupNextLdapEntry(LdapEntry* entry)
 {
     if (!entry)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return entry->next().code;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->next()); });
 }
 
 char** setupGetLdapAttributeNames(LdapEntry* entry)
 {
-    return entry ? entry->getAttributeNames() : nullptr;
+    if (!entry)
+        return nullptr;
+    return cvGuard<char**>(nullptr, [&] { return entry->getAttributeNames(); });
 }
 
 void setupFreeLdapAttributeNames(LdapEntry* entry, char** names)
@@ -142,7 +169,9 @@ void setupFreeLdapAttributeNames(LdapEntry* entry, char** names)
 
 char** setupGetLdapAttributes(LdapEntry* entry, const char* name)
 {
-    return entry && name ? entry->getAttributes(name) : nullptr;
+    if (!entry || !name)
+        return nullptr;
+    return cvGuard<char**>(nullptr, [&] { return entry->getAttributes(name); });
 }
 
 void setupFreeLdapAttributes(LdapEntry* entry, char** values)
@@ -154,71 +183,77 @@ void setupFreeLdapAttributes(LdapEntry* entry, char** values)
 void setupSetLdapAttribute(LdapEntry* entry, const char* name, const char* value)
 {
     if (entry && name && value)
-        entry->setAttribute(name, value);
+        cvGuardVoid([&] { entry->setAttribute(name, value); });
 }
 
 void setupAddLdapAttribute(LdapEntry* entry, const char* name, const char* value)
 {
     if (entry && name && value)
-        entry->addAttribute(name, value);
+        cvGuardVoid([&] { entry->addAttribute(name, value); });
 }
 
 void setupAddLdapAttributes(LdapEntry* entry, const char* name, const char** values)
 {
     if (!entry || !name || !values)
         return;
-    for (int i = 0; values[i] && i < kMaxValuesPerCall; ++i)
-        entry->addAttribute(name, values[i]);
+    cvGuardVoid([&] {
+        for (int i = 0; values[i] && i < kMaxValuesPerCall; ++i)
+            entry->addAttribute(name, values[i]);
+    });
 }
 
 int setupRenameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN)
 {
     if (!entry || !dn || !newRDN)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return entry->rename(dn, newRDN).code;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->rename(dn, newRDN)); });
 }
 
 int setupReplaceLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return entry->replace(dn).code;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->replace(dn)); });
 }
 
 int setupInsertLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return entry->insert(dn).code;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->insert(dn)); });
 }
 
 int setupUpdateLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return entry->update(dn).code;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->update(dn)); });
 }
 
 int setupDropLdapEntry(Ldap* ldap, const char* dn)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    LdapEntry entry(ldap);
-    return entry.drop(dn).code;
+    return cvGuard(LDAP_NO_MEMORY, [&] {
+        LdapEntry entry(ldap);
+        return resultCode(entry.drop(dn));
+    });
 }
 
 int setupDropAllLdapEntries(Ldap* ldap, const char* dn)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    LdapEntry entry(ldap);
-    return entry.dropAll(dn).code;
+    return cvGuard(LDAP_NO_MEMORY, [&] {
+        LdapEntry entry(ldap);
+        return resultCode(entry.dropAll(dn));
+    });
 }
 
 void setupPrintLdapEntry(LdapEntry* entry, const char* file)
 {
     if (entry)
-        entry->printEntry(file);
+        cvGuardVoid([&] { entry->printEntry(file); });
 }
 
 // Short names.

@@ -18,4 +18,14 @@
 #define SETUP_LDAP_NO_ADMIN_DOMAIN  155
 #define SETUP_LDAP_NO_PARENT        159
 
+#include "setup_common.h"
+
+SETUP_BEGIN_DECLS
+
+/* A readable text for any result code: ours (144 to 159) or an LDAP result
+ * code (the LDAP library's text). Static; never null, never freed. */
+const char* setupErrorString(int code);
+
+SETUP_END_DECLS
+
 #endif

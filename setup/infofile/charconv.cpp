@@ -9,6 +9,7 @@
 #include <strings.h>
 #include <unicode/ucnv.h>
 
+#include "c_boundary.h"
 #include "setup_infofile.h"
 
 const char* CHARCONVTABLE =
@@ -202,12 +203,12 @@ int isAsciiBuffer(const char* text)
 
 char* setupLocalToUtf8(const char* text)
 {
-    return localToUTF8(text);
+    return cvGuard<char*>(nullptr, [&] { return localToUTF8(text); });
 }
 
 char* setupUTF8ToLocal(const char* text)
 {
-    return UTF8ToLocal(text);
+    return cvGuard<char*>(nullptr, [&] { return UTF8ToLocal(text); });
 }
 
 int setupIsAsciiBuffer(const char* text)

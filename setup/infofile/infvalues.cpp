@@ -1,6 +1,7 @@
 // Single values of key files and inf files.
 #include "setup_infvalues.h"
 
+#include "c_boundary.h"
 #include "nvpair.h"
 #include "setup_util.h"
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <strings.h>
 #include <sys/types.h>
 
@@ -96,11 +98,11 @@ char* infValue(const char* section, const char* name, const char* path, bool roo
         return nullptr;
     const bool root = rootByExactName ? strcmp(section, "General") == 0 : strcasecmp(section, "General") == 0;
     const char* value = nullptr;
-    NVPair* view = nullptr;
+    std::unique_ptr<NVPair> view;
     if (root) {
         value = inf.get(name);
     } else {
-        view = inf.getSection(section);
+        view.reset(inf.getSection(section));
         if (view != nullptr)
             value = view->get(name);
     }
@@ -109,7 +111,6 @@ char* infValue(const char* section, const char* name, const char* path, bool roo
         found = true;
         copy = strdup(value);
     }
-    delete view;
     return copy;
 }
 
@@ -118,26 +119,30 @@ char* infValue(const char* section, const char* name, const char* path, bool roo
 extern "C" char* setupGetInfString(const char* section, const char* name, const char* defaultValue,
                                    const char* path)
 {
-    bool found = false;
-    char* value = infValue(section, name, path, true, found);
-    return found ? value : setupStrdup(defaultValue);
+    return cvGuard<char*>(nullptr, [&] {
+        bool found = false;
+        char* value = infValue(section, name, path, true, found);
+        return found ? value : setupStrdup(defaultValue);
+    });
 }
 
 extern "C" int setupGetInfInt(const char* section, const char* name, int defaultValue, const char* path)
 {
-    bool found = false;
-    char* value = infValue(section, name, path, false, found);
-    if (!found)
-        return defaultValue;
-    int number = value != nullptr ? atoi(value) : defaultValue;
-    free(value);
-    return number;
+    return cvGuard(defaultValue, [&] {
+        bool found = false;
+        char* value = infValue(section, name, path, false, found);
+        if (!found)
+            return defaultValue;
+        int number = value != nullptr ? atoi(value) : defaultValue;
+        free(value);
+        return number;
+    });
 }
 
-extern "C" int setupWriteInfString(const char* section, const char* name, const char* value, const char* path)
+namespace {
+
+int writeInfString(const char* section, const char* name, const char* value, const char* path)
 {
-    if (section == nullptr || name == nullptr || name[0] == '\0' || value == nullptr || path == nullptr)
-        return 0;
     NVPair inf;
     inf.setFormat(1);
     int status = ADM_PI_READ_ERROR;
@@ -146,24 +151,32 @@ extern "C" int setupWriteInfString(const char* section, const char* name, const 
     // everything that was not read.
     if (status != ADM_PI_READ_COMPLETE && status != ADM_PI_READ_NO_FILE)
         return 0;
-    NVPair* view = nullptr;
+    std::unique_ptr<NVPair> view;
     NVPair* target = &inf;
     if (strcasecmp(section, "General") != 0) {
-        view = inf.getSection(section);
+        view.reset(inf.getSection(section));
         if (view == nullptr)
-            view = inf.createSection(section);
+            view.reset(inf.createSection(section));
         if (view == nullptr)
             return 0;
-        target = view;
+        target = view.get();
     }
     target->set(name, value);
     const char* stored = target->get(name);
     const bool set = stored != nullptr && strcmp(stored, value) == 0;
-    delete view;
     if (!set)
         return 0;
     inf.setFormat(1);
     return inf.write(path) == 0 ? 1 : 0;
+}
+
+} // namespace
+
+extern "C" int setupWriteInfString(const char* section, const char* name, const char* value, const char* path)
+{
+    if (section == nullptr || name == nullptr || name[0] == '\0' || value == nullptr || path == nullptr)
+        return 0;
+    return cvGuard(0, [&] { return writeInfString(section, name, value, path); });
 }
 
 extern "C" int setupWriteInfInt(const char* section, const char* name, int value, const char* path)

@@ -5,6 +5,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include "c_boundary.h"
 #include "cvldap.h"
 #include "ldap_adapter.h"
 #include "ldapentry.h"
@@ -84,11 +85,12 @@ int waitForEntryRemoval(Ldap* ldap, const char* dn)
     return 0;
 }
 
-int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
+namespace {
+
+int removeISIEChecked(Ldap* ldap, const char* isieDN);
+
+int removeSIEChecked(Ldap* ldap, const char* sieDN, int alsoISIE)
 {
-    if (ldap == nullptr || sieDN == nullptr) {
-        return SETUP_LDAP_BAD_ARGUMENT;
-    }
     LdapEntry entry(ldap);
     if (!entry.exists(sieDN)) {
         return SETUP_LDAP_ENTRY_MISSING;
@@ -107,14 +109,11 @@ int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
         return 0;
     }
     std::string parent = cvJoinDN(parts, 1);
-    return setupRemoveISIE(ldap, parent.c_str());
+    return removeISIEChecked(ldap, parent.c_str());
 }
 
-int setupRemoveISIE(Ldap* ldap, const char* isieDN)
+int removeISIEChecked(Ldap* ldap, const char* isieDN)
 {
-    if (ldap == nullptr || isieDN == nullptr) {
-        return SETUP_LDAP_BAD_ARGUMENT;
-    }
     LdapEntry entry(ldap);
     LdapError err = entry.retrieve(OBJECT_CLASS_FILTER, 0, isieDN);
     if (err.code != 0) {
@@ -145,6 +144,22 @@ int setupRemoveISIE(Ldap* ldap, const char* isieDN)
         ++deleted;
     }
     return 0;
+}
+
+} // namespace
+
+int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
+{
+    if (ldap == nullptr || sieDN == nullptr)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return removeSIEChecked(ldap, sieDN, alsoISIE); });
+}
+
+int setupRemoveISIE(Ldap* ldap, const char* isieDN)
+{
+    if (ldap == nullptr || isieDN == nullptr)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    return cvGuard(LDAP_NO_MEMORY, [&] { return removeISIEChecked(ldap, isieDN); });
 }
 
 int removeSIE(Ldap* ldap, const char* sieDN, int alsoISIE)

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "c_boundary.h"
 #include "cvldap.h"
 #include "ldapentry.h"
 #include "setup_registry_consts.h"
@@ -73,11 +74,13 @@ int setupGetGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url,
         *bindDN = nullptr;
     if (bindPassword)
         *bindPassword = nullptr;
-    LdapEntry entry(ldap);
-    LdapError err = entry.retrieve(globalUserDirectoryDN(adminDomain).c_str());
-    if (err.code != 0)
-        return err.code;
-    return readDirectoryInfo(entry, url, bindDN, bindPassword);
+    return cvGuard(LDAP_NO_MEMORY, [&] {
+        LdapEntry entry(ldap);
+        LdapError err = entry.retrieve(globalUserDirectoryDN(adminDomain).c_str());
+        if (err.code != 0)
+            return err.code;
+        return readDirectoryInfo(entry, url, bindDN, bindPassword);
+    });
 }
 
 int getGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url, char** bindDN,

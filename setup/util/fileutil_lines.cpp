@@ -1,5 +1,6 @@
 // Rewriting the keyed lines of a configuration file.
 #include "atomic_file.h"
+#include "c_boundary.h"
 #include "setup_util.h"
 
 #include <cerrno>
@@ -63,6 +64,33 @@ int buildFromFile(FILE* in, const char** keys, const char** lines, size_t count,
     return result;
 }
 
+int updateLines(const char** keys, const char** lines, size_t count, const char* path)
+{
+    std::vector<bool> used(count, false);
+    std::string out;
+    FILE* in = fopen(path, "r");
+    if (in == nullptr) {
+        if (errno != ENOENT)
+            return 1;
+    } else {
+        int result = buildFromFile(in, keys, lines, count, used, out);
+        fclose(in);
+        // A read cut short must never be written back over the file.
+        if (result != 0)
+            return result;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (used[i])
+            continue;
+        // An added line starts on its own line even when the file's
+        // last line has no newline.
+        if (!out.empty() && out.back() != '\n')
+            out += '\n';
+        out.append(lines[i]).append("\n");
+    }
+    return cvWriteFileAtomic(path, writeText, &out) == 0 ? 0 : 2;
+}
+
 } // namespace
 
 extern "C" int setupFileUpdateLines(const char** keys, const char** lines, const char* path)
@@ -72,31 +100,5 @@ extern "C" int setupFileUpdateLines(const char** keys, const char** lines, const
     size_t count = 0;
     while (keys[count] != nullptr && lines[count] != nullptr)
         ++count;
-    try {
-        std::vector<bool> used(count, false);
-        std::string out;
-        FILE* in = fopen(path, "r");
-        if (in == nullptr) {
-            if (errno != ENOENT)
-                return 1;
-        } else {
-            int result = buildFromFile(in, keys, lines, count, used, out);
-            fclose(in);
-            // A read cut short must never be written back over the file.
-            if (result != 0)
-                return result;
-        }
-        for (size_t i = 0; i < count; ++i) {
-            if (used[i])
-                continue;
-            // An added line starts on its own line even when the file's
-            // last line has no newline.
-            if (!out.empty() && out.back() != '\n')
-                out += '\n';
-            out.append(lines[i]).append("\n");
-        }
-        return cvWriteFileAtomic(path, writeText, &out) == 0 ? 0 : 2;
-    } catch (const std::bad_alloc&) {
-        return 3;
-    }
+    return cvGuard(3, [&] { return updateLines(keys, lines, count, path); });
 }

@@ -1,6 +1,8 @@
 // Free disk space and running programs.
 #include "setup_util.h"
 
+#include "c_boundary.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -50,6 +52,36 @@ int saveWorkingDirectory()
     return open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+int execProgram(const char* command, const char* dir)
+{
+    const std::string program = programName(command);
+    if (!setupFileExists(program.c_str()))
+        setupLogMessage("info", "setup", "setupExecProgram called with invalid program %s",
+                        program.c_str());
+    int saved = -1;
+    bool changed = false;
+    if (dir != nullptr) {
+        saved = saveWorkingDirectory();
+        if (saved < 0) {
+            // Without a way back the caller would be left in dir.
+            setupLogMessage("info", "setup", "setupExecProgram could not save the working "
+                                             "directory to run %s", program.c_str());
+            return -1;
+        }
+        changed = chdir(dir) == 0;
+        if (!changed)
+            setupLogMessage("info", "setup", "setupExecProgram could not change to %s to run %s",
+                            dir, program.c_str());
+    }
+    int result = system(command);
+    if (changed && fchdir(saved) != 0)
+        setupLogMessage("info", "setup", "setupExecProgram could not return to the working "
+                                         "directory after %s", program.c_str());
+    if (saved >= 0)
+        close(saved);
+    return result;
+}
+
 } // namespace
 
 extern "C" int setupExecProgram(const char* command, const char* dir)
@@ -58,35 +90,5 @@ extern "C" int setupExecProgram(const char* command, const char* dir)
         setupLogMessage("info", "setup", "setupExecProgram called with no program");
         return 0;
     }
-    int result = -1;
-    try {
-        const std::string program = programName(command);
-        if (!setupFileExists(program.c_str()))
-            setupLogMessage("info", "setup", "setupExecProgram called with invalid program %s",
-                            program.c_str());
-        int saved = -1;
-        bool changed = false;
-        if (dir != nullptr) {
-            saved = saveWorkingDirectory();
-            if (saved < 0) {
-                // Without a way back the caller would be left in dir.
-                setupLogMessage("info", "setup", "setupExecProgram could not save the working "
-                                                 "directory to run %s", program.c_str());
-                return -1;
-            }
-            changed = chdir(dir) == 0;
-            if (!changed)
-                setupLogMessage("info", "setup", "setupExecProgram could not change to %s to run %s",
-                                dir, program.c_str());
-        }
-        result = system(command);
-        if (changed && fchdir(saved) != 0)
-            setupLogMessage("info", "setup", "setupExecProgram could not return to the working "
-                                             "directory after %s", program.c_str());
-        if (saved >= 0)
-            close(saved);
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
-    return result;
+    return cvGuard(-1, [&] { return execProgram(command, dir); });
 }

@@ -2,6 +2,8 @@
 #include "setup_util.h"
 #include "tree_walk.h"
 
+#include "c_boundary.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -58,5 +60,5 @@ extern "C" int setupDeleteDir(const char* path)
     if (probe == nullptr)
         return unlink(path) == 0 ? 0 : -1;
     closedir(probe);
-    return cvRemoveTree(path, nullptr, nullptr) == 0 ? 0 : -1;
+    return cvGuard(-1, [&] { return cvRemoveTree(path, nullptr, nullptr) == 0 ? 0 : -1; });
 }

@@ -2,6 +2,8 @@
 #include "setup_util.h"
 #include "tree_walk.h"
 
+#include "c_boundary.h"
+
 #include <cstring>
 #include <dirent.h>
 #include <string>
@@ -57,7 +59,9 @@ extern "C" int setupGetNextFileInDirectory(int next, const char* dir, char* name
     return 1;
 }
 
-extern "C" int setupGetNextSubDirectory(int next, const char* dir, char* name, const char* prefix)
+namespace {
+
+int nextSubDirectory(int next, const char* dir, char* name, const char* prefix)
 {
     if (next == 0) {
         closeWalk(subDirWalk);
@@ -83,6 +87,13 @@ extern "C" int setupGetNextSubDirectory(int next, const char* dir, char* name, c
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+extern "C" int setupGetNextSubDirectory(int next, const char* dir, char* name, const char* prefix)
+{
+    return cvGuard(0, [&] { return nextSubDirectory(next, dir, name, prefix); });
 }
 
 extern "C" int setupIsDirEmpty(const char* dir)

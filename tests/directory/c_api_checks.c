@@ -27,7 +27,7 @@ int capi_null_arguments(void)
     EXPECT(setupGetUserDN(NULL) == NULL);
     EXPECT(setupGetServerVersion(NULL) == NULL);
     EXPECT(setupLdapModify(NULL, "cn=x", NULL) == SETUP_LDAP_BAD_ARGUMENT);
-    EXPECT(setupCreateSuffix(NULL, "o=x") == 0);
+    EXPECT(setupCreateSuffix(NULL, "o=x") == SETUP_LDAP_BAD_ARGUMENT);
     EXPECT(setupCreateLdapEntry(NULL) == NULL);
     setupDestroyLdapEntry(NULL);
     EXPECT(setupGetEntryDN(NULL) == NULL);
@@ -158,6 +158,7 @@ int capi_entries(const char* url, const char* rootDN, const char* rootPw, const 
     printLdapEntry(entry, NULL);
 
     EXPECT(setupCreateSuffix(ldap, "o=NewSuffix") == 0);
+    EXPECT(setupCreateSuffix(ldap, NULL) == SETUP_LDAP_BAD_ARGUMENT);
 
     destroyLdapEntry(reader);
     setupDestroyLdapEntry(entry);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "c_api_checks.h"
+#include "setup_ldap.h"
 #include "directory_fixture.h"
 #include "slapd.h"
 
@@ -50,6 +51,31 @@ TEST_F(PlainFunctions, EntryHandlesWriteReadAndDelete)
     EXPECT_NE(printed.find("kid"), std::string::npos) << printed;
     EXPECT_EQ(slapd().values("cn=config,cn=ldbm", "cvslapd-suffix"), std::vector<std::string>{"o=NewSuffix"});
     EXPECT_FALSE(slapd().exists("cn=capi,ou=CApi,o=CorvidRoot"));
+}
+
+// libldap answers calls on a connection whose server went away with -1;
+// the interface promises 0, an LDAP code or one of ours, so that is 151.
+TEST(PlainFunctionsServerGone, EntryCallsReportALostServerAsCouldNotConnect)
+{
+    Slapd server;
+    ASSERT_TRUE(server.start()) << server.error();
+    Ldap* ldap = nullptr;
+    ASSERT_EQ(setupCreateLdap(&ldap, server.url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr,
+                              nullptr),
+              0);
+    LdapEntry* entry = setupCreateLdapEntry(ldap);
+    ASSERT_NE(entry, nullptr);
+    server.stop();
+
+    EXPECT_EQ(setupRetrieveLdapEntries(entry, "(objectclass=*)", 2, "o=CorvidRoot"), SETUP_LDAP_CONNECT_FAILED);
+    EXPECT_EQ(setupRetrieveLdapEntry(entry, "o=CorvidRoot"), SETUP_LDAP_CONNECT_FAILED);
+    setupSetLdapAttribute(entry, "objectclass", "organizationalUnit");
+    EXPECT_EQ(setupInsertLdapEntry(entry, "ou=Gone, o=CorvidRoot"), SETUP_LDAP_CONNECT_FAILED);
+    EXPECT_EQ(setupDropLdapEntry(ldap, "ou=Gone, o=CorvidRoot"), SETUP_LDAP_CONNECT_FAILED);
+    EXPECT_EQ(setupDropAllLdapEntries(ldap, "ou=Gone, o=CorvidRoot"), SETUP_LDAP_CONNECT_FAILED);
+    EXPECT_EQ(setupLdapModify(ldap, "o=CorvidRoot", nullptr), SETUP_LDAP_CONNECT_FAILED);
+    setupDestroyLdapEntry(entry);
+    setupDestroyLdap(ldap);
 }
 
 } // namespace

@@ -144,12 +144,30 @@ TEST(LdapErrorTest, PrintWritesThreeLinesToStandardOutput)
     EXPECT_EQ(out.text(), expected);
 }
 
+TEST(LdapErrorTest, OwnCodesReadAsWhatTheyMeanAndLdapCodesAsTheLibrarySaysThem)
+{
+    EXPECT_EQ(std::string(LdapError(SETUP_LDAP_CONNECT_FAILED, "").message),
+              "Could not connect to the directory server.");
+    LdapError e;
+    e = SETUP_LDAP_NO_ENTRIES;
+    EXPECT_STREQ(e.message, "No matching entry was found");
+    for (int code = SETUP_LDAP_BAD_ARGUMENT; code <= SETUP_LDAP_NO_PARENT; ++code) {
+        ASSERT_NE(setupErrorString(code), nullptr);
+        EXPECT_STRNE(setupErrorString(code), ldap_err2string(code)) << "code " << code;
+    }
+    EXPECT_STREQ(setupErrorString(152), "Unknown setup library error");
+    for (int code : {0, 32, 49, 68, 80, -1, 200})
+        EXPECT_STREQ(setupErrorString(code), ldap_err2string(code)) << "code " << code;
+}
+
 TEST(LdapErrorTest, MappingFoldsClientFailuresReferralsAndRefusals)
 {
+    // "Could not connect" (151) is what the client side made up: negative
+    // codes and 81 to 95. 80 is LDAP_OTHER, an answer from the server.
     const struct {
         int in, out;
     } table[] = {
-        {0, 0},     {80, 151},  {81, 151},  {85, 151},  {91, 151},  {95, 151},  {96, 96},   {97, 97},
+        {0, 0},     {80, 80},  {81, 151},  {85, 151},  {91, 151},  {95, 151},  {96, 96},   {97, 97},
         {9, 150},   {10, 150},  {32, 147},  {8, 146},   {48, 146},  {49, 146},  {50, 146},  {68, 68},
         {1, 1},     {53, 53},   {144, 144}, {145, 145}, {150, 150}, {151, 151}, {153, 153}, {159, 159},
         {-1, 151},  {-5, 151},  {-11, 151}, {-7, 151},  {-17, 151},

@@ -1,0 +1,36 @@
+// The one guard at the plain-function (extern "C") boundary. A C++ exception
+// that reached a C caller would end the process (std::terminate), so every
+// plain function whose body can throw (in practice std::bad_alloc from a
+// string, a container or new) runs that body through cvGuard, which turns
+// any exception into the function's documented failure result.
+#ifndef CV_C_BOUNDARY_H
+#define CV_C_BOUNDARY_H
+
+#include <utility>
+
+// The failure result passed to cvGuard follows the function's own
+// convention: directory functions answer LDAP_NO_MEMORY (90, the LDAP
+// library's code for it), functions returning pointers answer null,
+// predicates 0, and the others the failure value their header documents.
+
+template <class R, class Body>
+R cvGuard(R onFailure, Body&& body) noexcept
+{
+    try {
+        return std::forward<Body>(body)();
+    } catch (...) {
+        return onFailure;
+    }
+}
+
+// For functions without a result: the call simply does nothing more.
+template <class Body>
+void cvGuardVoid(Body&& body) noexcept
+{
+    try {
+        std::forward<Body>(body)();
+    } catch (...) {
+    }
+}
+
+#endif
