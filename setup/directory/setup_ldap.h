@@ -1,4 +1,7 @@
 /*
+ * Returns: 0 on success, else one of our codes 144-159 or an LDAP result code
+ * (never negative); creators return null on failure.
+ *
  * The directory classes for callers written against plain functions: opaque
  * connection (Ldap) and entry (LdapEntry) handles, integer result codes.
  * Usable from C and C++. Every function has a short name without the
@@ -10,7 +13,9 @@
  *    free and destroy functions accept null.
  *  - Results are the codes of the class operations: the library's own codes
  *    (setup_ldap_codes.h, mapped by the connection) or LDAP result codes
- *    (entry operations, unmapped).
+ *    (entry operations, unmapped). libldap's negative codes (a server that
+ *    went away, a timeout) are given as SETUP_LDAP_CONNECT_FAILED (151), so
+ *    no result is ever negative; running out of memory gives LDAP_NO_MEMORY.
  *  - Handles are made by the create functions and released by the matching
  *    destroy function; an entry handle must be destroyed before its
  *    connection handle.
@@ -45,7 +50,7 @@ const char* setupGetServerVersion(Ldap* ldap);
  * connection or DN. */
 int setupLdapModify(Ldap* ldap, const char* dn, LDAPMod** mods);
 /* Adds suffix to "cvslapd-suffix" of the server's cn=config,cn=ldbm entry;
- * an LDAP result code, 0 for a null argument. */
+ * an LDAP result code, 144 for a null argument. */
 int setupCreateSuffix(Ldap* ldap, const char* suffix);
 /* Whether url can be opened and, when user is given, user authenticated
  * with password (a user without a password gives 146). The connection is

@@ -1,4 +1,6 @@
 /*
+ * Returns: setupErrorString gives a static text for any code, never null.
+ *
  * The setup library's own directory result codes (144 to 159). Every other
  * non-zero code is an LDAP result code. Usable from C and C++.
  */

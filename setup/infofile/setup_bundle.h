@@ -1,4 +1,6 @@
 /*
+ * Returns: a handle or a text owned by the handle, null when there is none.
+ *
  * Localized resource bundles: a default file base.properties and per language
  * base_lang.properties in one directory. Usable from C and C++.
  */

@@ -1,4 +1,6 @@
 /*
+ * Returns: converters give a new text (null on failure); the predicate 1 or 0.
+ *
  * Plain-function interface of the install-info layer: charset conversion
  * and the generalized-time stamp. Usable from C. Returned texts are malloc'd;
  * release them with free.

@@ -1,4 +1,8 @@
 /*
+ * Returns: readers give the value (a new text, or the number) or their
+ * "missing" result (null, -1 or the default given); writers 1 when the
+ * value was written, 0 when not.
+ *
  * Single values of key files and inf files, for callers that do not hold an
  * NVPair. Usable from C. Every string result is a new allocation that the
  * caller releases with setupFree (or free).

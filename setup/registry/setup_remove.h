@@ -1,4 +1,7 @@
 /*
+ * Returns: 0 when the entries are gone, else one of our codes 144-159 or an
+ * LDAP result code.
+ *
  * Registration removal: take a server instance entry (SIE) and, on request,
  * its product entry (ISIE) out of the configuration directory.
  * Usable from C and C++.

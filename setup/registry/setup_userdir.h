@@ -1,4 +1,7 @@
 /*
+ * Returns: 0 when the user directory was read, else one of our codes 144-159
+ * or an LDAP result code.
+ *
  * Global user directory lookup: the user directory that an admin domain
  * names in cn=UserDirectory, ou=Global Preferences, {domain DN}.
  * Usable from C and C++.

@@ -1,4 +1,7 @@
 /*
+ * Returns: the coder gives the byte count written, or a negative BASE64_*
+ * value; the comparison 0 for a match; hashed passwords a new text or null.
+ *
  * Password hashing (the stored form: Base64 of the SHA-1 digest, no salt, no
  * scheme tag) and the Base64 coder with optional LDIF line folding.
  * Usable from C and C++.

@@ -1,4 +1,7 @@
 /*
+ * Returns: predicates 1 or 0; texts new or null; every other function 0 on
+ * success and the failure codes listed beside it.
+ *
  * Plain-function interface of the setup utilities: the install log, file and
  * directory helpers, and the memory helpers whose results callers of the
  * library release. Usable from C and C++; every name is unmangled.
@@ -135,7 +138,7 @@ unsigned int setupGetDiskFreeSpace(const char* path);
  * The text is interpreted by the shell: callers must never pass untrusted
  * text. Only the program name (the command's first word) is ever logged,
  * never its arguments. -1 when the working directory cannot be saved for a
- * change of directory (the command is then not run).
+ * change of directory, or memory runs out (the command is then not run).
  */
 int setupExecProgram(const char* command, const char* dir);
 
