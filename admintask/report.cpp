@@ -1,10 +1,10 @@
 #include "admtask.h"
 #include "admtask_state.h"
+#include "tree_walk.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 
 namespace {
 
@@ -46,59 +46,12 @@ void rpt_success(const char* message)
 
 void ds_free_file_list(char** list)
 {
-    if (list == nullptr)
-        return;
-    for (char** p = list; *p != nullptr; ++p)
-        free(*p);
-    free(list);
+    cvFreeNameList(list);
 }
 
 char** ds_get_file_list(const char* dir)
 {
-    if (dir == nullptr) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    DIR* d = opendir(dir);
-    if (d == nullptr)
-        return nullptr;
-    size_t count = 0, capacity = 16;
-    char** list = static_cast<char**>(malloc(capacity * sizeof(char*)));
-    int error = list == nullptr ? ENOMEM : 0;
-    while (error == 0) {
-        errno = 0;
-        struct dirent* ent = readdir(d);
-        if (ent == nullptr) {
-            error = errno; // a listing cut short is no listing
-            break;
-        }
-        const char* n = ent->d_name;
-        if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0')))
-            continue;
-        if (count + 1 >= capacity) {
-            char** grown = static_cast<char**>(realloc(list, 2 * capacity * sizeof(char*)));
-            if (grown == nullptr) {
-                error = ENOMEM;
-                break;
-            }
-            list = grown;
-            capacity *= 2;
-        }
-        list[count] = strdup(n);
-        if (list[count] == nullptr)
-            error = ENOMEM;
-        else
-            ++count;
-    }
-    closedir(d);
-    if (list != nullptr)
-        list[count] = nullptr;
-    if (error != 0) {
-        ds_free_file_list(list);
-        errno = error;
-        return nullptr;
-    }
-    return list;
+    return cvListDirectory(dir);
 }
 
 } // extern "C"

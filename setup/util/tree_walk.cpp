@@ -27,127 +27,247 @@ void cvFreeNameList(char** names)
     free(names);
 }
 
-char** cvListDirectory(const char* path)
+namespace {
+
+bool isDotEntry(const char* n)
 {
-    if (path == nullptr)
+    return n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'));
+}
+
+// Fails the listing with error; errno is set for the caller.
+char** failListing(char** names, DIR* dir, int error)
+{
+    cvFreeNameList(names);
+    if (dir != nullptr)
+        closedir(dir);
+    errno = error;
+    return nullptr;
+}
+
+} // namespace
+
+char** cvListDirectoryAt(int dirFd)
+{
+    // The listing reads through a descriptor of its own, so the caller's
+    // stays open and usable for the *at calls that act on the names.
+    int readFd = dirFd >= 0 ? openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (readFd < 0)
         return nullptr;
-    DIR* dir = opendir(path);
-    if (dir == nullptr)
+    DIR* dir = fdopendir(readFd);
+    if (dir == nullptr) {
+        int saved = errno;
+        close(readFd);
+        errno = saved;
         return nullptr;
+    }
     size_t count = 0;
     size_t capacity = 16;
     char** names = static_cast<char**>(malloc(capacity * sizeof(char*)));
-    if (names == nullptr) {
-        closedir(dir);
-        return nullptr;
-    }
+    if (names == nullptr)
+        return failListing(nullptr, dir, ENOMEM);
     names[0] = nullptr;
     for (;;) {
         errno = 0;
         struct dirent* ent = readdir(dir);
         if (ent == nullptr) {
-            if (errno != 0) {
-                // A listing cut short would let a caller believe a directory
-                // is emptier than it is; report it as unreadable instead.
-                int saved = errno;
-                cvFreeNameList(names);
-                closedir(dir);
-                errno = saved;
-                return nullptr;
-            }
+            // A listing cut short would let a caller believe a directory
+            // is emptier than it is; report it as unreadable instead.
+            if (errno != 0)
+                return failListing(names, dir, errno);
             break;
         }
-        const char* n = ent->d_name;
-        if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0')))
+        if (isDotEntry(ent->d_name))
             continue;
         if (count + 1 >= capacity) {
-            capacity *= 2;
-            char** grown = static_cast<char**>(realloc(names, capacity * sizeof(char*)));
-            if (grown == nullptr) {
-                cvFreeNameList(names);
-                closedir(dir);
-                errno = ENOMEM;
-                return nullptr;
-            }
+            char** grown = static_cast<char**>(realloc(names, 2 * capacity * sizeof(char*)));
+            if (grown == nullptr)
+                return failListing(names, dir, ENOMEM);
             names = grown;
+            capacity *= 2;
         }
-        names[count] = strdup(n);
-        if (names[count] == nullptr) {
-            cvFreeNameList(names);
-            closedir(dir);
-            errno = ENOMEM;
-            return nullptr;
-        }
+        names[count] = strdup(ent->d_name);
+        if (names[count] == nullptr)
+            return failListing(names, dir, ENOMEM);
         names[++count] = nullptr;
     }
     closedir(dir);
     return names;
 }
 
+char** cvListDirectory(const char* path)
+{
+    if (path == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    char** names = cvListDirectoryAt(fd);
+    int saved = errno;
+    close(fd);
+    errno = saved;
+    return names;
+}
+
 namespace {
 
-void reportFailure(cvRemoveFailure onFailure, void* context, const std::string& path, int error)
-{
-    if (onFailure != nullptr)
-        onFailure(path.c_str(), error, context);
-}
+// Directories the walk keeps open at most. Deeper levels close the
+// descriptors of their oldest ancestors, and returning to such an ancestor
+// reopens it through "..", checked against the device and inode recorded on
+// the way down: a tree of any depth is removed with a bounded number of
+// descriptors, and an ancestor moved away meanwhile is never mistaken for
+// the one the walk left.
+const size_t kMaxOpenLevels = 32;
 
-// Removes everything below the directory name (relative to parentFd), then
-// the directory itself. Each level is opened without following links and
-// every entry is handled relative to it, so a directory swapped for a link
-// while the walk runs cannot lead the walk out of the tree, and an entry
-// costs one short lookup instead of a walk down its whole path. path names
-// the directory in failure reports; one buffer serves the whole walk.
-void removeDirectory(std::string& path, int parentFd, const char* name,
-                     cvRemoveFailure onFailure, void* context)
-{
-    int dirFd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    DIR* dir = dirFd >= 0 ? fdopendir(dirFd) : nullptr;
-    if (dir == nullptr) {
-        reportFailure(onFailure, context, path, errno);
-        if (dirFd >= 0)
-            close(dirFd);
-        return;
+struct Level {
+    int fd = -1;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    char** names = nullptr;
+    size_t next = 0;
+    size_t pathLength = 0; // of the report path naming this directory
+    std::string name;      // in its parent
+};
+
+class TreeRemoval {
+public:
+    TreeRemoval(const char* path, cvRemoveFailure onFailure, void* context)
+        : path_(path), onFailure_(onFailure), context_(context)
+    {
     }
-    // All names are read before anything is removed: not every file system
-    // promises a complete listing of a directory that changes under readdir.
-    std::vector<std::string> names;
-    for (;;) {
-        errno = 0;
-        struct dirent* ent = readdir(dir);
-        if (ent == nullptr)
-            break;
-        const char* n = ent->d_name;
-        if (!(n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))))
-            names.emplace_back(n);
-    }
-    if (errno != 0)
-        reportFailure(onFailure, context, path, errno);
-    const size_t base = path.size();
-    for (const std::string& n : names) {
-        path.resize(base);
-        path += '/';
-        path += n;
-        // Unlinking first settles files and links, the most common entries,
-        // in one call; only a directory needs a second look.
-        if (unlinkat(dirFd, n.c_str(), 0) == 0 || errno == ENOENT)
-            continue;
-        int unlinkError = errno;
-        struct stat st;
-        if (fstatat(dirFd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno != ENOENT)
-                reportFailure(onFailure, context, path, errno);
-        } else if (S_ISDIR(st.st_mode)) {
-            removeDirectory(path, dirFd, n.c_str(), onFailure, context);
-        } else {
-            reportFailure(onFailure, context, path, unlinkError);
+    ~TreeRemoval()
+    {
+        for (Level& level : levels_) {
+            if (level.fd >= 0)
+                close(level.fd);
+            cvFreeNameList(level.names);
         }
     }
-    path.resize(base);
-    closedir(dir);
-    if (unlinkat(parentFd, name, AT_REMOVEDIR) != 0 && errno != ENOENT)
-        reportFailure(onFailure, context, path, errno);
-}
+
+    void run()
+    {
+        if (!enter(AT_FDCWD, path_.c_str()))
+            return;
+        while (!levels_.empty()) {
+            Level& level = levels_.back();
+            if (level.names[level.next] != nullptr)
+                removeEntry(level, level.names[level.next++]);
+            else if (!leave())
+                return;
+        }
+    }
+
+private:
+    void report(int error)
+    {
+        if (onFailure_ != nullptr)
+            onFailure_(path_.c_str(), error, context_);
+    }
+
+    // Opens the directory name (relative to parentFd; path_ names it) without
+    // following links, reads all its names before anything is removed (not
+    // every file system promises a complete listing of a directory that
+    // changes under readdir) and makes it the current level.
+    bool enter(int parentFd, const char* name)
+    {
+        int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st;
+        char** names = nullptr;
+        if (fd < 0 || fstat(fd, &st) != 0 || (names = cvListDirectoryAt(fd)) == nullptr) {
+            report(errno);
+            if (fd >= 0)
+                close(fd);
+            return false;
+        }
+        Level level;
+        level.fd = fd;
+        level.dev = st.st_dev;
+        level.ino = st.st_ino;
+        level.names = names;
+        level.pathLength = path_.size();
+        level.name = name;
+        levels_.push_back(std::move(level));
+        if (levels_.size() - firstOpen_ > kMaxOpenLevels) {
+            close(levels_[firstOpen_].fd);
+            levels_[firstOpen_].fd = -1;
+            ++firstOpen_;
+        }
+        return true;
+    }
+
+    void removeEntry(Level& level, const char* name)
+    {
+        path_.resize(level.pathLength);
+        path_ += '/';
+        path_ += name;
+        // Unlinking first settles files and links, the most common entries,
+        // in one call; only a directory needs a second look.
+        if (unlinkat(level.fd, name, 0) == 0 || errno == ENOENT)
+            return;
+        int unlinkError = errno;
+        struct stat st;
+        if (fstatat(level.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT)
+                report(errno);
+        } else if (S_ISDIR(st.st_mode)) {
+            // enter() may grow levels_: level must not be used afterwards.
+            enter(level.fd, name);
+        } else {
+            report(unlinkError);
+        }
+    }
+
+    // The current directory is done: back to its parent, which removes it.
+    // False when the walk cannot go on (the parent could not be regained).
+    bool leave()
+    {
+        Level done = std::move(levels_.back());
+        levels_.pop_back();
+        cvFreeNameList(done.names);
+        done.names = nullptr;
+        path_.resize(done.pathLength);
+        if (levels_.empty()) {
+            close(done.fd);
+            if (unlinkat(AT_FDCWD, path_.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+                report(errno);
+            return true;
+        }
+        Level& parent = levels_.back();
+        if (parent.fd < 0 && !reopen(parent, done.fd)) {
+            close(done.fd);
+            return false;
+        }
+        close(done.fd);
+        if (firstOpen_ > levels_.size() - 1)
+            firstOpen_ = levels_.size() - 1;
+        if (unlinkat(parent.fd, done.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+            report(errno);
+        return true;
+    }
+
+    bool reopen(Level& parent, int childFd)
+    {
+        int fd = openat(childFd, "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st;
+        if (fd < 0 || fstat(fd, &st) != 0 || st.st_dev != parent.dev || st.st_ino != parent.ino) {
+            int error = fd < 0 ? errno : ESTALE;
+            if (fd >= 0)
+                close(fd);
+            path_.resize(parent.pathLength);
+            report(error);
+            return false;
+        }
+        parent.fd = fd;
+        return true;
+    }
+
+    std::string path_;
+    cvRemoveFailure onFailure_;
+    void* context_;
+    std::vector<Level> levels_;
+    size_t firstOpen_ = 0; // levels below this index have their fd closed
+};
 
 } // namespace
 
@@ -158,11 +278,12 @@ int cvRemoveTree(const char* path, cvRemoveFailure onFailure, void* context)
     struct stat st;
     if (lstat(path, &st) != 0)
         return errno == ENOENT ? 0 : -1;
-    std::string walk(path);
-    if (S_ISDIR(st.st_mode))
-        removeDirectory(walk, AT_FDCWD, path, onFailure, context);
-    else if (unlink(path) != 0 && errno != ENOENT)
-        reportFailure(onFailure, context, walk, errno);
+    if (S_ISDIR(st.st_mode)) {
+        TreeRemoval(path, onFailure, context).run();
+    } else if (unlink(path) != 0 && errno != ENOENT) {
+        if (onFailure != nullptr)
+            onFailure(path, errno, context);
+    }
     if (lstat(path, &st) == 0)
         return -1;
     return errno == ENOENT ? 0 : -1;

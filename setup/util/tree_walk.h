@@ -16,17 +16,23 @@ enum cvEntryKind {
 cvEntryKind cvGetEntryKind(const char* path);
 
 // Names of a directory's entries without "." and "..", as a null-terminated
-// malloc'd array of malloc'd names; null when the directory cannot be read.
-// Release with cvFreeNameList.
+// malloc'd array of malloc'd names; null (errno set) when the directory
+// cannot be read whole. Release with cvFreeNameList. The one lister of the
+// system: the walk, ds_get_file_list and the file utilities use it.
 char** cvListDirectory(const char* path);
+// The same for a directory the caller holds open; dirFd stays open.
+char** cvListDirectoryAt(int dirFd);
 void cvFreeNameList(char** names);
 
 // Called once for each path that could not be removed, with the errno.
 typedef void (*cvRemoveFailure)(const char* path, int error, void* context);
 
 // Removes path and, when it is a real directory, everything below it, depth
-// first. Entries that cannot be removed stay and the walk goes on.
-// Returns 0 when path no longer exists afterwards, -1 otherwise.
+// first. Entries that cannot be removed stay and the walk goes on. Each
+// directory is opened without following links and its entries are handled
+// relative to it; trees of any depth are removed with a bounded number of
+// open descriptors. Returns 0 when path no longer exists afterwards, -1
+// otherwise.
 int cvRemoveTree(const char* path, cvRemoveFailure onFailure, void* context);
 
 #endif

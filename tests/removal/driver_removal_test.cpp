@@ -34,6 +34,23 @@ TEST_F(InstanceRemoval, StopsTheRunningServerBeforeDeletingItsTree)
     EXPECT_FALSE(tmp.exists("srv/inst1"));
 }
 
+// A database tree deeper than any path the system can name, under a small
+// descriptor limit: the removal (and the rerun it would advise) must not
+// stop part way down.
+TEST_F(InstanceRemoval, RemovesTreesDeeperThanAnyPathWithFewDescriptors)
+{
+    makeInstance("inst1");
+    tmp.mkdeep("srv/inst1/db/nested", 10000);
+    auto env = cgiEnv("GET");
+    env.push_back("QUERY_STRING=InstanceName=inst1");
+    auto r = cvtest::runProcess("/bin/sh", {"-c", "ulimit -n 256 && exec \"$0\"", CV_REMOVE_INSTANCE},
+                                env, "", 90);
+    EXPECT_EQ(r.out, std::string(kHeader) + success("inst1"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(tmp.exists("srv/inst1"));
+    EXPECT_TRUE(tmp.exists("srv"));
+}
+
 TEST_F(InstanceRemoval, StalePidFileCountsAsNotRunning)
 {
     makeInstance("inst1");

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -75,6 +76,23 @@ void TempDir::mkdirs(const std::string& rel) const
         if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST)
             fail("cannot create directory", prefix);
     }
+}
+
+void TempDir::mkdeep(const std::string& rel, int depth) const
+{
+    mkdirs(rel);
+    int fd = open(file(rel).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; fd >= 0 && level < depth; ++level) {
+        int next = mkdirat(fd, "d", 0755) == 0 ? openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+        close(fd);
+        fd = next;
+    }
+    int leaf = fd >= 0 ? openat(fd, "leaf", O_WRONLY | O_CREAT | O_CLOEXEC, 0644) : -1;
+    if (fd >= 0)
+        close(fd);
+    if (leaf < 0)
+        fail("cannot build a deep tree below", file(rel));
+    close(leaf);
 }
 
 void TempDir::write(const std::string& rel, const std::string& content) const

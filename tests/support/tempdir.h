@@ -24,6 +24,9 @@ public:
     std::string file(const std::string& rel) const;
 
     void mkdirs(const std::string& rel) const;                   // like mkdir -p
+    // rel, then depth directories "d" nested below it, with a file "leaf" in
+    // the deepest: deeper than any path the system can name at once.
+    void mkdeep(const std::string& rel, int depth) const;
     void write(const std::string& rel, const std::string& content) const;
     std::string read(const std::string& rel) const;
     void symlink(const std::string& target, const std::string& rel) const;

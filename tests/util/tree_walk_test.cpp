@@ -1,6 +1,10 @@
 // The shared lstat rule of every tree walk.
+#include "child.h"
+#include "setup_util.h"
 #include "tempdir.h"
 #include "tree_walk.h"
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstring>
@@ -91,6 +95,27 @@ TEST_F(TreeWalk, ReportsEachPathLeftBehind)
                                                   tmp.file("tree/keep") + ": Directory not empty",
                                                   tmp.file("tree") + ": Directory not empty"}));
     EXPECT_FALSE(tmp.exists("tree/gone"));
+}
+
+// Each level used to hold a descriptor (and to be named by its full path):
+// such a tree stopped the walk about 2,000 levels down, and a rerun failed
+// the same way. rm -rf removes it; so must we, with few descriptors.
+TEST_F(TreeWalk, RemovesTreesOfAnyDepthUnderASmallDescriptorLimit)
+{
+    tmp.mkdeep("deep", 10000);
+    tmp.mkdeep("deeper", 10000);
+    int status = utiltest::runInChild([&] {
+        struct rlimit limit = {256, 256};
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            return 2;
+        std::vector<std::string> failures;
+        if (cvRemoveTree(tmp.file("deep").c_str(), collect, &failures) != 0 || !failures.empty())
+            return 3;
+        return setupDeleteDir(tmp.file("deeper").c_str()) == 0 ? 0 : 4;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(tmp.exists("deep"));
+    EXPECT_FALSE(tmp.exists("deeper"));
 }
 
 } // namespace
