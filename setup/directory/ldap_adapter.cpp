@@ -264,6 +264,23 @@ void ldap_value_free(char** values)
     free(values);
 }
 
+std::vector<std::pair<std::string, std::string>> rdn_values(const char* dn)
+{
+    std::vector<std::pair<std::string, std::string>> values;
+    LDAPDN parsed = nullptr;
+    if (dn && ::ldap_str2dn(dn, &parsed, LDAP_DN_FORMAT_LDAP) == LDAP_SUCCESS && parsed && parsed[0]) {
+        for (LDAPAVA** ava = parsed[0]; *ava; ++ava) {
+            if ((*ava)->la_flags & LDAP_AVA_BINARY)
+                continue;
+            values.emplace_back(std::string((*ava)->la_attr.bv_val, (*ava)->la_attr.bv_len),
+                                std::string((*ava)->la_value.bv_val, (*ava)->la_value.bv_len));
+        }
+    }
+    if (parsed)
+        ::ldap_dnfree(parsed);
+    return values;
+}
+
 } // namespace ldapapi
 
 int cv_ldap_rebind_proc(LDAP* ld, LDAP_CONST char* /*url*/, ber_tag_t /*request*/,

@@ -42,6 +42,10 @@
 
 #include <ldap.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace ldapapi {
 
 LDAP* prldap_init(const char* host, int port, int shared);
@@ -71,6 +75,11 @@ char** ldap_get_values(LDAP* ld, LDAPMessage* entry, const char* attr);
 // when dn does not parse. Released with ldap_value_free.
 char** ldap_explode_dn(const char* dn, int notypes);
 void ldap_value_free(char** values);
+
+// The type/value pairs of dn's first RDN ("cn=a+uid=b" gives two), values
+// unescaped; binary (#hex) values are left out. Empty when dn does not
+// parse.
+std::vector<std::pair<std::string, std::string>> rdn_values(const char* dn);
 
 } // namespace ldapapi
 

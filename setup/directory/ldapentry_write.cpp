@@ -109,18 +109,8 @@ LdapError LdapEntry::replace(const char* dn)
 
     // The naming values stay: every attribute value assertion of the first
     // RDN, parsed (escaped commas, "cn=a+uid=b"), goes into the store.
-    LDAPDN parsed = nullptr;
-    if (ldap_str2dn(dn, &parsed, LDAP_DN_FORMAT_LDAP) == LDAP_SUCCESS && parsed && parsed[0]) {
-        for (LDAPAVA** ava = parsed[0]; *ava; ++ava) {
-            if ((*ava)->la_flags & LDAP_AVA_BINARY)
-                continue;
-            std::string type((*ava)->la_attr.bv_val, (*ava)->la_attr.bv_len);
-            std::string value((*ava)->la_value.bv_val, (*ava)->la_value.bv_len);
-            addAttribute(type.c_str(), value.c_str());
-        }
-    }
-    if (parsed)
-        ldap_dnfree(parsed);
+    for (const auto& ava : ldapapi::rdn_values(dn))
+        addAttribute(ava.first.c_str(), ava.second.c_str());
 
     std::vector<const char*> storedNames = attributeNames(stored.attributes_);
     std::vector<const char*> storeNames = attributeNames(attributes_);

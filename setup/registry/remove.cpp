@@ -85,6 +85,33 @@ int waitForEntryRemoval(Ldap* ldap, const char* dn)
     return 0;
 }
 
+int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone)
+{
+    LdapEntry cursor(ldap);
+    std::vector<std::string> parts;
+    if (!cvSplitDN(dn.c_str(), parts)) {
+        return SETUP_LDAP_BAD_ARGUMENT;
+    }
+    LdapError err = cursor.dropAll(dn.c_str());
+    if (err.code != 0) {
+        return err.code;
+    }
+    if (waitUntilGone) {
+        waitForEntryRemoval(ldap, dn.c_str());
+    }
+    for (size_t start = 1; start < parts.size(); ++start) {
+        std::string candidate = cvJoinDN(parts, start);
+        if (cvIsConfigRoot(candidate)) {
+            break;
+        }
+        if (cursor.retrieve(OBJECT_CLASS_FILTER, 1, candidate.c_str()).code != SETUP_LDAP_NO_ENTRIES) {
+            break;
+        }
+        cursor.drop(candidate.c_str());
+    }
+    return 0;
+}
+
 namespace {
 
 int removeISIEChecked(Ldap* ldap, const char* isieDN);
@@ -119,31 +146,7 @@ int removeISIEChecked(Ldap* ldap, const char* isieDN)
     if (err.code != 0) {
         return err.code;
     }
-    std::vector<std::string> parts;
-    if (!cvSplitDN(isieDN, parts)) {
-        return SETUP_LDAP_BAD_ARGUMENT;
-    }
-
-    int deleted = 0;
-    for (size_t start = 0; start < parts.size(); ++start) {
-        std::string candidate = cvJoinDN(parts, start);
-        if (cvIsConfigRoot(candidate)) {
-            break;
-        }
-        LdapError children = entry.retrieve(OBJECT_CLASS_FILTER, 1, candidate.c_str());
-        if (children.code == SETUP_LDAP_NO_ENTRIES) {
-            entry.drop(candidate.c_str());
-        } else if (deleted != 0) {
-            break;  // this ancestor still has children and stays
-        } else {
-            // The product entry itself has children (or could not be
-            // searched): it goes with its whole subtree.
-            entry.dropAll(candidate.c_str());
-            waitForEntryRemoval(ldap, candidate.c_str());
-        }
-        ++deleted;
-    }
-    return 0;
+    return cvDropAndPrune(ldap, isieDN, true);
 }
 
 } // namespace

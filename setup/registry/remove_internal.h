@@ -31,4 +31,13 @@ bool cvIsConfigRoot(const std::string& dn);
 // components, each equal without regard to case.
 bool cvSameDN(const char* a, const char* b);
 
+// Deletes dn with its whole subtree, then each ancestor left without
+// children, up to the first that still has some (or cannot be searched) and
+// never the configuration root itself. The one pruning walk of the system:
+// setupRemoveISIE and the removal tool differ only in waitUntilGone, which
+// waits (waitForEntryRemoval) for the subtree deletion to show before the
+// ancestors are tested, for replicated directories that apply it late.
+// Returns the subtree deletion's code; nothing is pruned when it failed.
+int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone);
+
 #endif
