@@ -107,6 +107,12 @@ void ds_report_error(int type, const char* detail, const char* message);
 /* Writes a success report (see above). */
 void rpt_success(const char* message);
 
+/* Writes "TPX_ErrInfo: <text>" and "TPX_STATUS: <status>" lines, for
+ * refusals whose text is already formed. Control characters of text become
+ * '?' like those of any report, except one line end closing the text, which
+ * is written as it stands. */
+void rpt_err_text(const char* text, int status);
+
 /* Seconds ds_bring_down_server waits for the process to exit (default
  * ADMTASK_STOP_TIMEOUT); values below 1 restore the default. */
 void ds_set_stop_timeout(int seconds);

@@ -44,6 +44,17 @@ void rpt_success(const char* message)
     fflush(stdout);
 }
 
+void rpt_err_text(const char* text, int status)
+{
+    std::string body = text != nullptr ? text : "";
+    bool closed = !body.empty() && body.back() == '\n';
+    if (closed)
+        body.pop_back();
+    fprintf(stdout, "TPX_ErrInfo: %s%s\nTPX_STATUS: %d\n", admtask::oneLine(body.c_str()).c_str(),
+            closed ? "\n" : "", status);
+    fflush(stdout);
+}
+
 void ds_free_file_list(char** list)
 {
     cvFreeNameList(list);

@@ -47,8 +47,9 @@ int init_ds_env(void)
     std::string text = std::string("ErrorString: REQUEST_METHOD=") +
                        (method != nullptr ? method : "<undefined>") +
                        ",QUERY_STRING=<undefined>\n";
-    printf("TPX_ErrInfo: %s\n", text.c_str());
-    printf("TPX_STATUS: %d\n", 7);
+    // Through the report writer: a method holding a line break must not
+    // forge a status line of its own.
+    rpt_err_text(text.c_str(), 7);
     return 1;
 }
 
