@@ -12,6 +12,7 @@ pkgs=(
   libldap-dev libicu-dev libnspr4-dev libgtest-dev googletest
   slapd ldap-utils
   python3 valgrind util-linux coreutils procps
+  nlohmann-json3-dev libnet-ldap-server-perl man-db groff-base
 )
 
 missing=()
