@@ -98,7 +98,7 @@ int ds_uninst_set_cgi_env(const char* infFile)
     std::unique_ptr<LDAPURLDesc, UrlDescFree> url;
     const char* urlText = keys.get("ConfigDirectoryLdapURL");
     LDAPURLDesc* desc = nullptr;
-    if (urlText != nullptr && ldapapi::ldap_url_parse(urlText, &desc) == 0 && desc != nullptr) {
+    if (urlText != nullptr && ldapapi::cv_url_parse(urlText, &desc) == 0 && desc != nullptr) {
         url.reset(desc);
         // Values given by their own keys win over the URL.
         if (host == nullptr) {

@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "ldap_escape.h"
+
 class LdapEntry;
 
 /*
@@ -40,15 +42,6 @@ char* escapeBackslashes(const char* text);
  * its one-level searches. Always 0.
  */
 int removeISIEAndPrune(LdapEntry& isie);
-
-// An assertion value escaped for a search filter (RFC 4515): '*', '(', ')',
-// '\' and control characters become "\XX". A null value gives "".
-std::string cvEscapeFilterValue(const char* value);
-
-// The suffix percent-encoded as the DN part of an LDAP URL (RFC 4516): every
-// octet outside the unreserved set and the DN's own '=', ',', '+', ';' is
-// written %XX, so blanks, '?' and '%' reach the server unchanged.
-std::string cvEncodeUrlDN(const char* suffix);
 
 // "ldap://" host ":" port "/" encoded suffix; a null part contributes nothing.
 std::string cvConfigDirectoryUrl(const char* host, const char* port, const char* suffix);

@@ -1,9 +1,10 @@
-// Texts the registration removal builds from caller values: escaped filter
-// values, the connection URL, the port check.
+// Texts the registration removal builds from caller values: the connection
+// URL and the port check.
 
 #include <cstring>
 #include <string>
 
+#include "ldap_escape.h"
 #include "unregister.h"
 
 namespace {
@@ -15,12 +16,6 @@ void appendEscape(std::string& out, char prefix, unsigned char c)
     out += prefix;
     out += kHex[c >> 4];
     out += kHex[c & 0x0f];
-}
-
-bool isUnreserved(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
 }
 
 // Host and port are written as given except for octets that would end or
@@ -59,40 +54,6 @@ char* escapeBackslashes(const char* text)
     }
     *q = '\0';
     return escaped;
-}
-
-std::string cvEscapeFilterValue(const char* value)
-{
-    std::string out;
-    if (value == nullptr) {
-        return out;
-    }
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(value); *p; ++p) {
-        // Control characters are escaped as well: legal in a filter, and
-        // they keep a diagnostic that quotes the filter on one line.
-        if (*p == '*' || *p == '(' || *p == ')' || *p == '\\' || *p < 0x20 || *p == 0x7f) {
-            appendEscape(out, '\\', *p);
-        } else {
-            out += static_cast<char>(*p);
-        }
-    }
-    return out;
-}
-
-std::string cvEncodeUrlDN(const char* suffix)
-{
-    std::string out;
-    if (suffix == nullptr) {
-        return out;
-    }
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(suffix); *p; ++p) {
-        if (isUnreserved(*p) || std::strchr("=,+;", *p) != nullptr) {
-            out += static_cast<char>(*p);
-        } else {
-            appendEscape(out, '%', *p);
-        }
-    }
-    return out;
 }
 
 std::string cvConfigDirectoryUrl(const char* host, const char* port, const char* suffix)

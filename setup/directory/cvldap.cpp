@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "ldap_adapter.h"
+#include "ldap_escape.h"
 #include "ldapentry.h"
 #include "setup_registry_consts.h"
 #include "setup_userdir.h"
@@ -16,25 +17,6 @@ namespace {
 // the fallback must not fall back again: a user directory whose URL has
 // the configuration root as its base would otherwise recurse without end.
 thread_local int t_fallbackNesting = 0;
-
-// RFC 4515 escaping of a filter value: a user id of "*" or "a)(|(cn" must
-// match only itself.
-std::string escapeFilterValue(const char* value)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (const char* p = value; *p; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c == '*' || c == '(' || c == ')' || c == '\\') {
-            out += '\\';
-            out += hex[c >> 4];
-            out += hex[c & 0x0f];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
 
 } // namespace
 
@@ -77,7 +59,7 @@ LdapError Ldap::verifyUrl(const char* url)
     LDAPURLDesc* desc = nullptr;
     LDAP* ld = nullptr;
     int code = 0;
-    if (!ldapapi::ldap_is_ldap_url(url) || ldapapi::ldap_url_parse(url, &desc) != 0 || desc->lud_port == 0) {
+    if (!ldapapi::cv_is_ldap_url(url) || ldapapi::cv_url_parse(url, &desc) != 0 || desc->lud_port == 0) {
         code = SETUP_LDAP_BAD_URL;
     } else if (!(ld = ldapapi::prldap_init(desc->lud_host, desc->lud_port, 1))) {
         code = SETUP_LDAP_CONNECT_FAILED;
@@ -138,7 +120,7 @@ int Ldap::bindUserId(const char* user, const char* password)
     int code = ldapapi::ldap_simple_bind_s(handle_, searchDN_, searchPwd_);
     if (code != 0)
         return code;
-    std::string filter = "(uid=" + escapeFilterValue(user) + ")";
+    std::string filter = "(uid=" + cvEscapeFilterValue(user) + ")";
     LDAPMessage* result = nullptr;
     code = ldapapi::ldap_search_s(handle_, url_->lud_dn, LDAP_SCOPE_SUBTREE, filter.c_str(), nullptr, 0, &result);
     if (code != 0 || ldap_count_entries(handle_, result) < 1) {

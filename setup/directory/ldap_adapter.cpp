@@ -103,7 +103,7 @@ LDAP* prldap_init(const char* host, int port, int /*shared*/)
     return ld;
 }
 
-int ldap_is_ldap_url(const char* url)
+int cv_is_ldap_url(const char* url)
 {
     return url && ::ldap_is_ldap_url(url) ? 1 : 0;
 }
@@ -117,7 +117,7 @@ int url_text_port(const char* url)
     return hosts.empty() ? 0 : hostItemPort(hosts[0]);
 }
 
-int ldap_url_parse(const char* url, LDAPURLDesc** desc)
+int cv_url_parse(const char* url, LDAPURLDesc** desc)
 {
     *desc = nullptr;
     std::string authority;
@@ -203,7 +203,7 @@ int ldap_unbind(LDAP* ld)
     return ldap_unbind_ext_s(ld, nullptr, nullptr);
 }
 
-char** ldap_get_values(LDAP* ld, LDAPMessage* entry, const char* attr)
+char** cv_get_values(LDAP* ld, LDAPMessage* entry, const char* attr)
 {
     struct berval** vals = ldap_get_values_len(ld, entry, attr);
     if (!vals)
@@ -215,7 +215,7 @@ char** ldap_get_values(LDAP* ld, LDAPMessage* entry, const char* attr)
     for (size_t i = 0; out && i < n; ++i) {
         out[i] = static_cast<char*>(malloc(vals[i]->bv_len + 1));
         if (!out[i]) {
-            ldap_value_free(out);
+            cv_value_free(out);
             out = nullptr;
             break;
         }
@@ -226,7 +226,7 @@ char** ldap_get_values(LDAP* ld, LDAPMessage* entry, const char* attr)
     return out;
 }
 
-char** ldap_explode_dn(const char* dn, int notypes)
+char** cv_explode_dn(const char* dn, int notypes)
 {
     LDAPDN parsed = nullptr;
     if (!dn || ldap_str2dn(dn, &parsed, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS)
@@ -239,7 +239,7 @@ char** ldap_explode_dn(const char* dn, int notypes)
     for (size_t i = 0; out && i < n; ++i) {
         char* text = nullptr;
         if (ldap_rdn2str(parsed[i], &text, flags) != LDAP_SUCCESS || !text) {
-            ldap_value_free(out);
+            cv_value_free(out);
             out = nullptr;
             break;
         }
@@ -247,7 +247,7 @@ char** ldap_explode_dn(const char* dn, int notypes)
         out[i] = strdup(text);
         ldap_memfree(text);
         if (!out[i]) {
-            ldap_value_free(out);
+            cv_value_free(out);
             out = nullptr;
         }
     }
@@ -255,7 +255,7 @@ char** ldap_explode_dn(const char* dn, int notypes)
     return out;
 }
 
-void ldap_value_free(char** values)
+void cv_value_free(char** values)
 {
     if (!values)
         return;

@@ -5,7 +5,13 @@
  * one with prldap_init, ldap_simple_bind_s, ldap_search_s, ldap_get_values,
  * ldap_explode_dn, ldap_modrdn2_s ...). libldap no longer declares those
  * calls, and differs in a few behaviours; every difference is absorbed here,
- * so that cvldap.cpp and ldapentry*.cpp read like that API:
+ * so that cvldap.cpp and ldapentry*.cpp read like that API. Calls that keep
+ * the classic behaviour keep the classic name (libldap declares none of them
+ * without LDAP_DEPRECATED, so an unqualified call cannot compile). Calls
+ * whose behaviour differs from libldap's function of that name carry a name
+ * of our own (cv_url_parse, cv_is_ldap_url,
+ * cv_get_values, cv_explode_dn, cv_value_free), so a missing qualifier can
+ * never reach libldap's version silently:
  *
  *  - prldap_init(host, port, shared): libldap has no such initialiser. The
  *    host text may be a blank-separated list of hosts, each with an optional
@@ -20,7 +26,7 @@
  *    (folded like 9).
  *  - URL parsing: libldap's parser puts 389 where the text names no port or
  *    port 0, refuses "ldap://h:/", and refuses blanks in the host part.
- *    ldap_url_parse here reads the port from the URL text (0 when none, empty
+ *    cv_url_parse reads the port from the URL text (0 when none, empty
  *    or zero) and accepts a host list "ldap://h1:389 h2:389/base": lud_host
  *    then holds the list "h1:389 h2:389" and lud_port the first host's port.
  *    The result is released with ::ldap_free_urldesc as usual.
@@ -28,8 +34,8 @@
  *    results: simple binds to ldap_sasl_bind_s(LDAP_SASL_SIMPLE); searches
  *    to ldap_search_ext_s with no controls, no time limit and a size limit of
  *    0, a null base becoming ""; writes to the _ext_s forms; ldap_modrdn2_s
- *    to ldap_rename_s; ldap_unbind to ldap_unbind_ext_s; ldap_get_values to
- *    ldap_get_values_len; ldap_explode_dn to ldap_str2dn + ldap_rdn2str.
+ *    to ldap_rename_s; ldap_unbind to ldap_unbind_ext_s; cv_get_values to
+ *    ldap_get_values_len; cv_explode_dn to ldap_str2dn + ldap_rdn2str.
  *  - Integer options are passed by pointer.
  *  - The rebind procedure: libldap's callback
  *    (ld, url, request, msgid, params) binds by itself instead of handing a
@@ -51,9 +57,9 @@ namespace ldapapi {
 LDAP* prldap_init(const char* host, int port, int shared);
 
 // 1 when text has an LDAP URL scheme.
-int ldap_is_ldap_url(const char* url);
+int cv_is_ldap_url(const char* url);
 // 0 and *desc set on success; a libldap URL error code otherwise.
-int ldap_url_parse(const char* url, LDAPURLDesc** desc);
+int cv_url_parse(const char* url, LDAPURLDesc** desc);
 // The port written in the URL text: 0 when none, empty or zero, -1 when the
 // text is not an URL or its port is not a number.
 int url_text_port(const char* url);
@@ -69,12 +75,12 @@ int ldap_modrdn2_s(LDAP* ld, const char* dn, const char* newRDN, int deleteOldRD
 int ldap_unbind(LDAP* ld);
 
 // Null-terminated array of NUL-terminated copies of the values of attr in
-// entry; null when there are none. Released with ldap_value_free.
-char** ldap_get_values(LDAP* ld, LDAPMessage* entry, const char* attr);
+// entry; null when there are none. Released with cv_value_free.
+char** cv_get_values(LDAP* ld, LDAPMessage* entry, const char* attr);
 // The components of dn, with their attribute types unless notypes; null
-// when dn does not parse. Released with ldap_value_free.
-char** ldap_explode_dn(const char* dn, int notypes);
-void ldap_value_free(char** values);
+// when dn does not parse. Released with cv_value_free.
+char** cv_explode_dn(const char* dn, int notypes);
+void cv_value_free(char** values);
 
 // The type/value pairs of dn's first RDN ("cn=a+uid=b" gives two), values
 // unescaped; binary (#hex) values are left out. Empty when dn does not

@@ -105,10 +105,10 @@ void LdapEntry::fillAttributes(LDAP* ld, LDAPMessage* entry)
     BerElement* ber = nullptr;
     for (char* name = ldap_first_attribute(ld, entry, &ber); name;
          name = ldap_next_attribute(ld, entry, ber)) {
-        char** values = ldapapi::ldap_get_values(ld, entry, name);
+        char** values = ldapapi::cv_get_values(ld, entry, name);
         for (char** v = values; v && *v; ++v)
             addAttribute(name, *v);
-        ldapapi::ldap_value_free(values);
+        ldapapi::cv_value_free(values);
         ldap_memfree(name);
     }
     if (ber)

@@ -149,10 +149,10 @@ LdapError LdapEntry::rename(const char* dn, const char* newRDN)
     int code = ldapapi::ldap_modrdn2_s(ldap_->handle_, dn, newRDN, 1);
     if (code == 0) {
         std::string renamed = newRDN;
-        char** parts = ldapapi::ldap_explode_dn(dn, 0);
+        char** parts = ldapapi::cv_explode_dn(dn, 0);
         for (int i = 1; parts && parts[0] && parts[i]; ++i)
             renamed += std::string(LDAP_PATHSEP) + parts[i];
-        ldapapi::ldap_value_free(parts);
+        ldapapi::cv_value_free(parts);
         entryDN_ = renamed.c_str();
     }
     return LdapError(code, "");

@@ -27,14 +27,14 @@ bool cvSplitDN(const char* dn, std::vector<std::string>& parts)
     }
     // Types are kept (second argument 0): the candidates the walks build are
     // full DNs that the server must resolve.
-    char** exploded = ldapapi::ldap_explode_dn(dn, 0);
+    char** exploded = ldapapi::cv_explode_dn(dn, 0);
     if (exploded == nullptr) {
         return false;
     }
     for (char** p = exploded; *p != nullptr; ++p) {
         parts.emplace_back(*p);
     }
-    ldapapi::ldap_value_free(exploded);
+    ldapapi::cv_value_free(exploded);
     return true;
 }
 
