@@ -6,7 +6,17 @@
 #ifndef CV_C_BOUNDARY_H
 #define CV_C_BOUNDARY_H
 
+#include <cstdlib>
+#include <memory>
 #include <utility>
+
+// Owns memory from malloc/strdup across calls that may throw, so that a
+// failed allocation further on does not leak it.
+struct CvFree {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+template <class T>
+using CvMallocPtr = std::unique_ptr<T, CvFree>;
 
 // The failure result passed to cvGuard follows the function's own
 // convention: directory functions answer LDAP_NO_MEMORY (90, the LDAP

@@ -25,7 +25,24 @@ Ldap::Ldap(LdapError& err, const char* url, const char* user, const char* passwo
     : searchDN_(searchDN), searchPwd_(searchPwd), rebindDN_(searchDN), rebindPwd_(searchPwd),
       handle_(nullptr), url_(nullptr), fallbackDepth_(t_fallbackNesting)
 {
-    err = verifyUrl(url);
+    // A constructor that throws gets no destructor call: the connection it
+    // opened is closed here.
+    try {
+        err = verifyUrl(url);
+        probeVersion(err);
+        if (err.code == 0 && user && password)
+            err = authenticate(user, password);
+    } catch (...) {
+        if (url_)
+            ldap_free_urldesc(url_);
+        if (handle_)
+            ldapapi::ldap_unbind(handle_);
+        throw;
+    }
+}
+
+void Ldap::probeVersion(const LdapError& err)
+{
     if (err.code == 0) {
         LdapEntry monitor(this);
         monitor.retrieve("cn=monitor");
@@ -42,8 +59,6 @@ Ldap::Ldap(LdapError& err, const char* url, const char* user, const char* passwo
             free(value);
         }
     }
-    if (err.code == 0 && user && password)
-        err = authenticate(user, password);
 }
 
 Ldap::~Ldap()
@@ -56,16 +71,22 @@ Ldap::~Ldap()
 
 LdapError Ldap::verifyUrl(const char* url)
 {
-    LDAPURLDesc* desc = nullptr;
-    LDAP* ld = nullptr;
+    LDAPURLDesc* parsed = nullptr;
     int code = 0;
-    if (!ldapapi::cv_is_ldap_url(url) || ldapapi::cv_url_parse(url, &desc) != 0 || desc->lud_port == 0) {
+    if (!ldapapi::cv_is_ldap_url(url) || ldapapi::cv_url_parse(url, &parsed) != 0)
         code = SETUP_LDAP_BAD_URL;
-    } else if (!(ld = ldapapi::prldap_init(desc->lud_host, desc->lud_port, 1))) {
-        code = SETUP_LDAP_CONNECT_FAILED;
-    } else {
-        ldapapi::ldap_set_protocol_version(ld, LDAP_VERSION3);
-        code = ldapapi::ldap_simple_bind_s(ld, nullptr, nullptr);
+    ldapapi::UrlPtr desc(parsed);
+    ldapapi::HandlePtr ld;
+    if (code == 0 && desc->lud_port == 0) {
+        code = SETUP_LDAP_BAD_URL;
+    } else if (code == 0) {
+        ld.reset(ldapapi::prldap_init(desc->lud_host, desc->lud_port, 1));
+        if (!ld) {
+            code = SETUP_LDAP_CONNECT_FAILED;
+        } else {
+            ldapapi::ldap_set_protocol_version(ld.get(), LDAP_VERSION3);
+            code = ldapapi::ldap_simple_bind_s(ld.get(), nullptr, nullptr);
+        }
     }
     if (code == 0) {
         // A second verifyUrl replaces the connection; the old one is closed.
@@ -73,13 +94,8 @@ LdapError Ldap::verifyUrl(const char* url)
             ldap_free_urldesc(url_);
         if (handle_)
             ldapapi::ldap_unbind(handle_);
-        handle_ = ld;
-        url_ = desc;
-    } else {
-        if (ld)
-            ldapapi::ldap_unbind(ld);
-        if (desc)
-            ldap_free_urldesc(desc);
+        handle_ = ld.release();
+        url_ = desc.release();
     }
     return mapLdapError(code);
 }

@@ -44,6 +44,9 @@ private:
     // and the fallback through the admin domains' user directories.
     int bindUserId(const char* user, const char* password);
     int authenticateInAdminDomains(const char* user, const char* password);
+    // Reads the server's version from "cn=monitor" once err says the URL
+    // was verified.
+    void probeVersion(const LdapError& err);
 
     friend int cv_ldap_rebind_proc(LDAP* ld, LDAP_CONST char* url, ber_tag_t request,
                                    ber_int_t msgid, void* params);

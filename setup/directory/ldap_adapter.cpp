@@ -141,17 +141,22 @@ int cv_url_parse(const char* url, LDAPURLDesc** desc)
     if (!hosts.empty() && !hosts[0].empty() && hosts[0].back() == ':')
         first = std::string(url, static_cast<size_t>(strstr(url, "://") + 3 - url)) +
                 hosts[0].substr(0, hosts[0].size() - 1) + rest;
+    std::string list;
+    for (const std::string& h : hosts)
+        list += (list.empty() ? "" : " ") + h;
     LDAPURLDesc* d = nullptr;
     int rc = ::ldap_url_parse(first.c_str(), &d);
     if (rc != LDAP_URL_SUCCESS)
         return rc;
     d->lud_port = port;
     if (hosts.size() > 1) {
-        std::string list;
-        for (const std::string& h : hosts)
-            list += (list.empty() ? "" : " ") + h;
+        char* copy = ber_strdup(list.c_str());
+        if (copy == nullptr) {
+            ldap_free_urldesc(d);
+            return LDAP_URL_ERR_MEM;
+        }
         ber_memfree(d->lud_host);
-        d->lud_host = ber_strdup(list.c_str());
+        d->lud_host = copy;
     }
     *desc = d;
     return LDAP_URL_SUCCESS;
@@ -267,17 +272,21 @@ void cv_value_free(char** values)
 std::vector<std::pair<std::string, std::string>> rdn_values(const char* dn)
 {
     std::vector<std::pair<std::string, std::string>> values;
-    LDAPDN parsed = nullptr;
-    if (dn && ::ldap_str2dn(dn, &parsed, LDAP_DN_FORMAT_LDAP) == LDAP_SUCCESS && parsed && parsed[0]) {
-        for (LDAPAVA** ava = parsed[0]; *ava; ++ava) {
+    LDAPDN raw = nullptr;
+    if (!dn || ::ldap_str2dn(dn, &raw, LDAP_DN_FORMAT_LDAP) != LDAP_SUCCESS) {
+        if (raw)
+            ::ldap_dnfree(raw);
+        return values;
+    }
+    std::unique_ptr<LDAPRDN, void (*)(LDAPDN)> parsed(raw, [](LDAPDN d) { ::ldap_dnfree(d); });
+    if (parsed && parsed.get()[0]) {
+        for (LDAPAVA** ava = parsed.get()[0]; *ava; ++ava) {
             if ((*ava)->la_flags & LDAP_AVA_BINARY)
                 continue;
             values.emplace_back(std::string((*ava)->la_attr.bv_val, (*ava)->la_attr.bv_len),
                                 std::string((*ava)->la_value.bv_val, (*ava)->la_value.bv_len));
         }
     }
-    if (parsed)
-        ::ldap_dnfree(parsed);
     return values;
 }
 

@@ -48,6 +48,7 @@
 
 #include <ldap.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,6 +87,29 @@ void cv_value_free(char** values);
 // unescaped; binary (#hex) values are left out. Empty when dn does not
 // parse.
 std::vector<std::pair<std::string, std::string>> rdn_values(const char* dn);
+
+// Owners of what libldap hands out, for code that may throw (an allocation
+// failure) while holding it.
+struct MessageFree {
+    void operator()(LDAPMessage* m) const noexcept { ldap_msgfree(m); }
+};
+using MessagePtr = std::unique_ptr<LDAPMessage, MessageFree>;
+struct MemFree {
+    void operator()(char* p) const noexcept { ldap_memfree(p); }
+};
+using TextPtr = std::unique_ptr<char, MemFree>;
+struct ValuesFree {
+    void operator()(char** v) const noexcept { cv_value_free(v); }
+};
+using ValuesPtr = std::unique_ptr<char*, ValuesFree>;
+struct UrlFree {
+    void operator()(LDAPURLDesc* d) const noexcept { ldap_free_urldesc(d); }
+};
+using UrlPtr = std::unique_ptr<LDAPURLDesc, UrlFree>;
+struct HandleFree {
+    void operator()(LDAP* ld) const noexcept { ldap_unbind_ext_s(ld, nullptr, nullptr); }
+};
+using HandlePtr = std::unique_ptr<LDAP, HandleFree>;
 
 } // namespace ldapapi
 

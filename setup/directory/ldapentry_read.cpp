@@ -32,18 +32,16 @@ Bool LdapEntry::exists(const char* dn)
         return 0;
     char noAttributes[] = LDAP_NO_ATTRS;
     char* attrs[] = {noAttributes, nullptr};
-    LDAPMessage* result = nullptr;
-    int code = ldapapi::ldap_search_s(ldap_->handle_, dn, LDAP_SCOPE_BASE, OBJECT_CLASS_FILTER, attrs, 0, &result);
+    LDAPMessage* raw = nullptr;
+    int code = ldapapi::ldap_search_s(ldap_->handle_, dn, LDAP_SCOPE_BASE, OBJECT_CLASS_FILTER, attrs, 0, &raw);
+    ldapapi::MessagePtr result(raw);
     Bool found = 0;
-    LDAPMessage* entry = code == 0 ? ldap_first_entry(ldap_->handle_, result) : nullptr;
+    LDAPMessage* entry = code == 0 ? ldap_first_entry(ldap_->handle_, result.get()) : nullptr;
     if (entry) {
-        char* entryDN = ldap_get_dn(ldap_->handle_, entry);
-        entryDN_ = entryDN;
-        ldap_memfree(entryDN);
+        ldapapi::TextPtr entryDN(ldap_get_dn(ldap_->handle_, entry));
+        entryDN_ = entryDN.get();
         found = 1;
     }
-    if (result)
-        ldap_msgfree(result);
     return found;
 }
 
@@ -98,19 +96,17 @@ void LdapEntry::fillAttributes(LDAP* ld, LDAPMessage* entry)
 {
     if (!ld || !entry)
         return;
-    char* dn = ldap_get_dn(ld, entry);
-    entryDN_ = dn;
-    ldap_memfree(dn);
-    attributes_.clear();
-    BerElement* ber = nullptr;
-    for (char* name = ldap_first_attribute(ld, entry, &ber); name;
-         name = ldap_next_attribute(ld, entry, ber)) {
-        char** values = ldapapi::cv_get_values(ld, entry, name);
-        for (char** v = values; v && *v; ++v)
-            addAttribute(name, *v);
-        ldapapi::cv_value_free(values);
-        ldap_memfree(name);
+    {
+        ldapapi::TextPtr dn(ldap_get_dn(ld, entry));
+        entryDN_ = dn.get();
     }
-    if (ber)
-        ber_free(ber, 0);
+    attributes_.clear();
+    BerElement* rawBer = nullptr;
+    ldapapi::TextPtr name(ldap_first_attribute(ld, entry, &rawBer));
+    std::unique_ptr<BerElement, void (*)(BerElement*)> ber(rawBer, [](BerElement* b) { ber_free(b, 0); });
+    for (; name; name.reset(ldap_next_attribute(ld, entry, ber.get()))) {
+        ldapapi::ValuesPtr values(ldapapi::cv_get_values(ld, entry, name.get()));
+        for (char** v = values.get(); v && *v; ++v)
+            addAttribute(name.get(), *v);
+    }
 }

@@ -36,7 +36,16 @@ ModList::~ModList()
 
 void ModList::add(int op, const char* type, char** values)
 {
-    LDAPMod* m = new LDAPMod();
+    // The list takes the values over even when it cannot grow, so a failed
+    // allocation leaks nothing; room for the terminator is kept as well.
+    LDAPMod* m = nullptr;
+    try {
+        mods_.reserve(mods_.size() + 2);
+        m = new LDAPMod();
+    } catch (...) {
+        NVPair::freeListItems(values);
+        throw;
+    }
     m->mod_op = op;
     m->mod_type = const_cast<char*>(type);
     m->mod_values = values;

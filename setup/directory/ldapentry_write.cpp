@@ -2,6 +2,7 @@
 #include "ldapentry.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -148,11 +149,11 @@ LdapError LdapEntry::rename(const char* dn, const char* newRDN)
         return LdapError(LDAP_SERVER_DOWN, "");
     int code = ldapapi::ldap_modrdn2_s(ldap_->handle_, dn, newRDN, 1);
     if (code == 0) {
+        std::unique_ptr<char*, void (*)(char**)> parts(ldapapi::cv_explode_dn(dn, 0), ldapapi::cv_value_free);
         std::string renamed = newRDN;
-        char** parts = ldapapi::cv_explode_dn(dn, 0);
-        for (int i = 1; parts && parts[0] && parts[i]; ++i)
-            renamed += std::string(LDAP_PATHSEP) + parts[i];
-        ldapapi::cv_value_free(parts);
+        for (int i = 1; parts && parts.get()[0] && parts.get()[i]; ++i)
+            renamed += std::string(LDAP_PATHSEP) + parts.get()[i];
+        parts.reset();
         entryDN_ = renamed.c_str();
     }
     return LdapError(code, "");

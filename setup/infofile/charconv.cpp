@@ -148,8 +148,10 @@ char* convertLocalText(const char* text, int direction)
         return nullptr;
     if (!*text || (direction == 0 && !hasNonAsciiByte(text)))
         return strdup(text);
-    char* locale = GetNormalizedLocaleName();
-    char* charset = locale ? GetCharsetFromLocale(locale) : nullptr;
+    CvMallocPtr<char> localeName(GetNormalizedLocaleName());
+    char* locale = localeName.get();
+    CvMallocPtr<char> charsetName(locale ? GetCharsetFromLocale(locale) : nullptr);
+    char* charset = charsetName.get();
     char* result = nullptr;
     // In a UTF-8 locale the text already is UTF-8: a legacy charset found
     // through the language's row would encode it twice.
@@ -164,8 +166,6 @@ char* convertLocalText(const char* text, int direction)
             free(wide);
         }
     }
-    free(locale);
-    free(charset);
     return result ? result : strdup(text);
 }
 

@@ -1,6 +1,7 @@
 #include "cvstring.h"
 
 #include <cstring>
+#include <memory>
 
 CVStringRep::CVStringRep(const char* text, long size)
     : refCount(0), data(nullptr), size(static_cast<int32_t>(size))
@@ -50,7 +51,8 @@ CVString::CVString(const char* a, long alen, const char* b, long blen)
     long total = alen + blen;
     if (total <= 0 || total >= INT32_MAX)
         return;
-    char* buf = new char[total + 1];
+    std::unique_ptr<char[]> owned(new char[total + 1]);
+    char* buf = owned.get();
     // Each source may be shorter than its count: copy what is there and
     // NUL-fill the rest rather than reading past the source's end.
     long an = alen ? static_cast<long>(strnlen(a, static_cast<size_t>(alen))) : 0;
@@ -61,7 +63,7 @@ CVString::CVString(const char* a, long alen, const char* b, long blen)
     memset(buf + alen + bn, 0, static_cast<size_t>(blen - bn));
     buf[total] = '\0';
     CVStringRep* rep = new CVStringRep(nullptr, 0);
-    rep->data = buf;
+    rep->data = owned.release();
     rep->size = static_cast<int32_t>(total + 1);
     rep->refCount = 1;
     rep_ = rep;

@@ -1,6 +1,7 @@
 // NVPair lists and sections.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "adm_pi_internal.h"
 #include "nvpair.h"
@@ -172,13 +173,13 @@ NVPair* NVPair::getSection(int index)
 
 NVPair* NVPair::viewOf(ADM_piTree* sub, const char* id)
 {
-    NVPair* view = new NVPair();
+    std::unique_ptr<NVPair> view(new NVPair());
     ADM_pi_done(view->tree_);
     view->ownsTree_ = 0;
     view->tree_ = sub;
     view->id_ = id;
     view->format_ = 0;
-    return view;
+    return view.release();
 }
 
 NVPair* NVPair::createSection(const char* name)

@@ -39,12 +39,17 @@ long matchingKey(const char* line, const char** keys, size_t count)
 int buildFromFile(FILE* in, const char** keys, const char** lines, size_t count,
                   std::vector<bool>& used, std::string& out)
 {
-    char* buffer = nullptr;
+    // Released however the loop ends, a failed append included.
+    struct LineBuffer {
+        char* text = nullptr;
+        ~LineBuffer() { free(text); }
+    } line;
     size_t capacity = 0;
     int result = 0;
     for (;;) {
         errno = 0;
-        ssize_t length = getline(&buffer, &capacity, in);
+        ssize_t length = getline(&line.text, &capacity, in);
+        const char* buffer = line.text;
         if (length < 0) {
             if (errno == ENOMEM)
                 result = 3;
@@ -60,7 +65,6 @@ int buildFromFile(FILE* in, const char** keys, const char** lines, size_t count,
             out.append(buffer, static_cast<size_t>(length));
         }
     }
-    free(buffer);
     return result;
 }
 
@@ -73,7 +77,13 @@ int updateLines(const char** keys, const char** lines, size_t count, const char*
         if (errno != ENOENT)
             return 1;
     } else {
-        int result = buildFromFile(in, keys, lines, count, used, out);
+        int result;
+        try {
+            result = buildFromFile(in, keys, lines, count, used, out);
+        } catch (...) {
+            fclose(in);
+            throw;
+        }
         fclose(in);
         // A read cut short must never be written back over the file.
         if (result != 0)

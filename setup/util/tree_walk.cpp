@@ -186,8 +186,14 @@ private:
         level.ino = st.st_ino;
         level.names = names;
         level.pathLength = path_.size();
-        level.name = name;
-        levels_.push_back(std::move(level));
+        try {
+            level.name = name;
+            levels_.push_back(std::move(level));
+        } catch (...) {
+            close(fd);
+            cvFreeNameList(names);
+            throw;
+        }
         if (levels_.size() - firstOpen_ > kMaxOpenLevels) {
             close(levels_[firstOpen_].fd);
             levels_[firstOpen_].fd = -1;
