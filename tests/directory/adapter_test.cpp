@@ -27,10 +27,10 @@ TEST(LdapAdapter, ExplodeDnMatchesTheDeprecatedCall)
                          "o=CorvidRoot", "", "cn=x\\2Cy , o=z"};
     for (const char* dn : dns) {
         for (int notypes = 0; notypes < 2; ++notypes) {
-            char** ours = ldapapi::ldap_explode_dn(dn, notypes);
+            char** ours = ldapapi::cv_explode_dn(dn, notypes);
             char** theirs = ::ldap_explode_dn(dn, notypes);
             EXPECT_EQ(toVector(ours), toVector(theirs)) << dn << " notypes=" << notypes;
-            ldapapi::ldap_value_free(ours);
+            ldapapi::cv_value_free(ours);
             ::ldap_value_free(theirs);
         }
     }
@@ -38,8 +38,8 @@ TEST(LdapAdapter, ExplodeDnMatchesTheDeprecatedCall)
 
 TEST(LdapAdapter, ExplodeDnRefusesWhatDoesNotParse)
 {
-    EXPECT_EQ(ldapapi::ldap_explode_dn("no equals sign", 0), nullptr);
-    EXPECT_EQ(ldapapi::ldap_explode_dn(nullptr, 0), nullptr);
+    EXPECT_EQ(ldapapi::cv_explode_dn("no equals sign", 0), nullptr);
+    EXPECT_EQ(ldapapi::cv_explode_dn(nullptr, 0), nullptr);
 }
 
 TEST(LdapAdapter, PortIsReadFromTheUrlText)
@@ -56,24 +56,24 @@ TEST(LdapAdapter, PortIsReadFromTheUrlText)
 TEST(LdapAdapter, UrlParseKeepsTheTextPortAndTheHostList)
 {
     LDAPURLDesc* d = nullptr;
-    ASSERT_EQ(ldapapi::ldap_url_parse("ldap://h:0/o=x", &d), 0);
+    ASSERT_EQ(ldapapi::cv_url_parse("ldap://h:0/o=x", &d), 0);
     EXPECT_EQ(d->lud_port, 0);
     ldap_free_urldesc(d);
 
-    ASSERT_EQ(ldapapi::ldap_url_parse("ldap://h:/o=x", &d), 0);
+    ASSERT_EQ(ldapapi::cv_url_parse("ldap://h:/o=x", &d), 0);
     EXPECT_EQ(d->lud_port, 0);
     EXPECT_STREQ(d->lud_dn, "o=x");
     ldap_free_urldesc(d);
 
-    ASSERT_EQ(ldapapi::ldap_url_parse("ldap://h1:389 h2:1389/o=example", &d), 0);
+    ASSERT_EQ(ldapapi::cv_url_parse("ldap://h1:389 h2:1389/o=example", &d), 0);
     EXPECT_STREQ(d->lud_host, "h1:389 h2:1389");
     EXPECT_EQ(d->lud_port, 389);
     EXPECT_STREQ(d->lud_dn, "o=example");
     ldap_free_urldesc(d);
 
-    EXPECT_NE(ldapapi::ldap_url_parse("ldap://h:99999/o=x", &d), 0);
+    EXPECT_NE(ldapapi::cv_url_parse("ldap://h:99999/o=x", &d), 0);
     EXPECT_EQ(d, nullptr);
-    EXPECT_NE(ldapapi::ldap_url_parse("not a url", &d), 0);
+    EXPECT_NE(ldapapi::cv_url_parse("not a url", &d), 0);
 }
 
 TEST(LdapAdapter, InitAcceptsAHostList)
