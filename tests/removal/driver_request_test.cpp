@@ -128,9 +128,9 @@ TEST_F(RequestHandling, RefusedPostBodyIsRefusedWithoutFallingBackToScriptName)
     makeInstance("inst1");
     makeInstance("inst10");
     makeInstance("other");
-    for (const std::string& length : {"19", "x", "99999999"}) {
+    for (const char* length : {"19", "x", "99999999"}) {
         auto env = cgiEnv("POST");
-        env.push_back("CONTENT_LENGTH=" + length);
+        env.push_back(std::string("CONTENT_LENGTH=") + length);
         env.push_back("SCRIPT_NAME=/other/Tasks/Operation/Remove");
         auto r = run({}, env, "InstanceName=inst1");
         EXPECT_EQ(r.out, std::string(kHeader) +
