@@ -23,11 +23,20 @@
  *   The install root of the instance is WAYPOST_ROOT + "/" + instance name.
  *   WAYPOST_ROOT must be set, absolute and resolvable, and the install root,
  *   with its symbolic links resolved, must lie strictly below the resolved
- *   WAYPOST_ROOT; otherwise there is no install root (null).
+ *   WAYPOST_ROOT; an install root that is itself a symbolic link is never
+ *   followed. Otherwise there is no install root (null).
  *
  * Server control
  *   The process id of a running instance is the decimal number in the file
- *   <install root>/logs/pid. ds_bring_down_server sends that process SIGTERM
+ *   <install root>/logs/pid. The file is read relative to the instance
+ *   directory without following any link: a link there (the directory,
+ *   "logs" or "pid"), or a pid file that is not a regular file, refuses the
+ *   stop without a signal and without blocking. The removal's own process,
+ *   its parent, the leader of its process group and pid 1 are never
+ *   signalled (refused). A process that started after the pid file was last
+ *   written is another program that reuses the number: it is not signalled,
+ *   a warning says so on the standard error stream, and the server counts
+ *   as not running. Otherwise ds_bring_down_server sends the process SIGTERM
  *   and waits (polling, ADMTASK_STOP_TIMEOUT seconds by default) until it has
  *   exited. A process that has exited but was not yet reaped by its parent
  *   counts as stopped.
@@ -40,6 +49,14 @@
  *             "TPX_STATUS: 0\n"
  *   Control characters in detail and message are written as '?', so a report
  *   is always exactly its lines and no text can forge a status line.
+ *
+ * HTML replies
+ *   After ds_set_html_reply(1) (CGI mode) the reply is read by a browser:
+ *   every text that comes from the request or the file system is written
+ *   with &, <, > and " as character references. The layer escapes the detail
+ *   of ds_report_error and everything it composes itself; a caller escapes
+ *   the outside parts of the messages it composes with ds_reply_text. In
+ *   silent mode (the default) texts are written as they are.
  */
 #ifndef CV_ADMTASK_H
 #define CV_ADMTASK_H
@@ -56,6 +73,7 @@ extern "C" {
 #define DS_ERR_FILE 3       /* "File error": the detail names a file that cannot be used */
 #define DS_ERR_SERVER 4     /* "Server error": the instance could not be stopped */
 #define DS_ERR_INCOMPLETE 5 /* "Removal incomplete": entries were left behind */
+#define DS_ERR_REGISTRY 6   /* "Registration error": files removed, registration not */
 
 /* Results of ds_bring_down_server. */
 #define DS_SERVER_STOPPED 0      /* it was running and has exited */
@@ -113,12 +131,22 @@ void rpt_success(const char* message);
  * is written as it stands. */
 void rpt_err_text(const char* text, int status);
 
+/* 1: the reply is HTML (see above); 0: plain text (the default). */
+void ds_set_html_reply(int on);
+int ds_html_reply(void);
+
 /* Seconds ds_bring_down_server waits for the process to exit (default
  * ADMTASK_STOP_TIMEOUT); values below 1 restore the default. */
 void ds_set_stop_timeout(int seconds);
 
 #ifdef __cplusplus
 }
+
+#include <string>
+
+/* text as the reply shows an outside text: HTML-escaped in an HTML reply,
+ * unchanged otherwise. */
+std::string ds_reply_text(const std::string& text);
 #endif
 
 #endif

@@ -8,6 +8,8 @@
 
 namespace {
 
+bool htmlReply = false;
+
 const char* typeText(int type)
 {
     switch (type) {
@@ -16,19 +18,48 @@ const char* typeText(int type)
     case DS_ERR_FILE: return "File error";
     case DS_ERR_SERVER: return "Server error";
     case DS_ERR_INCOMPLETE: return "Removal incomplete";
+    case DS_ERR_REGISTRY: return "Registration error";
     default: return "Error";
     }
 }
 
 } // namespace
 
+std::string ds_reply_text(const std::string& text)
+{
+    if (!htmlReply)
+        return text;
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 extern "C" {
+
+void ds_set_html_reply(int on)
+{
+    htmlReply = on != 0;
+}
+
+int ds_html_reply(void)
+{
+    return htmlReply ? 1 : 0;
+}
 
 void ds_report_error(int type, const char* detail, const char* message)
 {
     std::string line = std::string("TPX_ErrInfo: ") + typeText(type);
     if (detail != nullptr && *detail != '\0')
-        line += ": " + admtask::oneLine(detail);
+        line += ": " + ds_reply_text(admtask::oneLine(detail));
     if (message != nullptr && *message != '\0')
         line += ": " + admtask::oneLine(message);
     // A report is a failure whatever the caller passes: never status 0.

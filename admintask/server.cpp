@@ -6,9 +6,12 @@
 #include <cstring>
 #include <csignal>
 #include <fcntl.h>
+#include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -67,16 +70,200 @@ pid_t parsePid(const std::string& text)
         return 0;
     long v = strtol(digits.c_str(), nullptr, 10);
     // 0 and 1 are never a server: kill(0) signals our own group, 1 is init.
-    if (v <= 1 || v == static_cast<long>(getpid()))
+    // Nor are we, whoever started us, or the leader of our process group: a
+    // stale file holding one of those must not end the removal's own run.
+    if (v <= 1 || v == static_cast<long>(getpid()) || v == static_cast<long>(getppid()) ||
+        v == static_cast<long>(getpgrp()))
         return 0;
     return static_cast<pid_t>(v);
 }
+
+// Start of process pid in seconds since the epoch, or -1 when unknown: the
+// boot time of /proc/stat plus field 22 of /proc/<pid>/stat (clock ticks
+// after boot). Both are rounded down, so the result is never later than the
+// real start.
+double processStart(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return -1;
+    size_t paren = line.rfind(')');
+    if (paren == std::string::npos)
+        return -1;
+    std::istringstream fields(line.substr(paren + 1));
+    std::string field;
+    // After the command come the state (field 3) and 18 more before it.
+    for (int i = 3; i <= 22; ++i)
+        if (!(fields >> field))
+            return -1;
+    if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    std::ifstream kernel("/proc/stat");
+    long long bootTime = -1;
+    while (std::getline(kernel, line))
+        if (line.compare(0, 6, "btime ") == 0)
+            bootTime = atoll(line.c_str() + 6);
+    long ticks = sysconf(_SC_CLK_TCK);
+    if (bootTime < 0 || ticks <= 0)
+        return -1;
+    return static_cast<double>(bootTime) + strtod(field.c_str(), nullptr) / ticks;
+}
+
+// Seconds a process may seem to start after its pid file was written before
+// it counts as another program that got the number: room for a clock that
+// was set forward a little since the file was written.
+const double kStartSlack = 2.0;
+
+bool startedAfter(pid_t pid, const struct timespec& written)
+{
+    double start = processStart(pid);
+    double mtime = static_cast<double>(written.tv_sec) + written.tv_nsec / 1e9;
+    return start >= 0 && start > mtime + kStartSlack;
+}
+
+bool isLink(int dirFd, const char* name)
+{
+    struct stat st;
+    return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    void reset(int fd = -1)
+    {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = fd;
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Outcome of reading the pid file.
+enum class PidFile { Absent, Read, Link, NotRegular, Unreadable };
+
+// Reads <root>/logs/pid without following any link and without blocking:
+// the instance directory, then "logs", then "pid", each opened relative to
+// the one before with O_NOFOLLOW, so a link swapped in at any level is
+// refused rather than followed. text and mtime are set for Read; error for
+// Unreadable.
+PidFile readPidFile(const std::string& root, std::string* text, struct timespec* mtime,
+                    int* error)
+{
+    Fd dir(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (dir.get() < 0) {
+        if (errno == ELOOP)
+            return PidFile::Link;
+        if (errno == ENOENT || errno == ENOTDIR)
+            return PidFile::Absent;
+        *error = errno;
+        return PidFile::Unreadable;
+    }
+    Fd logs(openat(dir.get(), "logs", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (logs.get() < 0) {
+        if (errno == ELOOP || isLink(dir.get(), "logs"))
+            return PidFile::Link;
+        if (errno == ENOENT || errno == ENOTDIR)
+            return PidFile::Absent;
+        *error = errno;
+        return PidFile::Unreadable;
+    }
+    // Looked at before it is opened: opening a device may itself act.
+    struct stat st;
+    if (fstatat(logs.get(), "pid", &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT)
+            return PidFile::Absent;
+        *error = errno;
+        return PidFile::Unreadable;
+    }
+    if (S_ISLNK(st.st_mode))
+        return PidFile::Link;
+    if (!S_ISREG(st.st_mode))
+        return PidFile::NotRegular;
+    Fd file(openat(logs.get(), "pid", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) {
+        if (errno == ELOOP)
+            return PidFile::Link;
+        if (errno == ENOENT)
+            return PidFile::Absent;
+        *error = errno;
+        return PidFile::Unreadable;
+    }
+    // Whatever was swapped in since the look is what counts.
+    if (fstat(file.get(), &st) != 0) {
+        *error = errno;
+        return PidFile::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode))
+        return PidFile::NotRegular;
+    // A pid is a few digits; a bounded read keeps a huge file harmless, and
+    // a full buffer means the file is something else.
+    char buf[64];
+    ssize_t got;
+    while ((got = read(file.get(), buf, sizeof buf)) < 0 && errno == EINTR) {
+    }
+    text->clear();
+    if (got > 0 && static_cast<size_t>(got) < sizeof buf)
+        text->assign(buf, static_cast<size_t>(got));
+    *mtime = st.st_mtim;
+    return PidFile::Read;
+}
+
+// A pidfd pins the process: a number reused between our checks and the
+// signal cannot redirect it. Kernels without pidfds get plain kill.
+class ProcessHandle {
+public:
+    explicit ProcessHandle(pid_t pid) : pid_(pid)
+    {
+#ifdef SYS_pidfd_open
+        fd_.reset(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+#endif
+    }
+    int terminate() const
+    {
+#ifdef SYS_pidfd_send_signal
+        if (fd_.get() >= 0)
+            return static_cast<int>(syscall(SYS_pidfd_send_signal, fd_.get(), SIGTERM, nullptr, 0));
+#endif
+        return kill(pid_, SIGTERM);
+    }
+
+private:
+    pid_t pid_;
+    Fd fd_;
+};
 
 void sleepMillis(long ms)
 {
     struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
     while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
+}
+
+// The instance path as WAYPOST_ROOT names it, or "" without a usable root.
+std::string instancePath(const char* name)
+{
+    const char* rootEnv = getenv("WAYPOST_ROOT");
+    if (!ds_is_safe_instance_name(name) || rootEnv == nullptr || rootEnv[0] != '/')
+        return std::string();
+    std::string root(rootEnv);
+    while (root.size() > 1 && root.back() == '/')
+        root.pop_back();
+    return (root == "/" ? "" : root) + "/" + name;
+}
+
+bool instanceIsLink(const char* name)
+{
+    std::string path = instancePath(name);
+    struct stat st;
+    return !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 int refuseName(const char* name)
@@ -89,6 +276,10 @@ int refuseName(const char* name)
         ds_report_error(DS_ERR_REQUEST, name,
                         "This is not a valid server instance name (it must be one path "
                         "segment, not \".\" or \"..\"); nothing was removed.");
+    else if (instanceIsLink(name))
+        ds_report_error(DS_ERR_REQUEST, name,
+                        "The directory of this server instance is a symbolic link, which is "
+                        "not followed; nothing was stopped, unregistered or removed.");
     else
         ds_report_error(DS_ERR_REQUEST, name,
                         "The directory of this server instance cannot be determined "
@@ -120,7 +311,12 @@ const char* ds_get_install_root(void)
     std::string realRoot = resolve(root, &error);
     if (realRoot.empty())
         return nullptr;
-    std::string candidate = (root == "/" ? "" : root) + "/" + name;
+    std::string candidate = instancePath(name);
+    // A link is refused whole, wherever it leads: what it names is not
+    // known to be this instance.
+    struct stat linkStat;
+    if (lstat(candidate.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode))
+        return nullptr;
     std::string realCandidate = resolve(candidate, &error);
     if (realCandidate.empty()) {
         // Only a path that is not there at all is taken as it stands; a link
@@ -145,25 +341,32 @@ int ds_bring_down_server(void)
     if (rootPath == nullptr)
         return refuseName(name);
     std::string pidFile = std::string(rootPath) + "/logs/pid";
-    int fd = open(pidFile.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return DS_SERVER_NOT_RUNNING;
-        std::string message = std::string("The pid file cannot be read (") + strerror(errno) +
+    std::string text;
+    struct timespec written = {0, 0};
+    int error = 0;
+    switch (readPidFile(rootPath, &text, &written, &error)) {
+    case PidFile::Absent:
+        return DS_SERVER_NOT_RUNNING;
+    case PidFile::Link:
+        ds_report_error(DS_ERR_FILE, pidFile.c_str(),
+                        "The pid file, its directory or the instance directory is a symbolic "
+                        "link, which is not followed; no signal was sent and nothing was "
+                        "removed.");
+        return DS_SERVER_NOT_STOPPED;
+    case PidFile::NotRegular:
+        ds_report_error(DS_ERR_FILE, pidFile.c_str(),
+                        "The pid file is not a regular file; it was not read, no signal was "
+                        "sent and nothing was removed.");
+        return DS_SERVER_NOT_STOPPED;
+    case PidFile::Unreadable: {
+        std::string message = std::string("The pid file cannot be read (") + strerror(error) +
                               "); the server was not stopped and nothing was removed.";
         ds_report_error(DS_ERR_FILE, pidFile.c_str(), message.c_str());
         return DS_SERVER_NOT_STOPPED;
     }
-    // A pid is a few digits; a bounded read keeps a huge file harmless.
-    char buf[64];
-    ssize_t got;
-    while ((got = read(fd, buf, sizeof buf)) < 0 && errno == EINTR) {
+    case PidFile::Read:
+        break;
     }
-    close(fd);
-    // A pid is never that long: a full buffer means the file is something else.
-    std::string text;
-    if (got > 0 && static_cast<size_t>(got) < sizeof buf)
-        text.assign(buf, static_cast<size_t>(got));
     pid_t pid = parsePid(text);
     if (pid == 0) {
         ds_report_error(DS_ERR_FILE, pidFile.c_str(),
@@ -172,9 +375,19 @@ int ds_bring_down_server(void)
                         "not running.");
         return DS_SERVER_NOT_STOPPED;
     }
+    ProcessHandle process(pid);
     if (processGone(pid))
         return DS_SERVER_NOT_RUNNING;
-    if (kill(pid, SIGTERM) != 0) {
+    if (startedAfter(pid, written)) {
+        fprintf(stderr,
+                "Warning: process %ld named in %s started after that file was last written: it "
+                "is another program that reuses the number, it was not signalled, and the "
+                "server counts as not running\n",
+                static_cast<long>(pid), pidFile.c_str());
+        fflush(stderr);
+        return DS_SERVER_NOT_RUNNING;
+    }
+    if (process.terminate() != 0) {
         if (errno == ESRCH)
             return DS_SERVER_NOT_RUNNING;
         std::string message = "The server process " + std::to_string(pid) +

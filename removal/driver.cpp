@@ -1,6 +1,7 @@
 #include "removal.h"
 
 #include "admtask.h"
+#include "silent_env.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,10 @@
 namespace {
 
 const char kOpenFailure[] = "This file could not be opened.  A valid file must be given.";
+const char kBodyRefused[] =
+    "The request body could not be read whole (it is shorter than CONTENT_LENGTH, "
+    "CONTENT_LENGTH is not a decimal number, or the body is larger than 1 MiB); nothing was "
+    "removed.";
 
 bool silentMode(int argc, char** argv)
 {
@@ -39,13 +44,18 @@ int init_ds_env(void)
         return 0;
     }
     if (method != nullptr && strcmp(method, "POST") == 0) {
-        ds_post_begin(stdin);
+        // A body that was not taken whole names no instance: falling back to
+        // SCRIPT_NAME would remove another instance than the one posted.
+        if (ds_post_begin(stdin) != 0) {
+            ds_report_error(DS_ERR_REQUEST, nullptr, kBodyRefused);
+            return 1;
+        }
         return 0;
     }
     // The query string is deliberately not read on this path. The text is
     // built at its full length, so a method of any size is reported whole.
-    std::string text = std::string("ErrorString: REQUEST_METHOD=") +
-                       (method != nullptr ? method : "<undefined>") +
+    std::string text = "ErrorString: REQUEST_METHOD=" +
+                       (method != nullptr ? ds_reply_text(method) : std::string("<undefined>")) +
                        ",QUERY_STRING=<undefined>\n";
     // Through the report writer: a method holding a line break must not
     // forge a status line of its own.
@@ -55,7 +65,9 @@ int init_ds_env(void)
 
 int cv_removal_main(int argc, char** argv)
 {
-    if (silentMode(argc, argv)) {
+    const bool silent = silentMode(argc, argv);
+    SilentRegistration registration;
+    if (silent) {
         const char* infFile = argv[2];
         FILE* probe = fopen(infFile, "r");
         if (probe == nullptr) {
@@ -63,21 +75,34 @@ int cv_removal_main(int argc, char** argv)
             return 1;
         }
         fclose(probe);
-        ds_uninst_set_cgi_env(infFile);
+        // Only the environment and the parameters: the registry is touched
+        // once the server is known to be down.
+        cvSilentPrepare(infFile, registration);
     } else {
         fputs("Content-type: text/html\n\n", stdout);
+        ds_set_html_reply(1);
     }
 
     if (init_ds_env() != 0)
         return 1;
 
-    const char* name = ds_get_cgi_var("InstanceName");
-    if (name == nullptr)
-        name = ds_get_server_name();
+    const char* found = ds_get_cgi_var("InstanceName");
+    if (found == nullptr)
+        found = ds_get_server_name();
+    // A copy: the layer's texts may be replaced by its later calls.
+    const std::string nameText = found != nullptr ? found : "";
+    const char* name = found != nullptr ? nameText.c_str() : nullptr;
 
+    // Every check that can refuse without side effects (name, install root,
+    // pid file) is made here, before the signal; a refused or failed stop
+    // leaves the registry and the files as they were.
     int stopped = ds_bring_down_server();
     if (stopped != DS_SERVER_STOPPED && stopped != DS_SERVER_NOT_RUNNING)
         return 1;
+
+    UnregisterResult unregistered;
+    if (silent)
+        unregistered = cvSilentUnregister(registration);
 
     if (name != nullptr) {
         const char* root = ds_get_install_root();
@@ -92,17 +117,30 @@ int cv_removal_main(int argc, char** argv)
         std::string tree(root);
         _remove_directory(tree.c_str());
         if (treeStillThere(tree.c_str())) {
-            std::string message = "Server " + std::string(name) +
+            std::string message = "Server " + ds_reply_text(name) +
                                   " is stopped but its directory could not be removed "
                                   "completely; what was left is listed in the warnings on "
                                   "the standard error stream. Remove the cause and run the "
                                   "removal again.";
+            if (unregistered.code != 0)
+                message += " Its registration was not removed from the configuration "
+                           "directory " + ds_reply_text(unregistered.url) +
+                           " either (error = " + std::to_string(unregistered.code) + ").";
             ds_report_error(DS_ERR_INCOMPLETE, tree.c_str(), message.c_str());
             return 1;
         }
     }
 
-    printf("Server %s was successfully removed\n", name != nullptr ? name : "<unknown>");
+    const std::string shown = name != nullptr ? ds_reply_text(name) : "<unknown>";
+    if (unregistered.code != 0) {
+        std::string message = "The files of server " + shown +
+                              " were removed, but its registration was not removed from the "
+                              "configuration directory (error = " +
+                              std::to_string(unregistered.code) + ").";
+        ds_report_error(DS_ERR_REGISTRY, unregistered.url.c_str(), message.c_str());
+        return 1;
+    }
+    printf("Server %s was successfully removed\n", shown.c_str());
     rpt_success("");
     return 0;
 }

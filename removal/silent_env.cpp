@@ -10,7 +10,7 @@
 #include "ldap_adapter.h"
 #include "nvpair.h"
 #include "removal.h"
-#include "unregister.h"
+#include "silent_env.h"
 
 namespace {
 
@@ -54,13 +54,34 @@ std::string formEncode(const char* value)
     return out;
 }
 
+// True when the URL text writes a port after its (first) host: "ldap://h/",
+// "ldap://h:/" and "ldap://[::1]/" name none, "ldap://h:0/" names 0.
+bool urlNamesPort(const char* url)
+{
+    const char* p = std::strstr(url, "://");
+    if (p == nullptr) {
+        return false;
+    }
+    p += 3;
+    std::string host(p, std::strcspn(p, "/? "));
+    size_t from = 0;
+    if (!host.empty() && host[0] == '[') {
+        from = host.find(']');
+        if (from == std::string::npos) {
+            return false;
+        }
+    }
+    size_t colon = host.find(':', from);
+    return colon != std::string::npos && colon + 1 < host.size();
+}
+
 struct UrlDescFree {
     void operator()(LDAPURLDesc* desc) const { ldap_free_urldesc(desc); }
 };
 
 }  // namespace
 
-int ds_uninst_set_cgi_env(const char* infFile)
+void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
 {
     NVPair whole(infFile);
     std::unique_ptr<NVPair> section(whole.getSection("uninstall"));
@@ -71,28 +92,25 @@ int ds_uninst_set_cgi_env(const char* infFile)
     static char requestMethod[] = "REQUEST_METHOD=GET";
     putenv(requestMethod);
 
-    const char* instance = keys.get("ServerIdentifier");
-    if (instance == nullptr) {
-        instance = ds_get_server_name();
-    }
     // The name may live in the admin task layer's storage, which the next
-    // call there replaces: keep a copy for the whole function.
-    std::string instanceCopy = instance ? instance : "";
+    // call there replaces: reg keeps a copy.
+    const char* instance = keys.get("ServerIdentifier");
+    reg.instance = instance != nullptr ? instance : ds_get_server_name();
+    instance = reg.instance.get();
     if (instance != nullptr) {
-        instance = instanceCopy.c_str();
         putOwnedEnv(kQueryString, "QUERY_STRING=InstanceName=" + formEncode(instance));
     }
-    const char* serverRoot = keys.get("ServerRoot");
-    if (serverRoot != nullptr) {
-        putOwnedEnv(kWaypostRoot, std::string("WAYPOST_ROOT=") + serverRoot);
+    reg.serverRoot = keys.get("ServerRoot");
+    if (reg.serverRoot.get() != nullptr) {
+        putOwnedEnv(kWaypostRoot, std::string("WAYPOST_ROOT=") + reg.serverRoot.get());
     }
     if (instance != nullptr) {
-        putOwnedEnv(kScriptName, "SCRIPT_NAME=/" + instanceCopy + "/Tasks/Operation/Remove");
+        putOwnedEnv(kScriptName, std::string("SCRIPT_NAME=/") + instance + "/Tasks/Operation/Remove");
     }
 
     const char* host = keys.get("LDAPHost");
     const char* portKey = keys.get("LDAPPort");
-    std::string port = portKey ? portKey : "";
+    reg.port = portKey ? portKey : "";
     const char* suffix = keys.get("Suffix");
 
     std::unique_ptr<LDAPURLDesc, UrlDescFree> url;
@@ -104,16 +122,32 @@ int ds_uninst_set_cgi_env(const char* infFile)
         if (host == nullptr) {
             host = url->lud_host;
         }
-        if (port.empty()) {
-            port = std::to_string(url->lud_port);
+        if (reg.port.empty()) {
+            reg.port = urlNamesPort(urlText) ? std::to_string(url->lud_port)
+                                             : std::to_string(LDAP_PORT);
         }
         if (suffix == nullptr) {
             suffix = url->lud_dn;
         }
     }
+    reg.host = host;
+    reg.suffix = suffix;
+    reg.bindDN = keys.get("ConfigDirectoryAdminID");
+    reg.bindPassword = keys.get("ConfigDirectoryAdminPwd");
+    reg.machine = keys.get("FullMachineName");
+}
 
-    removeInstanceLDAPEntries(host, port.c_str(), suffix, keys.get("ConfigDirectoryAdminID"),
-                              keys.get("ConfigDirectoryAdminPwd"), instance,
-                              keys.get("FullMachineName"), serverRoot);
+UnregisterResult cvSilentUnregister(const SilentRegistration& reg)
+{
+    return cvUnregisterInstance(reg.host.get(), reg.port.c_str(), reg.suffix.get(),
+                                reg.bindDN.get(), reg.bindPassword.get(), reg.instance.get(),
+                                reg.machine.get(), reg.serverRoot.get());
+}
+
+int ds_uninst_set_cgi_env(const char* infFile)
+{
+    SilentRegistration reg;
+    cvSilentPrepare(infFile, reg);
+    cvSilentUnregister(reg);
     return 0;
 }

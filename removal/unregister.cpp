@@ -6,8 +6,8 @@
 #include "unregister.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include "cvldap.h"
 #include "ldapentry.h"
@@ -54,7 +54,7 @@ int otherEntriesBelow(Ldap& ldap, const std::string& isieDN, const std::string& 
     return 0;
 }
 
-void dropMember(Ldap& ldap, const std::string& isieDN, const std::string& sieDN)
+int dropMember(Ldap& ldap, const std::string& isieDN, const std::string& sieDN)
 {
     char* values[2] = {const_cast<char*>(sieDN.c_str()), nullptr};
     LDAPMod mod;
@@ -66,7 +66,42 @@ void dropMember(Ldap& ldap, const std::string& isieDN, const std::string& sieDN)
     // A product entry that never listed the SIE has nothing to give up.
     if (code != LDAP_SUCCESS && code != LDAP_NO_SUCH_ATTRIBUTE) {
         writeDiagnostic("remove " + sieDN + " from the members of ISIE entry " + isieDN, code);
+        return code;
     }
+    return 0;
+}
+
+// A value of attr that equals want byte for byte: the directory matches
+// filters without regard to case and insignificant blanks, so a filter hit
+// alone does not prove that the entry is this instance's.
+bool hasExactValue(LdapEntry& entry, const char* attr, const char* want)
+{
+    if (want == nullptr) {
+        return false;
+    }
+    char** values = entry.getAttributes(attr);
+    bool found = false;
+    for (char** v = values; v != nullptr && *v != nullptr && !found; ++v) {
+        found = std::strcmp(*v, want) == 0;
+    }
+    entry.freeAttributes(values);
+    return found;
+}
+
+// Moves the cursor to the first result that is exactly this instance; false
+// when none is.
+bool findExactSIE(LdapEntry& sie, const char* instanceName, const char* serverRoot)
+{
+    for (int i = 0; i < sie.numEntries(); ++i) {
+        if (i > 0 && sie.next().code != 0) {
+            return false;
+        }
+        if (hasExactValue(sie, "cn", instanceName) &&
+            hasExactValue(sie, "serverroot", serverRoot)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -76,49 +111,35 @@ int removeISIEAndPrune(LdapEntry& isie)
     if (isie.entryDN() == nullptr) {
         return 0;
     }
-    // A copy: the walk's searches move the cursor to other entries.
+    // A copy: the walk's searches move cursors to other entries.
     const std::string dn = isie.entryDN();
-    LdapError err = isie.dropAll(dn.c_str());
-    if (err.code != 0) {
-        writeDiagnostic("remove ISIE entry " + dn, err.code);
-    }
-    std::vector<std::string> parts;
-    if (!cvSplitDN(dn.c_str(), parts)) {
-        return 0;
-    }
-    for (size_t start = 0; start < parts.size(); ++start) {
-        std::string candidate = cvJoinDN(parts, start);
-        if (cvIsConfigRoot(candidate)) {
-            break;
-        }
-        // Anything but "no entries" ends the walk: children remain, or the
-        // candidate could not be searched.
-        err = isie.retrieve(OBJECT_CLASS_FILTER, kScopeOneLevel, candidate.c_str());
-        if (err.code != SETUP_LDAP_NO_ENTRIES) {
-            break;
-        }
-        isie.drop(candidate.c_str());
+    int code = cvDropAndPrune(isie.connection(), dn, false);
+    if (code != 0) {
+        writeDiagnostic("remove ISIE entry " + dn, code);
     }
     return 0;
 }
 
-int removeInstanceLDAPEntries(const char* host, const char* port, const char* suffix,
-                              const char* bindDN, const char* bindPassword,
-                              const char* instanceName, const char* machineName,
-                              const char* serverRoot)
+UnregisterResult cvUnregisterInstance(const char* host, const char* port, const char* suffix,
+                                      const char* bindDN, const char* bindPassword,
+                                      const char* instanceName, const char* machineName,
+                                      const char* serverRoot)
 {
-    const std::string url = cvConfigDirectoryUrl(host, port, suffix);
+    UnregisterResult result;
+    result.url = cvConfigDirectoryUrl(host, port, suffix);
     // A port text that is no port is refused here, whole, rather than cut or
     // read up to its first non-digit by the URL parser.
     if (!cvIsDecimalPort(port)) {
-        writeDiagnostic("connect to the configuration directory " + url, SETUP_LDAP_BAD_URL);
-        return 1;
+        result.code = SETUP_LDAP_BAD_URL;
+        writeDiagnostic("connect to the configuration directory " + result.url, result.code);
+        return result;
     }
     LdapError err;
-    Ldap ldap(err, url.c_str(), bindDN, bindPassword, nullptr, nullptr);
+    Ldap ldap(err, result.url.c_str(), bindDN, bindPassword, nullptr, nullptr);
     if (err.code != 0) {
-        writeDiagnostic("connect to the configuration directory " + url, err.code);
-        return 1;
+        result.code = err.code;
+        writeDiagnostic("connect to the configuration directory " + result.url, err.code);
+        return result;
     }
 
     const std::string root = cvEscapeFilterValue(serverRoot);
@@ -128,8 +149,16 @@ int removeInstanceLDAPEntries(const char* host, const char* port, const char* su
     LdapEntry sie(&ldap);
     err = sie.retrieve(sieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN);
     if (err.code != 0) {
+        result.code = err.code;
         writeDiagnostic("read the SIE entry using filter " + sieFilter, err.code);
-        return 1;
+        return result;
+    }
+    if (!findExactSIE(sie, instanceName, serverRoot)) {
+        result.code = SETUP_LDAP_NO_ENTRIES;
+        writeDiagnostic("read the SIE entry using filter " + sieFilter +
+                            " (no entry found has exactly this cn and serverroot)",
+                        result.code);
+        return result;
     }
     const std::string sieDN = textOf(sie.entryDN());
 
@@ -139,9 +168,11 @@ int removeInstanceLDAPEntries(const char* host, const char* port, const char* su
     LdapEntry isie(&ldap);
     err = isie.retrieve(isieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN);
     if (err.code != 0) {
+        result.code = err.code;
         writeDiagnostic("read the ISIE entry using filter " + isieFilter, err.code);
-        return 1;
+        return result;
     }
+    result.found = true;
     const std::string isieDN = textOf(isie.entryDN());
 
     // Decided before anything is deleted, so that a failed SIE delete does
@@ -151,13 +182,33 @@ int removeInstanceLDAPEntries(const char* host, const char* port, const char* su
     int code = removeSIE(&ldap, sieDN.c_str(), 0);
     if (code != 0) {
         writeDiagnostic("remove SIE entry " + sieDN, code);
+        result.code = code;
     }
     if (others == 0) {
-        removeISIEAndPrune(isie);
+        code = cvDropAndPrune(&ldap, isieDN, false);
+        if (code != 0) {
+            writeDiagnostic("remove ISIE entry " + isieDN, code);
+            if (result.code == 0) {
+                result.code = code;
+            }
+        }
     } else if (code == 0 || code == SETUP_LDAP_ENTRY_MISSING) {
         // Other instances of the product keep their product entry, which
         // stops listing this SIE once the SIE is gone (and only then).
-        dropMember(ldap, isieDN, sieDN);
+        code = dropMember(ldap, isieDN, sieDN);
+        if (code != 0 && result.code == 0) {
+            result.code = code;
+        }
     }
-    return 0;
+    return result;
+}
+
+int removeInstanceLDAPEntries(const char* host, const char* port, const char* suffix,
+                              const char* bindDN, const char* bindPassword,
+                              const char* instanceName, const char* machineName,
+                              const char* serverRoot)
+{
+    UnregisterResult result = cvUnregisterInstance(host, port, suffix, bindDN, bindPassword,
+                                                   instanceName, machineName, serverRoot);
+    return result.found ? 0 : 1;
 }

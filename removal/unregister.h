@@ -14,6 +14,30 @@
 
 class LdapEntry;
 
+// What one unregistration achieved.
+struct UnregisterResult {
+    // Both entries were found, so their deletion was attempted.
+    bool found = false;
+    // 0 when the instance's registration is gone; otherwise the code of the
+    // first failure (connection, search, or a deletion the directory refused).
+    int code = 0;
+    // The configuration directory as the connection named it (no password).
+    std::string url;
+};
+
+/*
+ * The unregistration of removeInstanceLDAPEntries, with its outcome. The SIE
+ * used is the first search result whose "cn" equals instanceName and whose
+ * "serverroot" equals serverRoot byte for byte; a result that matches the
+ * filter only without regard to case or blanks is another instance, and
+ * without an exact one nothing is deleted (code 153). Pruning ancestors that
+ * stay behind is not a failure: the instance's own entries are gone.
+ */
+UnregisterResult cvUnregisterInstance(const char* host, const char* port, const char* suffix,
+                                      const char* bindDN, const char* bindPassword,
+                                      const char* instanceName, const char* machineName,
+                                      const char* serverRoot);
+
 /*
  * Any argument may be null. Returns 0 when the SIE and the ISIE were found
  * and their deletion was attempted (even when a deletion failed), 1 when the
@@ -38,8 +62,8 @@ char* escapeBackslashes(const char* text);
 /*
  * Deletes the ISIE that the cursor holds, with its subtree, then prunes each
  * ancestor left without children, stopping at the first one that still has
- * children and never touching the configuration root. Reuses the cursor for
- * its one-level searches. Always 0.
+ * children and never touching the configuration root (the library's one
+ * pruning walk, cvDropAndPrune). Always 0.
  */
 int removeISIEAndPrune(LdapEntry& isie);
 

@@ -100,6 +100,15 @@ LDAP* prldap_init(const char* host, int port, int /*shared*/)
     LDAP* ld = nullptr;
     if (ldap_initialize(&ld, urls.c_str()) != LDAP_SUCCESS)
         return nullptr;
+    // Without limits a server that accepts and never answers holds every
+    // synchronous call forever.
+    struct timeval network = {kNetworkTimeoutSeconds, 0};
+    struct timeval operation = {kOperationTimeoutSeconds, 0};
+    if (ldap_set_option(ld, LDAP_OPT_NETWORK_TIMEOUT, &network) != LDAP_OPT_SUCCESS ||
+        ldap_set_option(ld, LDAP_OPT_TIMEOUT, &operation) != LDAP_OPT_SUCCESS) {
+        ldap_unbind_ext_s(ld, nullptr, nullptr);
+        return nullptr;
+    }
     return ld;
 }
 

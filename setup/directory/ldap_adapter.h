@@ -19,7 +19,11 @@
  *    the blank-separated URL list that ldap_initialize accepts. "shared" is
  *    accepted and ignored: libldap handles are thread-safe already.
  *    ldap_initialize does not connect, so an unreachable server shows first
- *    at the bind (as -1, server down, or -11, connect error).
+ *    at the bind (as -1, server down, or -11, connect error). Every handle
+ *    gets a network timeout (kNetworkTimeoutSeconds, for the connect) and an
+ *    operation timeout (kOperationTimeoutSeconds, for each synchronous call),
+ *    so a server that accepts and never answers ends the call with -5
+ *    (timeout) instead of holding it forever.
  *  - Negative result codes: libldap reports client-side failures as -1 to
  *    -17. They are returned unchanged; ldapErrorMapCode folds them into 151
  *    like the classic 80 to 95. An unchased v3 referral comes back as 10
@@ -54,6 +58,9 @@
 #include <vector>
 
 namespace ldapapi {
+
+const int kNetworkTimeoutSeconds = 10;
+const int kOperationTimeoutSeconds = 30;
 
 LDAP* prldap_init(const char* host, int port, int shared);
 

@@ -2,79 +2,12 @@
 // fixture registry, a server root on disk with instance trees, and running
 // stand-in server processes whose pids are in <instance>/logs/pid.
 
-#include <gtest/gtest.h>
-
-#include <map>
-#include <memory>
-#include <string>
-
-#include "registry_fixture.h"
-#include "slapd.h"
-#include "subprocess.h"
-#include "tempdir.h"
+#include "e2e_fixture.h"
 
 using namespace cvtest;
 using namespace cvtest::reg;
 
-class EndToEndTest : public SlapdSuite<EndToEndTest> {
-protected:
-    void SetUp() override
-    {
-        SlapdSuite<EndToEndTest>::SetUp();
-        roots_.alpha = dir_.file("servers");
-        std::string out;
-        ASSERT_TRUE(resetRegistry(slapd(), roots_, &out)) << out;
-        before_ = registryEntries(slapd());
-        for (const char* instance : {"slapd-east", "slapd-west"}) {
-            makeInstance(instance);
-        }
-        dir_.mkdirs("servers/shared/config");
-        dir_.write("servers/shared/config/ds.conf", "kept\n");
-    }
-
-    void makeInstance(const std::string& name)
-    {
-        const std::string base = "servers/" + name;
-        dir_.write(base + "/config/dse.ldif", "dn: cn=config\n");
-        dir_.write(base + "/db/userRoot/id2entry.db", std::string(4096, 'x'));
-        dir_.mkdirs(base + "/logs");
-        dir_.write(base + "/logs/errors", "started\n");
-        servers_[name].reset(new BackgroundProcess("sleep", {"1000"}));
-        dir_.write(base + "/logs/pid", std::to_string(servers_[name]->pid()) + "\n");
-    }
-
-    std::string infFor(const std::string& instance, const std::string& password) const
-    {
-        return "[General]\nFullMachineName= alpha.example.com\n\n[uninstall]\nServerIdentifier= " +
-               instance + "\nServerRoot= " + roots_.alpha +
-               "\nFullMachineName= alpha.example.com\nLDAPHost= 127.0.0.1\nLDAPPort= " +
-               std::to_string(slapd().port()) + "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " +
-               Slapd::kRootDN + "\nConfigDirectoryAdminPwd= " + password + "\n";
-    }
-
-    ProcessResult silent(const std::string& instance,
-                         const std::string& password = Slapd::kRootPassword)
-    {
-        dir_.write("remove.inf", infFor(instance, password));
-        return runProcess(CV_REMOVE_INSTANCE, {"-f", dir_.file("remove.inf")}, baseEnvironment());
-    }
-
-    std::vector<std::string> cgiEnvironment(const std::string& method) const
-    {
-        std::vector<std::string> env = baseEnvironment();
-        env.push_back("REQUEST_METHOD=" + method);
-        env.push_back("WAYPOST_ROOT=" + roots_.alpha);
-        return env;
-    }
-
-    bool stopped(const std::string& instance) { return servers_[instance]->waitForExit(5); }
-    bool treeExists(const std::string& instance) { return dir_.exists("servers/" + instance); }
-    std::set<std::string> removed() { return removedEntries(before_, registryEntries(slapd())); }
-
-    TempDir dir_{"e2e"};
-    RegistryRoots roots_;
-    std::set<std::string> before_;
-    std::map<std::string, std::unique_ptr<BackgroundProcess>> servers_;
+class EndToEndTest : public EndToEndSuite<EndToEndTest> {
 };
 
 TEST_F(EndToEndTest, SilentModeUnregistersStopsAndDeletesOneInstance)
@@ -106,14 +39,21 @@ TEST_F(EndToEndTest, SilentModeRemovingTheLastInstanceTakesTheProductEntry)
     EXPECT_TRUE(dir_.exists("servers/shared/config/ds.conf"));
 }
 
-TEST_F(EndToEndTest, SilentModeWithAWrongPasswordReportsItAndStillRemovesTheFiles)
+TEST_F(EndToEndTest, SilentModeWithAWrongPasswordRemovesTheFilesAndFailsTheRun)
 {
     ProcessResult r = silent("slapd-east", "not-the-password");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Server slapd-east was successfully removed\nTPX_STATUS: 0\n");
-    EXPECT_EQ(r.err, "Error: could not connect to the configuration directory ldap://127.0.0.1:" +
-                         std::to_string(slapd().port()) + "/o=CorvidRoot: error = 146\n");
+    // Files removed, registration not: the last lines say so, and the run
+    // is no success.
+    const std::string url = "ldap://127.0.0.1:" + std::to_string(slapd().port()) + "/o=CorvidRoot";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "TPX_ErrInfo: Registration error: " + url +
+                         ": The files of server slapd-east were removed, but its registration "
+                         "was not removed from the configuration directory (error = 146).\n"
+                         "TPX_STATUS: 6\n");
+    EXPECT_EQ(r.err, "Error: could not connect to the configuration directory " + url +
+                         ": error = 146\n");
     EXPECT_EQ(r.err.find("not-the-password"), std::string::npos);
+    EXPECT_EQ(r.out.find("not-the-password"), std::string::npos);
     EXPECT_TRUE(removed().empty());
     EXPECT_TRUE(stopped("slapd-east"));
     EXPECT_FALSE(treeExists("slapd-east"));

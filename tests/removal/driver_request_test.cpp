@@ -121,19 +121,29 @@ TEST_F(RequestHandling, PostBodyIsDecodedFromStandardInput)
     EXPECT_FALSE(tmp.exists("srv/inst-1 a"));
 }
 
-TEST_F(RequestHandling, PostBodyShorterThanContentLengthDecidesNothing)
+// A refused body never falls back to SCRIPT_NAME, which names another
+// instance than the one posted.
+TEST_F(RequestHandling, RefusedPostBodyIsRefusedWithoutFallingBackToScriptName)
 {
     makeInstance("inst1");
     makeInstance("inst10");
-    auto env = cgiEnv("POST");
-    env.push_back("CONTENT_LENGTH=19");
-    auto r = run({}, env, "InstanceName=inst1");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("TPX_ErrInfo: Request error: The request names no server instance"),
-              std::string::npos)
-        << r.out;
-    EXPECT_TRUE(tmp.exists("srv/inst1"));
-    EXPECT_TRUE(tmp.exists("srv/inst10"));
+    makeInstance("other");
+    for (const char* length : {"19", "x", "99999999"}) {
+        auto env = cgiEnv("POST");
+        env.push_back(std::string("CONTENT_LENGTH=") + length);
+        env.push_back("SCRIPT_NAME=/other/Tasks/Operation/Remove");
+        auto r = run({}, env, "InstanceName=inst1");
+        EXPECT_EQ(r.out, std::string(kHeader) +
+                             "TPX_ErrInfo: Request error: The request body could not be read "
+                             "whole (it is shorter than CONTENT_LENGTH, CONTENT_LENGTH is not a "
+                             "decimal number, or the body is larger than 1 MiB); nothing was "
+                             "removed.\nTPX_STATUS: 2\n")
+            << length;
+        EXPECT_EQ(r.status, 1);
+    }
+    EXPECT_TRUE(tmp.exists("srv/inst1/config/dse.ldif"));
+    EXPECT_TRUE(tmp.exists("srv/inst10/config/dse.ldif"));
+    EXPECT_TRUE(tmp.exists("srv/other/config/dse.ldif"));
 }
 
 TEST_F(RequestHandling, FlagAloneRunsInCgiMode)
@@ -167,8 +177,14 @@ TEST_F(RequestHandling, LongerFlagWithReadableFileRunsInSilentMode)
     auto env = cgiEnv("GET");
     env.push_back("QUERY_STRING=InstanceName=inst1");
     auto r = run({"-fx", tmp.file("remove.inf"), "ignored"}, env);
-    EXPECT_EQ(r.out, success("inst1"));
-    EXPECT_EQ(r.status, 0);
+    // No configuration directory is named, so the files go and the
+    // registration cannot.
+    EXPECT_EQ(r.out, "TPX_ErrInfo: Registration error: ldap://:/: The files of server inst1 were "
+                     "removed, but its registration was not removed from the configuration "
+                     "directory (error = 145).\nTPX_STATUS: 6\n");
+    EXPECT_EQ(r.err, "Error: could not connect to the configuration directory ldap://:/: error = "
+                     "145\n");
+    EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(tmp.exists("srv/inst1"));
 }
 

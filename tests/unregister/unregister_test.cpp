@@ -167,6 +167,20 @@ TEST_F(UnregisterTest, FilterMetacharactersMatchOnlyThemselves)
     EXPECT_TRUE(removed().empty());
 }
 
+// The directory matches cn and serverroot without regard to case and
+// blanks; only an entry that holds exactly the given texts is this instance.
+TEST_F(UnregisterTest, OnlyAnExactCnAndServerRootIsThisInstance)
+{
+    for (const std::string& root : {std::string("/SRV/corvid/ALPHA"), roots_.alpha + "  "}) {
+        EXPECT_EQ(remove("slapd-east", "alpha.example.com", root.c_str()), 1) << root;
+        EXPECT_NE(err_.find(" (no entry found has exactly this cn and serverroot): error = 153\n"),
+                  std::string::npos)
+            << err_;
+    }
+    EXPECT_EQ(remove("Slapd-East", "alpha.example.com", roots_.alpha.c_str()), 1);
+    EXPECT_TRUE(removed().empty());
+}
+
 TEST_F(UnregisterTest, BackslashInTheServerRootStillFindsItsEntries)
 {
     EXPECT_EQ(remove("slapd-win", "winhost.example.com", kWinRoot.c_str()), 0);
