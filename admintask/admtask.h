@@ -80,6 +80,7 @@ extern "C" {
 #define DS_SERVER_NOT_RUNNING -3 /* no pid file, or no such process */
 #define DS_SERVER_REFUSED -1     /* no usable instance or install root; reported */
 #define DS_SERVER_NOT_STOPPED -2 /* could not be signalled or did not exit; reported */
+#define DS_SERVER_RUNNING 1      /* ds_check_server only: it runs and would be signalled */
 
 #define ADMTASK_MAX_BODY (1024 * 1024)
 #define ADMTASK_STOP_TIMEOUT 30
@@ -108,6 +109,15 @@ int ds_is_safe_instance_name(const char* name);
 /* Stops the request's instance: DS_SERVER_STOPPED, DS_SERVER_NOT_RUNNING, or
  * (after a ds_report_error) DS_SERVER_REFUSED or DS_SERVER_NOT_STOPPED. */
 int ds_bring_down_server(void);
+
+/* Every check of ds_bring_down_server that can refuse, in its order and with
+ * its reports, and no signal: DS_SERVER_RUNNING (the process would be
+ * signalled), DS_SERVER_NOT_RUNNING (no pid file, no such process, or a
+ * process that started after the pid file was written: *reused is 1), or
+ * after its ds_report_error DS_SERVER_REFUSED or DS_SERVER_NOT_STOPPED.
+ * *pid is the process id read from the pid file, 0 when none was. Either
+ * pointer may be null. Nothing is written but the report. */
+int ds_check_server(long* pid, int* reused);
 
 /* Install root of the request's instance, or null. Owned by the layer, valid
  * until the next call or ADMUTIL_Init. */

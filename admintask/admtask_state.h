@@ -3,6 +3,8 @@
 #define CV_ADMTASK_STATE_H
 
 #include <string>
+#include <sys/types.h>
+#include <time.h>
 #include <utility>
 #include <vector>
 
@@ -18,6 +20,17 @@ void decodeForm(const char* text, size_t length);
 // when neither names one. The text stays valid for the life of the process
 // or until the request is decoded again.
 const char* instanceName();
+
+// What the checks before a stop found (see ds_check_server).
+struct ServerCheck {
+    std::string pidFile;           // <install root>/logs/pid, once the root is known
+    pid_t pid = 0;                 // read from it, 0 when there is none
+    struct timespec written = {0, 0}; // its modification time
+    bool reused = false;           // the process started after the file was written
+};
+
+// ds_check_server's checks: its result, with check filled in.
+int checkServer(ServerCheck& check);
 
 // Copies text for a one-line report: control characters become '?'.
 std::string oneLine(const char* text);

@@ -411,3 +411,72 @@ int ds_bring_down_server(void)
 }
 
 } // extern "C"
+
+namespace admtask {
+
+// The checks of ds_bring_down_server that refuse without side effects, and
+// what they found; ds_check_server and the stop share them.
+int checkServer(ServerCheck& check)
+{
+    check = ServerCheck();
+    const char* name = admtask::instanceName();
+    if (!ds_is_safe_instance_name(name))
+        return refuseName(name);
+    const char* rootPath = ds_get_install_root();
+    if (rootPath == nullptr)
+        return refuseName(name);
+    check.pidFile = std::string(rootPath) + "/logs/pid";
+    std::string text;
+    int error = 0;
+    switch (readPidFile(rootPath, &text, &check.written, &error)) {
+    case PidFile::Absent:
+        return DS_SERVER_NOT_RUNNING;
+    case PidFile::Link:
+        ds_report_error(DS_ERR_FILE, check.pidFile.c_str(),
+                        "The pid file, its directory or the instance directory is a symbolic "
+                        "link, which is not followed; no signal was sent and nothing was "
+                        "removed.");
+        return DS_SERVER_NOT_STOPPED;
+    case PidFile::NotRegular:
+        ds_report_error(DS_ERR_FILE, check.pidFile.c_str(),
+                        "The pid file is not a regular file; it was not read, no signal was "
+                        "sent and nothing was removed.");
+        return DS_SERVER_NOT_STOPPED;
+    case PidFile::Unreadable: {
+        std::string message = std::string("The pid file cannot be read (") + strerror(error) +
+                              "); the server was not stopped and nothing was removed.";
+        ds_report_error(DS_ERR_FILE, check.pidFile.c_str(), message.c_str());
+        return DS_SERVER_NOT_STOPPED;
+    }
+    case PidFile::Read:
+        break;
+    }
+    check.pid = parsePid(text);
+    if (check.pid == 0) {
+        ds_report_error(DS_ERR_FILE, check.pidFile.c_str(),
+                        "The pid file does not hold a usable process id; the server was not "
+                        "stopped and nothing was removed. Remove the file if the server is "
+                        "not running.");
+        return DS_SERVER_NOT_STOPPED;
+    }
+    if (processGone(check.pid))
+        return DS_SERVER_NOT_RUNNING;
+    if (startedAfter(check.pid, check.written)) {
+        check.reused = true;
+        return DS_SERVER_NOT_RUNNING;
+    }
+    return DS_SERVER_RUNNING;
+}
+
+} // namespace admtask
+
+extern "C" int ds_check_server(long* pid, int* reused)
+{
+    admtask::ServerCheck check;
+    int state = admtask::checkServer(check);
+    if (pid != nullptr)
+        *pid = static_cast<long>(check.pid);
+    if (reused != nullptr)
+        *reused = check.reused ? 1 : 0;
+    return state;
+}
