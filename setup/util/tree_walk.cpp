@@ -1,12 +1,14 @@
 #include "tree_walk.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -141,6 +143,7 @@ struct Level {
     int fd = -1;        // dirfd(dir), or the descriptor regained through ".."
     dev_t dev = 0;
     ino_t ino = 0;
+    uint64_t mount = 0; // mount id: a bind mount shares the device
     char** names = nullptr;
     std::vector<unsigned char> types; // d_type of each name
     size_t next = 0;
@@ -213,15 +216,30 @@ private:
             return false;
         }
         Level level;
-        struct stat st;
-        if (fstat(fd, &st) != 0 || (level.dir = fdopendir(fd)) == nullptr) {
+        struct statx st;
+        if (statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &st) != 0) {
+            report(errno);
+            close(fd);
+            return false;
+        }
+        level.dev = makedev(st.stx_dev_major, st.stx_dev_minor);
+        level.ino = st.stx_ino;
+        level.mount = st.stx_mnt_id;
+        // A mount point below the top is another file system (or a bind
+        // mount of a directory elsewhere): nothing in it belongs to the tree,
+        // and it cannot be removed while mounted.
+        if (!levels_.empty() &&
+            (level.dev != levels_.back().dev || level.mount != levels_.back().mount)) {
+            report(EBUSY);
+            close(fd);
+            return false;
+        }
+        if ((level.dir = fdopendir(fd)) == nullptr) {
             report(errno);
             close(fd);
             return false;
         }
         level.fd = fd;
-        level.dev = st.st_dev;
-        level.ino = st.st_ino;
         level.pathLength = path_.size();
         try {
             level.names = readNames(level.dir, &level.types);

@@ -31,7 +31,9 @@ typedef void (*cvRemoveFailure)(const char* path, int error, void* context);
 // first. Entries that cannot be removed stay and the walk goes on. Each
 // directory is opened without following links and its entries are handled
 // relative to it; trees of any depth are removed with a bounded number of
-// open descriptors. Returns 0 when path no longer exists afterwards, -1
+// open descriptors. A mount point below path (another file system, or a
+// bind mount, which shares the device) is neither entered nor removed and is
+// reported with EBUSY. Returns 0 when path no longer exists afterwards, -1
 // otherwise.
 int cvRemoveTree(const char* path, cvRemoveFailure onFailure, void* context);
 

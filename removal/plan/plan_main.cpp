@@ -1,0 +1,6 @@
+#include "plan.h"
+
+int main(int argc, char** argv)
+{
+    return cvPlanMain(argc, argv);
+}
