@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* s = text.c_str();
     ldapapi::url_text_port(s);
     LDAPURLDesc* desc = nullptr;
-    if (ldapapi::ldap_url_parse(s, &desc) == 0 && desc) {
+    if (ldapapi::cv_url_parse(s, &desc) == 0 && desc) {
         if (desc->lud_host && desc->lud_port > 0) {
             LDAP* ld = ldapapi::prldap_init(desc->lud_host, desc->lud_port, 1);
             if (ld)
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         ldap_free_urldesc(desc);
     }
-    ldapapi::ldap_value_free(ldapapi::ldap_explode_dn(s, 0));
-    ldapapi::ldap_value_free(ldapapi::ldap_explode_dn(s, 1));
+    ldapapi::cv_value_free(ldapapi::cv_explode_dn(s, 0));
+    ldapapi::cv_value_free(ldapapi::cv_explode_dn(s, 1));
     return 0;
 }

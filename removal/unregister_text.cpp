@@ -7,37 +7,6 @@
 #include "ldap_escape.h"
 #include "unregister.h"
 
-namespace {
-
-const char kHex[] = "0123456789abcdef";
-
-void appendEscape(std::string& out, char prefix, unsigned char c)
-{
-    out += prefix;
-    out += kHex[c >> 4];
-    out += kHex[c & 0x0f];
-}
-
-// Host and port are written as given except for octets that would end or
-// alter the URL's host part; the URL parser decodes %XX there again.
-std::string encodeHostPart(const char* text)
-{
-    std::string out;
-    if (text == nullptr) {
-        return out;
-    }
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (*p <= 0x20 || *p >= 0x7f || std::strchr("/?#%", *p) != nullptr) {
-            appendEscape(out, '%', *p);
-        } else {
-            out += static_cast<char>(*p);
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
 char* escapeBackslashes(const char* text)
 {
     if (text == nullptr) {
@@ -58,7 +27,7 @@ char* escapeBackslashes(const char* text)
 
 std::string cvConfigDirectoryUrl(const char* host, const char* port, const char* suffix)
 {
-    return "ldap://" + encodeHostPart(host) + ":" + encodeHostPart(port) + "/" +
+    return "ldap://" + cvEncodeUrlHost(host) + ":" + cvEncodeUrlHost(port) + "/" +
            cvEncodeUrlDN(suffix);
 }
 

@@ -9,6 +9,10 @@ dir=${1:-build}
 export LDAPNOINIT=1
 failed=0
 for t in $(find "$dir/tests" -name '*_tests' -type f -executable | sort); do
+  # The allocation-failure tests replace operator new themselves; valgrind
+  # replaces it too (no failure would be injected) and then takes our
+  # operator delete for a mismatch. The sanitizer build runs them.
+  [ "$(basename "$t")" = boundary_tests ] && continue
   children=(--trace-children=no)
   case $(basename "$t") in
     e2e_tests) children=(--trace-children=yes "--trace-children-skip=/usr/*,/bin/*,/sbin/*") ;;

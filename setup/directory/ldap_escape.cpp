@@ -81,3 +81,19 @@ std::string cvEncodeUrlDN(const char* dn)
     }
     return out;
 }
+
+std::string cvEncodeUrlHost(const char* text)
+{
+    std::string out;
+    if (text == nullptr) {
+        return out;
+    }
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (*p <= 0x20 || *p >= 0x7f || std::strchr("/?#%", *p) != nullptr) {
+            appendEscape(out, '%', *p);
+        } else {
+            out += static_cast<char>(*p);
+        }
+    }
+    return out;
+}

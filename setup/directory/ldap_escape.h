@@ -1,7 +1,7 @@
 /*
  * The library's one place for turning caller text into LDAP syntax: filter
  * assertion values (RFC 4515), attribute values inside a DN (RFC 4514) and
- * a DN written into an LDAP URL (RFC 4516). Every filter or DN composed from
+ * a DN or host written into an LDAP URL (RFC 4516). Every filter or DN composed from
  * a caller's value goes through these, so "*", "a)(|(cn=*" or "Corvid, Inc."
  * only ever match or name themselves.
  *
@@ -25,5 +25,10 @@ std::string cvEscapeDnValue(const char* value);
 // the unreserved set and the DN's own '=', ',', '+', ';' is written %XX, so
 // blanks, '?' and '%' reach the server unchanged.
 std::string cvEncodeUrlDN(const char* dn);
+
+// A host or port written into an LDAP URL: octets that would end or alter
+// the URL's host part (blanks, controls, non-ASCII, '/', '?', '#', '%') are
+// written %XX, which URL parsers decode there again.
+std::string cvEncodeUrlHost(const char* text);
 
 #endif

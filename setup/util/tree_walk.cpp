@@ -34,12 +34,55 @@ bool isDotEntry(const char* n)
     return n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'));
 }
 
-// Fails the listing with error; errno is set for the caller.
-char** failListing(char** names, DIR* dir, int error)
+// Reads every name of dir but "." and ".." into a null-terminated malloc'd
+// array; types, when given, receives each name's d_type in the same order.
+// Null with errno set when the directory cannot be read whole: a listing
+// cut short would let a caller believe a directory is emptier than it is.
+char** readNames(DIR* dir, std::vector<unsigned char>* types)
 {
+    size_t count = 0;
+    size_t capacity = 16;
+    char** names = static_cast<char**>(malloc(capacity * sizeof(char*)));
+    if (names == nullptr) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    names[0] = nullptr;
+    try {
+        for (;;) {
+            errno = 0;
+            struct dirent* ent = readdir(dir);
+            if (ent == nullptr) {
+                if (errno == 0)
+                    return names;
+                break;
+            }
+            if (isDotEntry(ent->d_name))
+                continue;
+            if (count + 1 >= capacity) {
+                char** grown = static_cast<char**>(realloc(names, 2 * capacity * sizeof(char*)));
+                if (grown == nullptr) {
+                    errno = ENOMEM;
+                    break;
+                }
+                names = grown;
+                capacity *= 2;
+            }
+            if (types != nullptr)
+                types->push_back(ent->d_type);
+            names[count] = strdup(ent->d_name);
+            if (names[count] == nullptr) {
+                errno = ENOMEM;
+                break;
+            }
+            names[++count] = nullptr;
+        }
+    } catch (...) {
+        cvFreeNameList(names);
+        throw;
+    }
+    int error = errno;
     cvFreeNameList(names);
-    if (dir != nullptr)
-        closedir(dir);
     errno = error;
     return nullptr;
 }
@@ -60,37 +103,10 @@ char** cvListDirectoryAt(int dirFd)
         errno = saved;
         return nullptr;
     }
-    size_t count = 0;
-    size_t capacity = 16;
-    char** names = static_cast<char**>(malloc(capacity * sizeof(char*)));
-    if (names == nullptr)
-        return failListing(nullptr, dir, ENOMEM);
-    names[0] = nullptr;
-    for (;;) {
-        errno = 0;
-        struct dirent* ent = readdir(dir);
-        if (ent == nullptr) {
-            // A listing cut short would let a caller believe a directory
-            // is emptier than it is; report it as unreadable instead.
-            if (errno != 0)
-                return failListing(names, dir, errno);
-            break;
-        }
-        if (isDotEntry(ent->d_name))
-            continue;
-        if (count + 1 >= capacity) {
-            char** grown = static_cast<char**>(realloc(names, 2 * capacity * sizeof(char*)));
-            if (grown == nullptr)
-                return failListing(names, dir, ENOMEM);
-            names = grown;
-            capacity *= 2;
-        }
-        names[count] = strdup(ent->d_name);
-        if (names[count] == nullptr)
-            return failListing(names, dir, ENOMEM);
-        names[++count] = nullptr;
-    }
+    char** names = readNames(dir, nullptr);
+    int saved = errno;
     closedir(dir);
+    errno = saved;
     return names;
 }
 
@@ -121,14 +137,26 @@ namespace {
 const size_t kMaxOpenLevels = 32;
 
 struct Level {
-    int fd = -1;
+    DIR* dir = nullptr; // the stream the names were read from, while open
+    int fd = -1;        // dirfd(dir), or the descriptor regained through ".."
     dev_t dev = 0;
     ino_t ino = 0;
     char** names = nullptr;
+    std::vector<unsigned char> types; // d_type of each name
     size_t next = 0;
     size_t pathLength = 0; // of the report path naming this directory
     std::string name;      // in its parent
 };
+
+void closeLevel(Level& level)
+{
+    if (level.dir != nullptr)
+        closedir(level.dir);
+    else if (level.fd >= 0)
+        close(level.fd);
+    level.dir = nullptr;
+    level.fd = -1;
+}
 
 class TreeRemoval {
 public:
@@ -139,22 +167,23 @@ public:
     ~TreeRemoval()
     {
         for (Level& level : levels_) {
-            if (level.fd >= 0)
-                close(level.fd);
+            closeLevel(level);
             cvFreeNameList(level.names);
         }
     }
 
     void run()
     {
-        if (!enter(AT_FDCWD, path_.c_str()))
+        if (!enter(AT_FDCWD, path_.c_str(), nullptr))
             return;
         while (!levels_.empty()) {
             Level& level = levels_.back();
-            if (level.names[level.next] != nullptr)
-                removeEntry(level, level.names[level.next++]);
-            else if (!leave())
+            if (level.names[level.next] != nullptr) {
+                const size_t i = level.next++;
+                removeEntry(level, level.names[i], level.types[i]);
+            } else if (!leave()) {
                 return;
+            }
         }
     }
 
@@ -166,59 +195,81 @@ private:
     }
 
     // Opens the directory name (relative to parentFd; path_ names it) without
-    // following links, reads all its names before anything is removed (not
-    // every file system promises a complete listing of a directory that
-    // changes under readdir) and makes it the current level.
-    bool enter(int parentFd, const char* name)
+    // following links, reads all its names and their types from that one
+    // descriptor before anything is removed (not every file system promises
+    // a complete listing of a directory that changes under readdir) and
+    // makes it the current level. When notDirectory is given, a name that
+    // turned out not to be a directory (or to be a link) sets it instead of
+    // being reported.
+    bool enter(int parentFd, const char* name, bool* notDirectory)
     {
         int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        struct stat st;
-        char** names = nullptr;
-        if (fd < 0 || fstat(fd, &st) != 0 || (names = cvListDirectoryAt(fd)) == nullptr) {
-            report(errno);
-            if (fd >= 0)
-                close(fd);
+        if (fd < 0) {
+            if (notDirectory != nullptr && (errno == ENOTDIR || errno == ELOOP)) {
+                *notDirectory = true;
+            } else if (notDirectory == nullptr || errno != ENOENT) {
+                report(errno);
+            }
             return false;
         }
         Level level;
+        struct stat st;
+        if (fstat(fd, &st) != 0 || (level.dir = fdopendir(fd)) == nullptr) {
+            report(errno);
+            close(fd);
+            return false;
+        }
         level.fd = fd;
         level.dev = st.st_dev;
         level.ino = st.st_ino;
-        level.names = names;
         level.pathLength = path_.size();
         try {
+            level.names = readNames(level.dir, &level.types);
+            if (level.names == nullptr) {
+                report(errno);
+                closeLevel(level);
+                return false;
+            }
             level.name = name;
             levels_.push_back(std::move(level));
         } catch (...) {
-            close(fd);
-            cvFreeNameList(names);
+            closeLevel(level);
+            cvFreeNameList(level.names);
             throw;
         }
         if (levels_.size() - firstOpen_ > kMaxOpenLevels) {
-            close(levels_[firstOpen_].fd);
-            levels_[firstOpen_].fd = -1;
+            closeLevel(levels_[firstOpen_]);
             ++firstOpen_;
         }
         return true;
     }
 
-    void removeEntry(Level& level, const char* name)
+    void removeEntry(Level& level, const char* name, unsigned char type)
     {
         path_.resize(level.pathLength);
         path_ += '/';
         path_ += name;
+        const int dirFd = level.fd;
+        // A name the listing calls a directory is entered at once; the open
+        // refuses links and anything that is no longer a directory, which
+        // then goes the way of a file.
+        if (type == DT_DIR) {
+            bool notDirectory = false;
+            // enter() may grow levels_: level must not be used afterwards.
+            if (enter(dirFd, name, &notDirectory) || !notDirectory)
+                return;
+        }
         // Unlinking first settles files and links, the most common entries,
         // in one call; only a directory needs a second look.
-        if (unlinkat(level.fd, name, 0) == 0 || errno == ENOENT)
+        if (unlinkat(dirFd, name, 0) == 0 || errno == ENOENT)
             return;
         int unlinkError = errno;
         struct stat st;
-        if (fstatat(level.fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
                 report(errno);
-        } else if (S_ISDIR(st.st_mode)) {
-            // enter() may grow levels_: level must not be used afterwards.
-            enter(level.fd, name);
+        } else if (S_ISDIR(st.st_mode) && type != DT_DIR) {
+            enter(dirFd, name, nullptr);
         } else {
             report(unlinkError);
         }
@@ -234,17 +285,17 @@ private:
         done.names = nullptr;
         path_.resize(done.pathLength);
         if (levels_.empty()) {
-            close(done.fd);
+            closeLevel(done);
             if (unlinkat(AT_FDCWD, path_.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
                 report(errno);
             return true;
         }
         Level& parent = levels_.back();
         if (parent.fd < 0 && !reopen(parent, done.fd)) {
-            close(done.fd);
+            closeLevel(done);
             return false;
         }
-        close(done.fd);
+        closeLevel(done);
         if (firstOpen_ > levels_.size() - 1)
             firstOpen_ = levels_.size() - 1;
         if (unlinkat(parent.fd, done.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
