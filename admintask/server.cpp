@@ -1,5 +1,6 @@
 #include "admtask.h"
 #include "admtask_state.h"
+#include "pid_file.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,10 +9,8 @@
 #include <fcntl.h>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -77,168 +76,6 @@ pid_t parsePid(const std::string& text)
         return 0;
     return static_cast<pid_t>(v);
 }
-
-// Start of process pid in seconds since the epoch, or -1 when unknown: the
-// boot time of /proc/stat plus field 22 of /proc/<pid>/stat (clock ticks
-// after boot). Both are rounded down, so the result is never later than the
-// real start.
-double processStart(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
-        return -1;
-    size_t paren = line.rfind(')');
-    if (paren == std::string::npos)
-        return -1;
-    std::istringstream fields(line.substr(paren + 1));
-    std::string field;
-    // After the command come the state (field 3) and 18 more before it.
-    for (int i = 3; i <= 22; ++i)
-        if (!(fields >> field))
-            return -1;
-    if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos)
-        return -1;
-    std::ifstream kernel("/proc/stat");
-    long long bootTime = -1;
-    while (std::getline(kernel, line))
-        if (line.compare(0, 6, "btime ") == 0)
-            bootTime = atoll(line.c_str() + 6);
-    long ticks = sysconf(_SC_CLK_TCK);
-    if (bootTime < 0 || ticks <= 0)
-        return -1;
-    return static_cast<double>(bootTime) + strtod(field.c_str(), nullptr) / ticks;
-}
-
-// Seconds a process may seem to start after its pid file was written before
-// it counts as another program that got the number: room for a clock that
-// was set forward a little since the file was written.
-const double kStartSlack = 2.0;
-
-bool startedAfter(pid_t pid, const struct timespec& written)
-{
-    double start = processStart(pid);
-    double mtime = static_cast<double>(written.tv_sec) + written.tv_nsec / 1e9;
-    return start >= 0 && start > mtime + kStartSlack;
-}
-
-bool isLink(int dirFd, const char* name)
-{
-    struct stat st;
-    return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
-}
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    void reset(int fd = -1)
-    {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = fd;
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Outcome of reading the pid file.
-enum class PidFile { Absent, Read, Link, NotRegular, Unreadable };
-
-// Reads <root>/logs/pid without following any link and without blocking:
-// the instance directory, then "logs", then "pid", each opened relative to
-// the one before with O_NOFOLLOW, so a link swapped in at any level is
-// refused rather than followed. text and mtime are set for Read; error for
-// Unreadable.
-PidFile readPidFile(const std::string& root, std::string* text, struct timespec* mtime,
-                    int* error)
-{
-    Fd dir(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (dir.get() < 0) {
-        if (errno == ELOOP)
-            return PidFile::Link;
-        if (errno == ENOENT || errno == ENOTDIR)
-            return PidFile::Absent;
-        *error = errno;
-        return PidFile::Unreadable;
-    }
-    Fd logs(openat(dir.get(), "logs", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (logs.get() < 0) {
-        if (errno == ELOOP || isLink(dir.get(), "logs"))
-            return PidFile::Link;
-        if (errno == ENOENT || errno == ENOTDIR)
-            return PidFile::Absent;
-        *error = errno;
-        return PidFile::Unreadable;
-    }
-    // Looked at before it is opened: opening a device may itself act.
-    struct stat st;
-    if (fstatat(logs.get(), "pid", &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        if (errno == ENOENT)
-            return PidFile::Absent;
-        *error = errno;
-        return PidFile::Unreadable;
-    }
-    if (S_ISLNK(st.st_mode))
-        return PidFile::Link;
-    if (!S_ISREG(st.st_mode))
-        return PidFile::NotRegular;
-    Fd file(openat(logs.get(), "pid", O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (file.get() < 0) {
-        if (errno == ELOOP)
-            return PidFile::Link;
-        if (errno == ENOENT)
-            return PidFile::Absent;
-        *error = errno;
-        return PidFile::Unreadable;
-    }
-    // Whatever was swapped in since the look is what counts.
-    if (fstat(file.get(), &st) != 0) {
-        *error = errno;
-        return PidFile::Unreadable;
-    }
-    if (!S_ISREG(st.st_mode))
-        return PidFile::NotRegular;
-    // A pid is a few digits; a bounded read keeps a huge file harmless, and
-    // a full buffer means the file is something else.
-    char buf[64];
-    ssize_t got;
-    while ((got = read(file.get(), buf, sizeof buf)) < 0 && errno == EINTR) {
-    }
-    text->clear();
-    if (got > 0 && static_cast<size_t>(got) < sizeof buf)
-        text->assign(buf, static_cast<size_t>(got));
-    *mtime = st.st_mtim;
-    return PidFile::Read;
-}
-
-// A pidfd pins the process: a number reused between our checks and the
-// signal cannot redirect it. Kernels without pidfds get plain kill.
-class ProcessHandle {
-public:
-    explicit ProcessHandle(pid_t pid) : pid_(pid)
-    {
-#ifdef SYS_pidfd_open
-        fd_.reset(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
-#endif
-    }
-    int terminate() const
-    {
-#ifdef SYS_pidfd_send_signal
-        if (fd_.get() >= 0)
-            return static_cast<int>(syscall(SYS_pidfd_send_signal, fd_.get(), SIGTERM, nullptr, 0));
-#endif
-        return kill(pid_, SIGTERM);
-    }
-
-private:
-    pid_t pid_;
-    Fd fd_;
-};
 
 void sleepMillis(long ms)
 {
@@ -344,7 +181,8 @@ int ds_bring_down_server(void)
     std::string text;
     struct timespec written = {0, 0};
     int error = 0;
-    switch (readPidFile(rootPath, &text, &written, &error)) {
+    using admtask::PidFile;
+    switch (admtask::readPidFile(rootPath, &text, &written, &error)) {
     case PidFile::Absent:
         return DS_SERVER_NOT_RUNNING;
     case PidFile::Link:
@@ -375,10 +213,9 @@ int ds_bring_down_server(void)
                         "not running.");
         return DS_SERVER_NOT_STOPPED;
     }
-    ProcessHandle process(pid);
     if (processGone(pid))
         return DS_SERVER_NOT_RUNNING;
-    if (startedAfter(pid, written)) {
+    if (admtask::startedAfter(pid, written)) {
         fprintf(stderr,
                 "Warning: process %ld named in %s started after that file was last written: it "
                 "is another program that reuses the number, it was not signalled, and the "
@@ -387,7 +224,7 @@ int ds_bring_down_server(void)
         fflush(stderr);
         return DS_SERVER_NOT_RUNNING;
     }
-    if (process.terminate() != 0) {
+    if (kill(pid, SIGTERM) != 0) {
         if (errno == ESRCH)
             return DS_SERVER_NOT_RUNNING;
         std::string message = "The server process " + std::to_string(pid) +

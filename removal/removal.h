@@ -10,8 +10,11 @@
 extern "C" {
 #endif
 
-/* The whole tool: mode test, reply header, request, stop, tree removal and
- * report. Returns the exit status: 0 after success, 1 for every refusal. */
+/* The whole tool: mode test, reply header, request, stop, (silent mode)
+ * unregistration, tree removal and report. The unregistration follows the
+ * stop, so a refused or failed stop leaves the registry untouched. Returns
+ * the exit status: 0 after success, 1 for every refusal and for a removal
+ * that left the tree or (silent mode) the registration in place. */
 int cv_removal_main(int argc, char** argv);
 
 /* Prepares the admin task layer for one request from REQUEST_METHOD,
@@ -19,8 +22,9 @@ int cv_removal_main(int argc, char** argv);
  * 1 after writing the refusal lines (status 7). */
 int init_ds_env(void);
 
-/* Silent mode: builds the task environment from an inf file and unregisters
- * the instance. Its result is not examined. */
+/* Builds the task environment from an inf file and unregisters the instance
+ * at once; returns 0. The tool itself does the two steps apart, around the
+ * stop (silent_env.h). */
 int ds_uninst_set_cgi_env(const char* infFile);
 
 /* Deletes a directory tree depth first. A symbolic link is unlinked, never

@@ -7,18 +7,16 @@
 #include <chrono>
 #include <cstdio>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 using namespace cvtest;
 using namespace cvtest::reg;
 
 namespace {
 
-// A directory server that accepts every connection and never answers.
+// A directory server that never answers: the kernel completes each
+// connection into the listen backlog, and nothing ever reads or replies.
 class SilentListener {
 public:
     SilentListener()
@@ -28,40 +26,16 @@ public:
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
-        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-            listen(fd_, 16) != 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-            return;
-        port_ = ntohs(addr.sin_port);
-        thread_ = std::thread([this] {
-            while (!stop_) {
-                pollfd p{fd_, POLLIN, 0};
-                if (poll(&p, 1, 100) == 1) {
-                    int c = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-                    if (c >= 0)
-                        held_.push_back(c);
-                }
-            }
-        });
+        if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            listen(fd_, 16) == 0 && getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            port_ = ntohs(addr.sin_port);
     }
-    ~SilentListener()
-    {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        for (int c : held_)
-            close(c);
-        if (fd_ >= 0)
-            close(fd_);
-    }
+    ~SilentListener() { close(fd_); }
     int port() const { return port_; }
-    size_t accepted() const { return held_.size(); }
 
 private:
     int fd_ = -1;
     int port_ = 0;
-    volatile bool stop_ = false;
-    std::vector<int> held_;
-    std::thread thread_;
 };
 
 } // namespace
@@ -172,7 +146,6 @@ TEST_F(SilentSafetyTest, DirectoryThatNeverAnswersEndsWithTheConnectionDiagnosti
     EXPECT_FALSE(r.timedOut);
     EXPECT_GE(seconds, 29.0);
     EXPECT_LT(seconds, 45.0);
-    EXPECT_GE(listener.accepted(), 1u);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: could not connect to the configuration directory " + silentUrl +
                          ": error = 151\n");
