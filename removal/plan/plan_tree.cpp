@@ -1,5 +1,6 @@
 #include "plan_tree.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -133,12 +134,12 @@ private:
     // Why an entry of dir cannot be unlinked or removed, or null.
     const char* entryBlock(const Dir& dir, const struct statx& st, uint64_t attributes) const
     {
-        if (!dir.writable)
-            return "its directory is not writable";
         if (dir.attributes & kImmutable)
             return "its directory is immutable";
         if (dir.attributes & kAppend)
             return "its directory is append-only";
+        if (!dir.writable)
+            return "its directory is not writable";
         if (attributes & kImmutable)
             return "immutable";
         if (attributes & kAppend)
@@ -204,6 +205,8 @@ private:
             block(path, std::string("cannot be read: ") + strerror(readError));
             return;
         }
+        // Sorted, so that the same tree always gives the same plan.
+        std::sort(names.begin(), names.end());
         if (!names.empty())
             dir.writable = faccessat(dir.fd, ".", W_OK | X_OK, AT_EACCESS) == 0;
         std::string child;

@@ -64,6 +64,10 @@ inline int openNoAtime(int at, const char* name, int flags)
 inline void snapshotInto(int at, const std::string& name, const std::string& path,
                          std::map<std::string, std::string>& out)
 {
+    // A link's access time is left out: readlink sets it, and the snapshot
+    // must not count its own reads (the plan never reads a link).
+    char target[4096];
+    ssize_t n = readlinkat(at, name.c_str(), target, sizeof target);
     struct stat st;
     if (fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return;
@@ -71,15 +75,12 @@ inline void snapshotInto(int at, const std::string& name, const std::string& pat
         return std::to_string(t.tv_sec) + "." + std::to_string(t.tv_nsec);
     };
     std::string line = std::to_string(st.st_mode) + " " + std::to_string(st.st_size) + " " +
-                       stamp(st.st_atim) + " " + stamp(st.st_mtim) + " " + stamp(st.st_ctim);
+                       (S_ISLNK(st.st_mode) ? std::string("-") : stamp(st.st_atim)) + " " + stamp(st.st_mtim) + " " + stamp(st.st_ctim);
     if (S_ISLNK(st.st_mode)) {
-        char target[4096];
-        ssize_t n = readlinkat(at, name.c_str(), target, sizeof target);
         line += " -> " + std::string(target, n > 0 ? static_cast<size_t>(n) : 0);
     } else if (S_ISREG(st.st_mode)) {
         int fd = openNoAtime(at, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
         char buf[8192];
-        ssize_t n;
         while (fd >= 0 && (n = read(fd, buf, sizeof buf)) > 0)
             line += std::string(buf, static_cast<size_t>(n));
         if (fd >= 0)

@@ -1,0 +1,153 @@
+// The plan against a real registry: what it says the removal would delete
+// is what the removal then deletes, and the plan itself changes nothing.
+
+#include "e2e_fixture.h"
+#include "plan_fixture.h"
+
+using namespace cvtest;
+using namespace cvtest::reg;
+using plantest::json;
+
+class PlanRegistryTest : public EndToEndSuite<PlanRegistryTest> {
+protected:
+    void SetUp() override
+    {
+        roots_.lab = dir_.file("lab");
+        EndToEndSuite<PlanRegistryTest>::SetUp();
+        dir_.write("lab/slapd-lab/config/dse.ldif", "dn: cn=config\n");
+        dir_.mkdirs("lab/slapd-lab/logs");
+    }
+
+    std::string labInf(const std::string& password = Slapd::kRootPassword) const
+    {
+        return "[uninstall]\nServerIdentifier= slapd-lab\nServerRoot= " + roots_.lab +
+               "\nFullMachineName= gamma.lab.example.com\nLDAPHost= 127.0.0.1\nLDAPPort= " +
+               std::to_string(slapd().port()) + "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " +
+               Slapd::kRootDN + "\nConfigDirectoryAdminPwd= " + password + "\n";
+    }
+
+    ProcessResult plan(const std::string& inf, bool asJson)
+    {
+        dir_.write("plan.inf", inf);
+        std::vector<std::string> args = {"-f", dir_.file("plan.inf")};
+        if (asJson)
+            args.insert(args.begin(), "--json");
+        return plantest::runPlan(args, baseEnvironment());
+    }
+
+    std::string dump() { return slapd().search(Slapd::kBase, "(objectclass=*)", "sub", {"*"}); }
+
+    // Every DN the plan says goes, normalized.
+    static std::set<std::string> plannedDeletions(const json& j)
+    {
+        std::set<std::string> dns;
+        const json& reg = j["registration"];
+        dns.insert(normDN(reg["sie"].get<std::string>()));
+        if (reg["product"]["action"] == "delete")
+            dns.insert(normDN(reg["product"]["dn"].get<std::string>()));
+        for (const auto& dn : reg["prune"])
+            dns.insert(normDN(dn.get<std::string>()));
+        return dns;
+    }
+};
+
+TEST_F(PlanRegistryTest, SiblingKeepsTheProductEntryInThePlanAndInTheRemoval)
+{
+    const std::string ldif = dump();
+    const auto files = plantest::snapshot(dir_.file("servers"));
+    ProcessResult p = plan(infFor("slapd-east", Slapd::kRootPassword), false);
+    EXPECT_EQ(p.status, 0) << p.out << p.err;
+    const std::string url = "ldap://127.0.0.1:" + std::to_string(slapd().port()) + "/o=CorvidRoot";
+    const std::string root = roots_.alpha + "/slapd-east";
+    std::vector<std::string> l = plantest::lines(p.out);
+    ASSERT_EQ(l.size(), 8u) << p.out;
+    EXPECT_EQ(l[0], "instance: slapd-east");
+    EXPECT_EQ(l[1], "install root: " + root);
+    EXPECT_EQ(l[2], "configuration directory: " + url + " as " + Slapd::kRootDN + ": the bind works");
+    // DNs as the server returns them.
+    auto asServer = [](const std::string& dn) { return replaceAll(dn, ", ", ","); };
+    EXPECT_EQ(l[3], "SIE: " + asServer(kEast) + ": would be deleted with its subtree");
+    EXPECT_EQ(l[4], "product entry: " + asServer(kAlphaDS) +
+                        ": would be trimmed: it stops listing this instance and stays for 1 "
+                        "other entry: " + asServer(kWest));
+    EXPECT_EQ(l[5], "server: pid " + std::to_string(servers_["slapd-east"]->pid()) + " (" + root +
+                        "/logs/pid): running: the removal would stop it with SIGTERM (the plan "
+                        "sends no signal)");
+    EXPECT_EQ(l[6], "tree: " + root + ": 4 files, 5 directories, 0 links, " +
+                        std::to_string(4096 + 14 + 8 + std::to_string(servers_["slapd-east"]->pid()).size() + 1) +
+                        " bytes");
+    EXPECT_EQ(l[7], "plan: removal would succeed");
+    EXPECT_EQ(p.out.find(Slapd::kRootPassword), std::string::npos);
+
+    // The plan changed nothing: registry, files and times, processes.
+    EXPECT_EQ(dump(), ldif);
+    EXPECT_EQ(plantest::snapshot(dir_.file("servers")), files);
+    EXPECT_TRUE(servers_["slapd-east"]->running());
+
+    ProcessResult r = silent("slapd-east");
+    EXPECT_EQ(r.status, p.status);
+    EXPECT_EQ(removed(), normSet({kEast, kEastConfig}));
+    EXPECT_FALSE(treeExists("slapd-east"));
+}
+
+TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheConfigurationRoot)
+{
+    const std::string ldif = dump();
+    ProcessResult p = plan(labInf(), true);
+    json j = plantest::parse(p);
+    ASSERT_FALSE(j.is_discarded()) << p.out;
+    EXPECT_EQ(p.status, 0);
+    EXPECT_EQ(j["registration"]["product"]["action"], "delete");
+    EXPECT_EQ(j["registration"]["prune"],
+              json::array({kGammaGroup, kGamma, kLabDomain}));
+    EXPECT_EQ(j["registration"]["pruneStop"]["dn"], "o=CorvidRoot");
+    EXPECT_EQ(j["registration"]["pruneStop"]["why"], "configuration root");
+    EXPECT_EQ(j["server"]["pid"], nullptr);
+    EXPECT_EQ(j["summary"], "plan: removal would succeed");
+    EXPECT_EQ(dump(), ldif);
+
+    ProcessResult t = plan(labInf(), false);
+    EXPECT_NE(t.out.find("emptied parent: " + kGamma + ": would be deleted\n"
+                         "emptied parent: " + kLabDomain + ": would be deleted\n"
+                         "pruning stops at o=CorvidRoot: the configuration root is never deleted\n"),
+              std::string::npos) << t.out;
+
+    ProcessResult r = silentInf(labInf());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    // Deleted: exactly the planned entries and what lies below them.
+    std::set<std::string> planned = plannedDeletions(j);
+    std::set<std::string> gone = removed();
+    for (const std::string& dn : planned)
+        EXPECT_EQ(gone.count(dn), 1u) << dn;
+    for (const std::string& dn : gone) {
+        bool covered = false;
+        for (const std::string& p : planned)
+            covered = covered || (dn.size() >= p.size() && dn.compare(dn.size() - p.size(), p.size(), p) == 0);
+        EXPECT_TRUE(covered) << dn;
+    }
+    EXPECT_TRUE(slapd().exists(kDomain));
+}
+
+TEST_F(PlanRegistryTest, WrongPasswordAndUnknownInstanceAreIncompleteLikeTheRemoval)
+{
+    ProcessResult p = plan(infFor("slapd-east", "not-the-password"), false);
+    EXPECT_EQ(p.status, 1);
+    EXPECT_NE(p.out.find(": the bind fails (error = 146)\n"), std::string::npos) << p.out;
+    EXPECT_EQ(p.out.find("not-the-password"), std::string::npos);
+    EXPECT_EQ(plantest::lines(p.out).back(),
+              "plan: removal would be incomplete: the registration would not be removed: the "
+              "configuration directory cannot be used (error = 146)");
+
+    // The directory matches without regard to case; the removal does not.
+    ProcessResult q = plan(infFor("SLAPD-EAST", Slapd::kRootPassword), true);
+    makeInstance("SLAPD-EAST");
+    q = plan(infFor("SLAPD-EAST", Slapd::kRootPassword), true);
+    json j = plantest::parse(q);
+    EXPECT_EQ(q.status, 1);
+    EXPECT_EQ(j["registration"]["registered"], false);
+    EXPECT_EQ(j["registration"]["code"], 153);
+    EXPECT_EQ(silent("SLAPD-EAST").status, 1);
+    EXPECT_TRUE(removed().empty());
+
+    EXPECT_EQ(silent("slapd-east", "not-the-password").status, p.status);
+}
