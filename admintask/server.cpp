@@ -171,59 +171,22 @@ const char* ds_get_install_root(void)
 
 int ds_bring_down_server(void)
 {
-    const char* name = admtask::instanceName();
-    if (!ds_is_safe_instance_name(name))
-        return refuseName(name);
-    const char* rootPath = ds_get_install_root();
-    if (rootPath == nullptr)
-        return refuseName(name);
-    std::string pidFile = std::string(rootPath) + "/logs/pid";
-    std::string text;
-    struct timespec written = {0, 0};
-    int error = 0;
-    using admtask::PidFile;
-    switch (admtask::readPidFile(rootPath, &text, &written, &error)) {
-    case PidFile::Absent:
-        return DS_SERVER_NOT_RUNNING;
-    case PidFile::Link:
-        ds_report_error(DS_ERR_FILE, pidFile.c_str(),
-                        "The pid file, its directory or the instance directory is a symbolic "
-                        "link, which is not followed; no signal was sent and nothing was "
-                        "removed.");
-        return DS_SERVER_NOT_STOPPED;
-    case PidFile::NotRegular:
-        ds_report_error(DS_ERR_FILE, pidFile.c_str(),
-                        "The pid file is not a regular file; it was not read, no signal was "
-                        "sent and nothing was removed.");
-        return DS_SERVER_NOT_STOPPED;
-    case PidFile::Unreadable: {
-        std::string message = std::string("The pid file cannot be read (") + strerror(error) +
-                              "); the server was not stopped and nothing was removed.";
-        ds_report_error(DS_ERR_FILE, pidFile.c_str(), message.c_str());
-        return DS_SERVER_NOT_STOPPED;
-    }
-    case PidFile::Read:
-        break;
-    }
-    pid_t pid = parsePid(text);
-    if (pid == 0) {
-        ds_report_error(DS_ERR_FILE, pidFile.c_str(),
-                        "The pid file does not hold a usable process id; the server was not "
-                        "stopped and nothing was removed. Remove the file if the server is "
-                        "not running.");
-        return DS_SERVER_NOT_STOPPED;
-    }
-    if (processGone(pid))
-        return DS_SERVER_NOT_RUNNING;
-    if (admtask::startedAfter(pid, written)) {
+    // The checks are ds_check_server's, so remove-instance-plan sees exactly
+    // what the stop sees.
+    admtask::ServerCheck check;
+    int state = admtask::checkServer(check);
+    if (check.reused) {
         fprintf(stderr,
                 "Warning: process %ld named in %s started after that file was last written: it "
                 "is another program that reuses the number, it was not signalled, and the "
                 "server counts as not running\n",
-                static_cast<long>(pid), pidFile.c_str());
+                static_cast<long>(check.pid), check.pidFile.c_str());
         fflush(stderr);
-        return DS_SERVER_NOT_RUNNING;
     }
+    if (state != DS_SERVER_RUNNING)
+        return state;
+    const char* name = admtask::instanceName();
+    const pid_t pid = check.pid;
     if (kill(pid, SIGTERM) != 0) {
         if (errno == ESRCH)
             return DS_SERVER_NOT_RUNNING;

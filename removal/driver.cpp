@@ -1,7 +1,7 @@
 #include "removal.h"
 
 #include "admtask.h"
-#include "silent_env.h"
+#include "removal_request.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,16 +12,10 @@
 
 namespace {
 
-const char kOpenFailure[] = "This file could not be opened.  A valid file must be given.";
 const char kBodyRefused[] =
     "The request body could not be read whole (it is shorter than CONTENT_LENGTH, "
     "CONTENT_LENGTH is not a decimal number, or the body is larger than 1 MiB); nothing was "
     "removed.";
-
-bool silentMode(int argc, char** argv)
-{
-    return argc > 2 && argv[1][0] == '-' && argv[1][1] == 'f';
-}
 
 // The tree is gone when lstat says so; a path we cannot even inspect is not
 // known to be gone.
@@ -65,33 +59,14 @@ int init_ds_env(void)
 
 int cv_removal_main(int argc, char** argv)
 {
-    const bool silent = silentMode(argc, argv);
-    SilentRegistration registration;
-    if (silent) {
-        const char* infFile = argv[2];
-        FILE* probe = fopen(infFile, "r");
-        if (probe == nullptr) {
-            ds_report_error(DS_ERR_FILE, infFile, kOpenFailure);
-            return 1;
-        }
-        fclose(probe);
-        // Only the environment and the parameters: the registry is touched
-        // once the server is known to be down.
-        cvSilentPrepare(infFile, registration);
-    } else {
-        fputs("Content-type: text/html\n\n", stdout);
-        ds_set_html_reply(1);
-    }
-
-    if (init_ds_env() != 0)
+    // The request stage is shared with remove-instance-plan, refusals and
+    // all.
+    RemovalRequest req;
+    if (cvAcceptRemovalRequest(argc, argv, req) != 0)
         return 1;
-
-    const char* found = ds_get_cgi_var("InstanceName");
-    if (found == nullptr)
-        found = ds_get_server_name();
-    // A copy: the layer's texts may be replaced by its later calls.
-    const std::string nameText = found != nullptr ? found : "";
-    const char* name = found != nullptr ? nameText.c_str() : nullptr;
+    const bool silent = req.silent;
+    const SilentRegistration& registration = req.registration;
+    const char* name = req.name.get();
 
     // Every check that can refuse without side effects (name, install root,
     // pid file) is made here, before the signal; a refused or failed stop

@@ -85,7 +85,7 @@ int waitForEntryRemoval(Ldap* ldap, const char* dn)
     return 0;
 }
 
-int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone)
+int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone, size_t maxAncestors)
 {
     LdapEntry cursor(ldap);
     std::vector<std::string> parts;
@@ -99,7 +99,7 @@ int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone)
     if (waitUntilGone) {
         waitForEntryRemoval(ldap, dn.c_str());
     }
-    for (size_t start = 1; start < parts.size(); ++start) {
+    for (size_t start = 1; start < parts.size() && start <= maxAncestors; ++start) {
         std::string candidate = cvJoinDN(parts, start);
         if (cvIsConfigRoot(candidate)) {
             break;

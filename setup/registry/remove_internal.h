@@ -37,7 +37,10 @@ bool cvSameDN(const char* a, const char* b);
 // setupRemoveISIE and the removal tool differ only in waitUntilGone, which
 // waits (waitForEntryRemoval) for the subtree deletion to show before the
 // ancestors are tested, for replicated directories that apply it late.
-// Returns the subtree deletion's code; nothing is pruned when it failed.
-int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone);
+// At most maxAncestors ancestors are deleted: the removal tool passes the
+// number its plan found. Returns the subtree deletion's code; nothing is
+// pruned when it failed.
+int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone,
+                   size_t maxAncestors = static_cast<size_t>(-1));
 
 #endif
