@@ -5,7 +5,8 @@
 # is a stand-in process whose pid is in the instance's logs/pid, and a second
 # instance beside it shows that only the named one goes. Then the silent mode
 # an installer uses: a throwaway slapd on 127.0.0.1 holds a small registry of
-# two instances, and `remove-instance -f` with an install-info file takes one
+# two instances, `remove-instance-plan -f` prints what the removal would do,
+# and `remove-instance -f` with an install-info file takes one
 # of them off the registry, stops it and deletes its files, while its sibling
 # keeps everything. Everything is cleaned up afterwards, whatever happens.
 set -euo pipefail

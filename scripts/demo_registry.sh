@@ -4,6 +4,7 @@
 # A throwaway slapd on 127.0.0.1 with the tests' schema holds a small
 # registry: one admin domain, one host, one admin group, and the product
 # "Corvid Directory Server" with two instances under one server root.
+# `remove-instance-plan -f` shows what the removal would do, then
 # `remove-instance -f` removes slapd-east; slapd-west keeps its registration
 # (the product entry stays and only lists it), its files and its process.
 
@@ -126,6 +127,18 @@ Suffix= o=CorvidRoot
 ConfigDirectoryAdminID= cn=Manager,o=CorvidRoot
 ConfigDirectoryAdminPwd= secret
 INF
+echo "== remove-instance-plan -f remove.inf (what the removal would do; changes nothing)"
+plan_status=0
+env -i PATH="$PATH" LDAPNOINIT=1 "$PWD/build/remove-instance-plan" -f "$work/remove.inf" \
+  >"$work/plan.txt" 2>&1 || plan_status=$?
+sed 's/^/    | /' "$work/plan.txt"
+echo "    exit status: $plan_status"
+if [ "$plan_status" -ne 0 ] || ! kill -0 "${stand_in[slapd-east]}" 2>/dev/null ||
+  [ ! -d "$sroot/slapd-east" ]; then
+  echo "demo: the plan did not say success or changed something" >&2
+  exit 1
+fi
+
 echo "== remove-instance -f remove.inf (silent mode, ServerIdentifier slapd-east)"
 status=0
 env -i PATH="$PATH" LDAPNOINIT=1 "$tool" -f "$work/remove.inf" >"$work/reply.txt" 2>&1 || status=$?
