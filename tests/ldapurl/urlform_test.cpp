@@ -1,0 +1,144 @@
+// The forms of a configuration directory's name: URLs, their parts, admin
+// domain names and DNs, and the decoding of URL escapes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "setup_ldapurl.h"
+#include "setup_util.h"
+
+namespace {
+
+std::string take(char* p)
+{
+    std::string s = p ? p : "(null)";
+    setupFree(p);
+    return s;
+}
+
+struct Parsed {
+    int ok;
+    std::string host;
+    int port;
+    std::string base;
+};
+
+Parsed parse(const char* url)
+{
+    char* host = nullptr;
+    char* base = nullptr;
+    int port = -7;
+    int ok = setupParseLdapUrl(url, &host, &port, &base);
+    return {ok, take(host), port, take(base)};
+}
+
+TEST(UrlFormTest, FormAndStripKeepSchemeHostAndPort)
+{
+    for (const char* url : {"ldap://h:389", "ldap://h:389/", "ldap://h:389/o=Other,c=x"}) {
+        EXPECT_EQ(take(setupFormConfigLdapURL(url)), "ldap://h:389/o=CorvidRoot") << url;
+        EXPECT_EQ(take(setupStripConfigLdapURL(url)), "ldap://h:389/") << url;
+    }
+    EXPECT_EQ(take(formConfigLdapURL("ldap://[::1]:636/o=x")), "ldap://[::1]:636/o=CorvidRoot");
+    EXPECT_EQ(take(stripConfigLdapURL("ldap://h")), "ldap://h/");
+}
+
+TEST(UrlFormTest, TextsWithoutDoubleSlashGiveEmptyTextsAndNullGivesNull)
+{
+    for (const char* url : {"", "h:389", "ldap:/h//x", "o=CorvidRoot"}) {
+        EXPECT_EQ(take(setupFormConfigLdapURL(url)), "") << url;
+        EXPECT_EQ(take(setupStripConfigLdapURL(url)), "") << url;
+    }
+    EXPECT_EQ(setupFormConfigLdapURL(nullptr), nullptr);
+    EXPECT_EQ(setupStripConfigLdapURL(nullptr), nullptr);
+}
+
+TEST(UrlParseTest, HostPortAndBaseDn)
+{
+    Parsed p = parse("ldap://cfg.example:389");
+    EXPECT_EQ(p.ok, 1);
+    EXPECT_EQ(p.host, "cfg.example");
+    EXPECT_EQ(p.port, 389);
+    EXPECT_EQ(p.base, "(null)");
+
+    p = parse("ldap://cfg.example:3890/ou=a%20b,o=CorvidRoot");
+    EXPECT_EQ(p.ok, 1);
+    EXPECT_EQ(p.port, 3890);
+    EXPECT_EQ(p.base, "ou=a b,o=CorvidRoot");
+
+    p = parse("ldap://cfg.example/o=x");
+    EXPECT_EQ(p.ok, 1);
+    EXPECT_EQ(p.port, 0);
+    EXPECT_EQ(p.base, "o=x");
+}
+
+TEST(UrlParseTest, BracketedIpv6HostComesBackBare)
+{
+    Parsed p = parse("ldap://[::1]:389/o=x");
+    EXPECT_EQ(p.ok, 1);
+    EXPECT_EQ(p.host, "::1");
+    EXPECT_EQ(p.port, 389);
+    EXPECT_EQ(p.base, "o=x");
+}
+
+TEST(UrlParseTest, RejectedTextsClearTheOutputs)
+{
+    for (const char* url : {"", "h:389", "http://h:389/o=x", "ldap:///o=x", "ldap://", "ldap://h:99999/",
+                            "ldap://h:x/"}) {
+        Parsed p = parse(url);
+        EXPECT_EQ(p.ok, 0) << url;
+        EXPECT_EQ(p.host, "(null)") << url;
+        EXPECT_EQ(p.port, 0) << url;
+        EXPECT_EQ(p.base, "(null)") << url;
+    }
+    char* host = reinterpret_cast<char*>(1);
+    int port = 5;
+    EXPECT_EQ(ParseLdapUrl(nullptr, &host, &port, nullptr), 0);
+    EXPECT_EQ(host, reinterpret_cast<char*>(1));
+    EXPECT_EQ(port, 5);
+}
+
+TEST(UrlParseTest, LongBaseDnParses)
+{
+    std::string dn = "o=" + std::string(3000, 'q');
+    Parsed p = parse(("ldap://h:389/" + dn).c_str());
+    EXPECT_EQ(p.ok, 1);
+    EXPECT_EQ(p.base, dn);
+}
+
+TEST(AdminDomainTest, FormAndStripAreInverse)
+{
+    EXPECT_EQ(take(setupFormAdminDomainDN("example.com")), "ou=example.com, o=CorvidRoot");
+    EXPECT_EQ(take(formAdminDomainDN("ou=example.com, o=CorvidRoot")), "ou=example.com, o=CorvidRoot");
+    EXPECT_EQ(take(setupStripAdminDomainDN("ou=example.com, o=CorvidRoot")), "example.com");
+    EXPECT_EQ(take(stripAdminDomainDN("example.com")), "example.com");
+    EXPECT_EQ(take(setupStripAdminDomainDN("ou=only")), "ou=only");
+    EXPECT_EQ(setupFormAdminDomainDN(nullptr), nullptr);
+    EXPECT_EQ(setupStripAdminDomainDN(nullptr), nullptr);
+}
+
+TEST(UnescapeTest, DecodesOnlyPercentWithTwoHexDigits)
+{
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"o%3DCorvidRoot", "o=CorvidRoot"},
+        {"%41%62", "Ab"},
+        {"%4a%4A", "JJ"},
+        {"ends%4", "ends%4"},
+        {"ends%", "ends%"},
+        {"%zz%g1%1", "%zz%g1%1"},
+        {"cut%00here", "cut%00here"},
+        {"100%%41", "100%A"},
+        {"plain", "plain"},
+    };
+    for (const Case& c : cases) {
+        std::vector<char> text(c.in, c.in + std::string(c.in).size() + 1);
+        unescape_ldap_basedn(text.data());
+        EXPECT_STREQ(text.data(), c.out) << c.in;
+    }
+    unescape_ldap_basedn(nullptr);
+}
+
+} // namespace
