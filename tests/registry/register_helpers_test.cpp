@@ -262,7 +262,7 @@ TEST_F(UserDirectorySettings, ReferenceChainsEndAfterThreeReads)
     ASSERT_EQ(setupInstallFramework(ldap_.get(), "example.com"), 0);
     std::string ldif;
     for (int i = 1; i <= 4; ++i) {
-        ldif += "dn: cn=info" + std::to_string(i) + ", " + base + "\nobjectclass: cvDirectoryInfo\n";
+        ldif += "dn: cn=info" + std::to_string(i) + ", " + base + "\nobjectclass: cvDirectoryInfo\ncn: info" + std::to_string(i) + "\n";
         if (i < 4)
             ldif += "cvDirectoryInfoRef: cn=info" + std::to_string(i + 1) + ", " + base + "\n\n";
         else
@@ -273,7 +273,7 @@ TEST_F(UserDirectorySettings, ReferenceChainsEndAfterThreeReads)
     // reference, loaded without a URL.
     std::string sie = "cn=x, " + base;
     ASSERT_TRUE(server().add("dn: " + sie + "\nobjectclass: corvidServer\ncn: x\n\ndn: cn=configuration, " + sie +
-                             "\nobjectclass: cvDirectoryInfo\ncvDirectoryInfoRef: cn=info1, " + base + "\n"));
+                             "\nobjectclass: cvDirectoryInfo\ncn: configuration\ncvDirectoryInfoRef: cn=info1, " + base + "\n"));
     char* url = nullptr;
     EXPECT_EQ(setupGetUserDirectory(ldap_.get(), sie.c_str(), &url, nullptr, nullptr), 0);
     EXPECT_EQ(url, nullptr);
