@@ -10,6 +10,7 @@
 #include "ldap_escape.h"
 #include "ldapentry.h"
 #include "register_internal.h"
+#include "remove_internal.h"
 #include "setup_registry_consts.h"
 #include "sysinfo.h"
 
@@ -70,6 +71,11 @@ void addMember(Ldap* ldap, const std::string& dn, const std::string& member)
 }
 
 struct Registration {
+    Registration(LdapEntry* s, LdapEntry* i, const char* host, const char* root, const char* domain)
+        : sie(s), isie(i), hostName(host), serverRoot(root), adminDomain(domain)
+    {
+    }
+
     LdapEntry* sie;
     LdapEntry* isie;
     const char* hostName;
@@ -161,7 +167,13 @@ int Registration::ensureAdminGroup()
     // second group beside the one that exists.
     if (code != 0)
         return code;
-    groupDN = group.entryDN();
+    // The group's own RDN below the host DN as composed here: the DN the
+    // server reports is spelled its own way, and access values filled with
+    // it would stand beside the earlier ones instead of replacing them.
+    std::vector<std::string> parts;
+    if (!cvSplitDN(group.entryDN(), parts) || parts.empty())
+        return LDAP_INVALID_DN_SYNTAX;
+    groupDN = parts[0] + LDAP_PATHSEP + hostDN;
     adminSieDN = adminSieDNOf(hostName, groupDN);
     group.addAttribute("aci", cvFillAci(DEFAULT_ADMINGRP4_ACI, adminSieDN).c_str());
     if (!v4)
@@ -241,11 +253,12 @@ int Registration::writeProduct()
 
 int Registration::writeInstance()
 {
-    // The instance goes below the product's DN as the directory reports it
-    // once reloaded; when the reload fails, below the DN it was written to.
-    std::string parentDN = isieDN;
-    if (isie->retrieve(isieDN.c_str()).code == 0 && isie->entryDN())
-        parentDN = isie->entryDN();
+    // The reload leaves the stored product entry in isie for the caller. The
+    // instance goes below the product DN composed above, whether or not the
+    // reload worked: the DN the server reports names the same entry in its
+    // own spelling, and a failed reload reports none.
+    isie->retrieve(isieDN.c_str());
+    const std::string& parentDN = isieDN;
 
     sie->addAttribute("objectclass", GROUP_OBJECT_CLASS);
     sie->setAttribute("serverHostName", hostName);
@@ -305,7 +318,7 @@ int setupCreateSIE(LdapEntry* sie, LdapEntry* isie, const char* hostName, const 
     if (!sie || !isie || !hostName || !serverRoot || !adminDomain)
         return SETUP_LDAP_BAD_ARGUMENT;
     return cvGuard(LDAP_NO_MEMORY, [&] {
-        Registration r{sie, isie, hostName, serverRoot, adminDomain};
+        Registration r(sie, isie, hostName, serverRoot, adminDomain);
         int code = r.run();
         return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
     });

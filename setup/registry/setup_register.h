@@ -11,8 +11,9 @@
  *  - A null handle or required text gives SETUP_LDAP_BAD_ARGUMENT (144)
  *    before anything is read or written. The caller keeps every argument.
  *  - Filter values (server root, product, host) are escaped for filters and
- *    every name placed into a DN is escaped for DNs, so "/srv/*" or
- *    "Corvid, Inc. Server" only ever match and name themselves. Access
+ *    every name placed into a DN is escaped for DNs, so a server root
+ *    holding '*' or a product "Corvid, Inc. Server" only ever match and name
+ *    themselves. Access
  *    values are filled with DNs whose '"' and '\' are escaped, so a DN can
  *    never end a quoted target early. No length limits apply.
  *  - A read or search that fails with anything but "no such object" is an

@@ -71,6 +71,20 @@ inline RegistryDump dumpRegistry(Slapd& slapd)
     return dump;
 }
 
+// DNs in the registry's own spelling.
+inline std::string hostDN(const std::string& host)
+{
+    return "cn=" + host + ", " + kDomainDN;
+}
+inline std::string groupDN(const std::string& host, const std::string& group = "Server Group")
+{
+    return "cn=" + group + ", " + hostDN(host);
+}
+inline std::string adminSieDN(const std::string& host, const std::string& group = "Server Group")
+{
+    return "cn=admin-serv-" + host.substr(0, host.find('.')) + ", cn=Administration Server, " + groupDN(host, group);
+}
+
 template <class Derived>
 class RegisterSuite : public SlapdSuite<Derived> {
 public:
@@ -110,11 +124,13 @@ protected:
     {
         std::istringstream lines(server().search(Slapd::kBase, "(objectclass=*)", "one", {"1.1"}));
         std::string line, out;
-        while (std::getline(lines, line))
-            if (line.rfind("dn: ", 0) == 0)
+        while (std::getline(lines, line)) {
+            if (line.rfind("dn: ", 0) == 0) {
                 ASSERT_TRUE(server().remove(line.substr(4), true, &out)) << out;
+            }
+        }
         ASSERT_TRUE(server().add("dn: " + kDomainDN +
-                                     "\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: example.com\n",
+                                     "\nobjectclass: top\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: example.com\n",
                                  &out))
             << out;
     }
@@ -171,18 +187,6 @@ protected:
     int registerInstance(const Instance& in, const std::string& domain = "example.com")
     {
         return setupCreateSIE(sieFor(in), isieFor(in), in.host.c_str(), in.root.c_str(), domain.c_str());
-    }
-
-    // DNs in the registry's own spelling.
-    static std::string hostDN(const std::string& host) { return "cn=" + host + ", " + kDomainDN; }
-    static std::string groupDN(const std::string& host, const std::string& group = "Server Group")
-    {
-        return "cn=" + group + ", " + hostDN(host);
-    }
-    static std::string adminSieDN(const std::string& host, const std::string& group = "Server Group")
-    {
-        return "cn=admin-serv-" + host.substr(0, host.find('.')) + ", cn=Administration Server, " +
-               groupDN(host, group);
     }
 
     std::vector<std::string> values(const std::string& dn, const std::string& attr)

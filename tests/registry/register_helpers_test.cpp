@@ -149,11 +149,13 @@ TEST_F(DomainHelpers, WriteProbeLeavesNothingAndNeverTouchesAnotherEntry)
 
 TEST_F(DomainHelpers, SubtreeTheUserMayNotWriteIsReported)
 {
+    const std::string reader = "uid=reader, " + kDomainDN;
+    ASSERT_TRUE(server().add(Slapd::personLdif(reader, "reader", "reader-pw")));
     LdapError err;
-    Ldap anonymous(err, server().url().c_str(), nullptr, nullptr, nullptr, nullptr);
+    Ldap user(err, server().url().c_str(), reader.c_str(), "reader-pw", nullptr, nullptr);
     ASSERT_EQ(err.code, 0);
-    EXPECT_EQ(setupIsSubTreeWritable(&anonymous, kDomainDN.c_str()), LDAP_INSUFFICIENT_ACCESS);
-    EXPECT_EQ(setupInstallFramework(&anonymous, "example.com"), LDAP_INSUFFICIENT_ACCESS);
+    EXPECT_EQ(setupIsSubTreeWritable(&user, kDomainDN.c_str()), LDAP_INSUFFICIENT_ACCESS);
+    EXPECT_EQ(setupInstallFramework(&user, "example.com"), LDAP_INSUFFICIENT_ACCESS);
     EXPECT_FALSE(server().exists("ou=Global Preferences, " + kDomainDN));
 }
 

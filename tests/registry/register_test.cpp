@@ -23,7 +23,7 @@ const Instance kWest{"slapd-west", "Corvid Directory Server", "alpha.example.com
 
 std::string productDN(const Instance& in, const std::string& group = "Server Group")
 {
-    return "cn=" + in.product + ", " + RegisterSuite<Registration>::groupDN(in.host, group);
+    return "cn=" + in.product + ", " + groupDN(in.host, group);
 }
 
 std::string sieDN(const Instance& in, const std::string& group = "Server Group")
