@@ -14,6 +14,7 @@
 #include "setup_common.h"
 #include "setup_ldap_codes.h"
 #include "setup_ldap.h"
+#include "setup_ldapurl.h"
 #include "setup_registry_consts.h"
 #include "setup_remove.h"
 #include "setup_userdir.h"
@@ -22,6 +23,7 @@
 #include "setup_infvalues.h"
 #include "setup_bundle.h"
 #include "setup_util.h"
+#include "setup_host.h"
 #include "setup_hash.h"
 
 #endif

@@ -1,0 +1,177 @@
+// The forms in which a configuration directory is named, and the decoding of
+// URL escapes in key-file URLs.
+#include "setup_ldapurl.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "c_boundary.h"
+#include "ldap_adapter.h"
+#include "setup_registry_consts.h"
+
+namespace {
+
+// A malloc'd copy of text (setupFree releases it); null when memory runs out.
+char* copyText(const std::string& text)
+{
+    char* out = static_cast<char*>(std::malloc(text.size() + 1));
+    if (out)
+        std::memcpy(out, text.c_str(), text.size() + 1);
+    return out;
+}
+
+// Where the authority begins (just after "//") when url's first '/' starts
+// "//"; npos otherwise.
+size_t authorityStart(const std::string& url)
+{
+    size_t slash = url.find('/');
+    if (slash == std::string::npos || slash + 1 >= url.size() || url[slash + 1] != '/')
+        return std::string::npos;
+    return slash + 2;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+extern "C" {
+
+char* setupFormConfigLdapURL(const char* url)
+{
+    if (!url)
+        return nullptr;
+    return cvGuard(static_cast<char*>(nullptr), [&] {
+        std::string text(url);
+        size_t start = authorityStart(text);
+        if (start == std::string::npos)
+            return copyText(std::string());
+        std::string server = text.substr(0, text.find('/', start));
+        return copyText(server + "/" + DEFAULT_ROOT_DN);
+    });
+}
+
+char* setupStripConfigLdapURL(const char* url)
+{
+    if (!url)
+        return nullptr;
+    return cvGuard(static_cast<char*>(nullptr), [&] {
+        std::string text(url);
+        size_t start = authorityStart(text);
+        if (start == std::string::npos)
+            return copyText(std::string());
+        size_t end = text.find('/', start);
+        if (end == std::string::npos)
+            return copyText(text + "/");
+        return copyText(text.substr(0, end + 1));
+    });
+}
+
+int setupParseLdapUrl(const char* url, char** host, int* port, char** baseDN)
+{
+    if (!url)
+        return 0;
+    if (host)
+        *host = nullptr;
+    if (port)
+        *port = 0;
+    if (baseDN)
+        *baseDN = nullptr;
+    return cvGuard(0, [&] {
+        std::string copy(url);
+        size_t start = authorityStart(copy);
+        if (start == std::string::npos)
+            return 0;
+        if (copy.find('/', start) == std::string::npos)
+            copy += '/';
+        if (!ldapapi::cv_is_ldap_url(copy.c_str()))
+            return 0;
+        LDAPURLDesc* raw = nullptr;
+        if (ldapapi::cv_url_parse(copy.c_str(), &raw) != 0 || !raw)
+            return 0;
+        ldapapi::UrlPtr desc(raw);
+        // A URL without a host names no server that a caller could reach.
+        if (!desc->lud_host || !*desc->lud_host)
+            return 0;
+        CvMallocPtr<char> h(copyText(desc->lud_host));
+        CvMallocPtr<char> dn;
+        if (!h)
+            return 0;
+        if (desc->lud_dn && *desc->lud_dn) {
+            dn.reset(copyText(desc->lud_dn));
+            if (!dn)
+                return 0;
+        }
+        if (host)
+            *host = h.release();
+        if (baseDN)
+            *baseDN = dn.release();
+        if (port)
+            *port = desc->lud_port;
+        return 1;
+    });
+}
+
+char* setupFormAdminDomainDN(const char* name)
+{
+    if (!name)
+        return nullptr;
+    return cvGuard(static_cast<char*>(nullptr), [&] {
+        if (std::strpbrk(name, "=,"))
+            return copyText(name);
+        return copyText(std::string("ou=") + name + LDAP_PATHSEP + DEFAULT_ROOT_DN);
+    });
+}
+
+char* setupStripAdminDomainDN(const char* dn)
+{
+    if (!dn)
+        return nullptr;
+    return cvGuard(static_cast<char*>(nullptr), [&] {
+        const char* first = std::strpbrk(dn, "=,");
+        const char* second = first ? std::strpbrk(first + 1, "=,") : nullptr;
+        if (!second)
+            return copyText(dn);
+        return copyText(std::string(first + 1, static_cast<size_t>(second - first - 1)));
+    });
+}
+
+void unescape_ldap_basedn(char* text)
+{
+    if (!text)
+        return;
+    char* out = text;
+    for (const char* in = text; *in; ++in) {
+        if (*in == '%') {
+            int high = hexValue(in[1]);
+            int low = high >= 0 ? hexValue(in[2]) : -1;
+            if (low >= 0 && (high | low) != 0) {
+                *out++ = static_cast<char>(high * 16 + low);
+                in += 2;
+                continue;
+            }
+        }
+        *out++ = *in;
+    }
+    *out = '\0';
+}
+
+char* formConfigLdapURL(const char* url) { return setupFormConfigLdapURL(url); }
+char* stripConfigLdapURL(const char* url) { return setupStripConfigLdapURL(url); }
+int ParseLdapUrl(const char* url, char** host, int* port, char** baseDN)
+{
+    return setupParseLdapUrl(url, host, port, baseDN);
+}
+char* formAdminDomainDN(const char* name) { return setupFormAdminDomainDN(name); }
+char* stripAdminDomainDN(const char* dn) { return setupStripAdminDomainDN(dn); }
+
+} // extern "C"

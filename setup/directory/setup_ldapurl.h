@@ -1,0 +1,109 @@
+/*
+ * Returns: predicates 1 or 0; texts new (release with setupFree or
+ * cvSetupFree) or null; setupSetDefaultLdapInfo nothing.
+ *
+ * Where a server root finds its configuration directory and administrator,
+ * and the forms in which a configuration directory is named: a full LDAP
+ * URL, a URL ending at host and port, host/port/base parts, an admin domain
+ * name and an admin domain DN. Usable from C and C++; every function with a
+ * short name has it beside its setup name, forwarding unchanged.
+ *
+ * Key files, below the server root:
+ *   shared/config/ldap.conf      "ConfigURL <url>", "admnm  <user>",
+ *                                "AdminDomain:<name>"
+ *   shared/config/dbswitch.conf  "directory default <url>"
+ *   shared/config/ds.conf        "AdminDomain:<name or DN>"
+ */
+#ifndef CV_SETUP_LDAPURL_H
+#define CV_SETUP_LDAPURL_H
+
+#include "setup_common.h"
+
+SETUP_BEGIN_DECLS
+
+/*
+ * Each non-null out-parameter receives a new text or null (nothing found):
+ *   url: ldap.conf's ConfigURL, else dbswitch.conf's "directory default";
+ *        an LDAP URL has its %XX escapes decoded (unescape_ldap_basedn);
+ *   user: ldap.conf's admnm;
+ *   adminDomain: ldap.conf's AdminDomain, else ds.conf's, reduced from a
+ *        DN to the bare name (setupStripAdminDomainDN).
+ */
+void setupGetDefaultLdapInfo(const char* serverRoot, char** url, char** user, char** adminDomain);
+void getDefaultLdapInfo(const char* serverRoot, char** url, char** user, char** adminDomain);
+
+/*
+ * For each non-null argument one key file is rewritten atomically (the line
+ * with its key replaced, or added):
+ *   url: dbswitch.conf "directory default <url>", and ldap.conf's ConfigURL
+ *        line when there is one (the reader prefers it);
+ *   user: ldap.conf "admnm  <user>";
+ *   adminDomain: ds.conf "AdminDomain:<name>", and ldap.conf's AdminDomain
+ *        line when there is one.
+ * A text holding a line break is not written (it would forge a key line).
+ * Missing files are created with mode 0600; existing ones keep theirs. A
+ * failed write leaves the file as it was.
+ */
+void setupSetDefaultLdapInfo(const char* serverRoot, const char* url, const char* user,
+                             const char* adminDomain);
+
+/* "ldap://host:port/anything" -> "ldap://host:port/o=CorvidRoot"; "" when
+ * url has no "//" at its first '/'; null for a null url. */
+char* setupFormConfigLdapURL(const char* url);
+char* formConfigLdapURL(const char* url);
+
+/* "ldap://host:port/anything" -> "ldap://host:port/"; "" when url has no
+ * "//" at its first '/'; null for a null url. */
+char* setupStripConfigLdapURL(const char* url);
+char* stripConfigLdapURL(const char* url);
+
+/*
+ * 1 when url parses as an LDAP URL with a host: *host a new text, *port the
+ * port written in it (0 when none), *baseDN a new text or null. "[::1]"
+ * hosts are accepted (*host is then "::1"). 0 otherwise, with *host and
+ * *baseDN null and *port 0; a null url leaves them untouched.
+ */
+int setupParseLdapUrl(const char* url, char** host, int* port, char** baseDN);
+int ParseLdapUrl(const char* url, char** host, int* port, char** baseDN);
+
+/* A name without '=' or ',' becomes "ou=<name>, o=CorvidRoot"; a DN is
+ * copied. Null for a null name. */
+char* setupFormAdminDomainDN(const char* name);
+char* formAdminDomainDN(const char* name);
+
+/* The text between the first and the second '=' or ',' of dn (the name of
+ * an admin domain DN); a copy of dn when there are not two. */
+char* setupStripAdminDomainDN(const char* dn);
+char* stripAdminDomainDN(const char* dn);
+
+/*
+ * 1 when host:port accepts a simple bind as bindDN and answers a base
+ * search of baseDN, else 0. A bindDN with a null or empty password is an
+ * unauthenticated bind and answers 0 without binding; a null bindDN binds
+ * anonymously. Connecting and each operation give up after 10 seconds.
+ */
+int setupIsValidLdapServer(const char* host, int port, const char* baseDN, const char* bindDN,
+                           const char* password);
+int IsValidLdapServer(const char* host, int port, const char* baseDN, const char* bindDN,
+                      const char* password);
+
+/*
+ * 1 when *user (a DN, or a user id looked up below baseDN) authenticates
+ * with password on host:port, else 0. A null or empty user or password
+ * answers 0 without binding; a user id "*" or one holding filter
+ * characters only ever names itself. With wantDN non-zero and a result of
+ * 1, *user is freed and replaced by a new text: the DN it resolved to.
+ * Connecting and each operation give up after 10 seconds.
+ */
+int setupIsValidLdapUser(const char* host, int port, const char* baseDN, char** user,
+                         const char* password, int wantDN);
+int IsValidLdapUser(const char* host, int port, const char* baseDN, char** user,
+                    const char* password, int wantDN);
+
+/* Decodes "%XX" (two hex digits) in place. Other '%' texts, and "%00"
+ * (which would cut the text short), stay as written. */
+void unescape_ldap_basedn(char* text);
+
+SETUP_END_DECLS
+
+#endif

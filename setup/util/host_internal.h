@@ -1,0 +1,16 @@
+// Entry points of the host helpers that take what the plain functions read
+// from the machine, so that tests never depend on (or touch) the real files.
+#ifndef CV_HOST_INTERNAL_H
+#define CV_HOST_INTERNAL_H
+
+#include <string>
+
+// The network domain as setupGetNetworkDomain finds it, reading resolvConf
+// instead of /etc/resolv.conf.
+std::string cvNetworkDomain(const char* resolvConf);
+
+// name, or name "." domain when name has no '.' and the domain (read as
+// above) is not empty.
+std::string cvQualifiedHostName(const std::string& name, const char* resolvConf);
+
+#endif
