@@ -12,7 +12,7 @@
 #include "setup_infofile.h"
 #include "setup_ldap_codes.h"
 #include "setup_registry_consts.h"
-#include "setup_url.h"
+#include "setup_ldapurl.h"
 
 namespace {
 
