@@ -18,6 +18,7 @@
 #include "setup_registry_consts.h"
 #include "setup_remove.h"
 #include "setup_userdir.h"
+#include "setup_register.h"
 #include "setup_infofile.h"
 #include "setup_infvalues.h"
 #include "setup_bundle.h"

@@ -41,6 +41,10 @@
  *    to ldap_rename_s; ldap_unbind to ldap_unbind_ext_s; cv_get_values to
  *    ldap_get_values_len; cv_explode_dn to ldap_str2dn + ldap_rdn2str.
  *  - Integer options are passed by pointer.
+ *  - Naming values: slapd refuses an added entry whose RDN values are not
+ *    among its attributes (64, naming violation), where other servers add
+ *    them. LdapEntry::insert, like replace, puts the values of the DN's
+ *    first RDN (rdn_values) into the store before writing.
  *  - The rebind procedure: libldap's callback
  *    (ld, url, request, msgid, params) binds by itself instead of handing a
  *    DN, password and method back to the library; cv_ldap_rebind_proc (a

@@ -22,7 +22,7 @@ public:
     LdapEntry& operator=(const LdapEntry&) = delete;
 
     void change_ldap(Ldap* ldap);
-    // The connection the cursor works on.
+    // The connection the entry reads and writes through (null when none).
     Ldap* connection() const { return ldap_; }
     const char* entryDN() const;
     int numEntries() const;

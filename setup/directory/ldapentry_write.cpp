@@ -52,6 +52,11 @@ LdapError LdapEntry::insert(const char* dn)
     addAttribute("objectclass", "top");
     if (!ldap_ || !ldap_->handle_)
         return LdapError(LDAP_SERVER_DOWN, "");
+    // Some servers add the naming values of a new entry themselves; slapd
+    // refuses an entry that lacks them (64). They go into the store first,
+    // as replace does.
+    for (const auto& ava : ldapapi::rdn_values(dn))
+        addAttribute(ava.first.c_str(), ava.second.c_str());
     ModList mods;
     for (const char* name : attributeNames(attributes_))
         mods.add(LDAP_MOD_ADD, name, attributes_.getListItems(name));

@@ -2,8 +2,11 @@
  * Returns: 0 when the user directory was read, else one of our codes 144-159
  * or an LDAP result code.
  *
- * Global user directory lookup: the user directory that an admin domain
- * names in cn=UserDirectory, ou=Global Preferences, {domain DN}.
+ * User directories in the registry: the one an admin domain names in
+ * cn=UserDirectory, ou=Global Preferences, {domain DN} (written and read),
+ * and the setting of a server instance or an admin group (read). The getters
+ * never write to the directory; bind passwords are never written to any
+ * stream or log.
  * Usable from C and C++.
  *
  * The URL is returned in the multi-host form ldap://h1:389 h2:389/base: the
@@ -34,6 +37,41 @@ int setupGetGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url,
                                 char** bindPassword);
 int getGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url, char** bindDN,
                            char** bindPassword);
+
+/*
+ * Writes the domain's global user directory entry from the multi-host url
+ * (stored as "cvDirectoryURL" ldap://h1:389/base and
+ * "cvDirectoryFailoverList" "h2:389 ..."), with bindDN and bindPassword when
+ * given. An existing entry is never overwritten.
+ *   0: written, or the entry existed already (nothing changed then);
+ *   SETUP_LDAP_BAD_ARGUMENT (144): ldap, adminDomain or url is null;
+ *   an LDAP result code: the read or the insert failed.
+ */
+int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
+                                const char* bindPassword);
+
+/*
+ * The user directory of a server instance: its entry cn=configuration,
+ * {sieDN}, or the directory-info entry its "cvDirectoryInfoRef" names (at
+ * most three reads in all). Outputs as setupGetGlobalUserDirectory.
+ *   SETUP_LDAP_NO_ENTRIES (153): an entry is missing, or holds neither URL
+ *     nor reference.
+ */
+int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword);
+
+/*
+ * The user directory of the admin group of serverRoot on hostName: the group
+ * entry itself, or the entry its "cvDirectoryInfoRef" names.
+ *   SETUP_LDAP_NO_ENTRIES (153): no such host or admin group, or no setting.
+ */
+int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName,
+                               const char* serverRoot, char** url, char** bindDN, char** bindPassword);
+
+int addGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
+                           const char* bindPassword);
+int getUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword);
+int getLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName, const char* serverRoot,
+                          char** url, char** bindDN, char** bindPassword);
 
 SETUP_END_DECLS
 

@@ -55,6 +55,20 @@ TEST_F(EntryWriting, InsertAddsTopOnce)
     EXPECT_EQ(entry.insert(("cn=c, ou=Nowhere, " + base).c_str()).code, LDAP_NO_SUCH_OBJECT);
 }
 
+TEST_F(EntryWriting, InsertAddsTheNamingValuesSlapdWouldRefuseWithout)
+{
+    std::string base = container("Naming");
+    LdapEntry entry(ldap_.get());
+    entry.addAttribute("objectclass", "cvTestEntry");
+    entry.addAttribute("description", "no cn in the store");
+    std::string dn = "cn=Server Group (2)+uid=x\\, y, " + base;
+    ASSERT_EQ(entry.insert(dn.c_str()).code, 0);
+    EXPECT_TRUE(entry.checkAttribute("cn", "Server Group (2)"));
+    std::string stored = "cn=Server Group (2)+uid=x\\, y,ou=Naming,o=CorvidRoot";
+    EXPECT_EQ(values(stored, "cn"), (Strings{"Server Group (2)"}));
+    EXPECT_EQ(values(stored, "uid"), (Strings{"x, y"}));
+}
+
 TEST_F(EntryWriting, UpdateMergesDeletesAndLeavesTheRest)
 {
     std::string base = container("Update");

@@ -1,0 +1,161 @@
+// Helpers shared by the registration operations.
+#include "register_internal.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+#include "cvldap.h"
+#include "ldap_escape.h"
+#include "ldapentry.h"
+#include "setup_infofile.h"
+#include "setup_ldap_codes.h"
+#include "setup_registry_consts.h"
+#include "setup_ldapurl.h"
+
+namespace {
+
+const int kWaitTests = 5;
+const unsigned kWaitSleepSeconds = 5;
+std::atomic<unsigned long> g_waitSleeps{0};
+
+struct FreeText {
+    void operator()(char* p) const { free(p); }
+};
+using Text = std::unique_ptr<char, FreeText>;
+
+} // namespace
+
+std::string cvAdminDomainDN(const char* adminDomain)
+{
+    Text dn(setupFormAdminDomainDN(adminDomain));
+    if (!dn)
+        throw std::bad_alloc();
+    return std::string(dn.get());
+}
+
+std::string cvChildDN(const char* type, const char* value, const std::string& parent)
+{
+    return std::string(type) + "=" + cvEscapeDnValue(value) + LDAP_PATHSEP + parent;
+}
+
+std::string formAdminGroupFilter(const char* serverRoot)
+{
+    return "(&(objectclass=" + std::string(DEFAULT_ADMIN_GROUP_OBJECT) + ")(cvConfigRoot=" +
+           cvEscapeFilterValue(serverRoot) + "))";
+}
+
+std::string cvFillAci(const char* aciTemplate, const std::string& dn)
+{
+    std::string quoted;
+    for (char c : dn) {
+        if (c == '"' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    std::string aci = aciTemplate;
+    size_t at = aci.find("%s");
+    if (at != std::string::npos)
+        aci.replace(at, 2, quoted);
+    return aci;
+}
+
+std::string cvTimeStamp()
+{
+    char buffer[32] = "";
+    setupGetGmtime(buffer, sizeof buffer);
+    return buffer;
+}
+
+bool cvFirstValue(const LdapEntry& entry, const char* name, std::string* value)
+{
+    Text text(entry.getAttribute(name));
+    if (!text)
+        return false;
+    *value = text.get();
+    return true;
+}
+
+std::vector<std::string> cvAllValues(const LdapEntry& entry, const char* name)
+{
+    std::vector<std::string> out;
+    char** values = entry.getAttributes(name);
+    try {
+        for (char** v = values; v && *v; ++v)
+            out.emplace_back(*v);
+    } catch (...) {
+        NVPair::freeListItems(values);
+        throw;
+    }
+    NVPair::freeListItems(values);
+    return out;
+}
+
+int cvRead(LdapEntry& entry, const std::string& dn)
+{
+    return entry.retrieve(dn.c_str()).code;
+}
+
+int waitForEntry(Ldap* ldap, const char* dn, const char* attr, const char* value)
+{
+    if (!ldap || !dn)
+        return 1;
+    LdapEntry probe(ldap);
+    for (int test = 1;; ++test) {
+        bool seen;
+        if (attr && value)
+            seen = probe.retrieve(dn).code == 0 && probe.checkAttribute(attr, value);
+        else
+            seen = probe.exists(dn);
+        if (seen)
+            return 1;
+        if (test == kWaitTests)
+            return 0;
+        ++g_waitSleeps;
+        sleep(kWaitSleepSeconds);
+    }
+}
+
+unsigned long cvRegistryWaitSleeps()
+{
+    return g_waitSleeps.load();
+}
+
+int ensureGlobalPreferences(Ldap* ldap, const char* domain)
+{
+    std::string dn = std::string(DEFAULT_GLOBAL_PREFS_RDN) + LDAP_PATHSEP + cvAdminDomainDN(domain);
+    static const char kDescription[] = "Default branch for Halcyon Server Products Global Preferences";
+    LdapEntry prefs(ldap);
+    int code = cvRead(prefs, dn);
+    if (code == SETUP_LDAP_NO_ENTRIES) {
+        prefs.setAttribute("objectclass", DEFAULT_GLOBAL_PREFS_OBJECT);
+        prefs.setAttribute("ou", DEFAULT_GLOBAL_PREFS);
+        prefs.setAttribute("aci", DEFAULT_GLOBAL_PREFS_ACI);
+        prefs.setAttribute("description", kDescription);
+        return prefs.insert(dn.c_str()).code;
+    }
+    if (code != 0)
+        return code;
+    prefs.setAttribute("aci", DEFAULT_GLOBAL_PREFS_ACI);
+    prefs.setAttribute("description", kDescription);
+    return prefs.replace(dn.c_str()).code;
+}
+
+int resolveDirectoryInfo(LdapEntry* entry, const char* dn)
+{
+    std::string next = dn;
+    int code = 0;
+    for (int read = 0; read < 3; ++read) {
+        code = cvRead(*entry, next);
+        if (code != 0)
+            continue;
+        std::string value;
+        if (cvFirstValue(*entry, "cvDirectoryURL", &value))
+            return 0;
+        if (!cvFirstValue(*entry, "cvDirectoryInfoRef", &value))
+            return SETUP_LDAP_NO_ENTRIES;
+        next = value;
+    }
+    return code;
+}

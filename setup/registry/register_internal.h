@@ -1,0 +1,62 @@
+/*
+ * Pieces shared by the registration operations (instance registration,
+ * version refresh, domain and access helpers, user directories). C++ only;
+ * not part of the plain-function interface. Nothing here throws except
+ * std::bad_alloc, which the plain functions' cvGuard turns into a result.
+ */
+#ifndef CV_REGISTER_INTERNAL_H
+#define CV_REGISTER_INTERNAL_H
+
+#include <string>
+#include <vector>
+
+class Ldap;
+class LdapEntry;
+
+// The admin-domain DN of a name or DN (the URL helpers' rule).
+std::string cvAdminDomainDN(const char* adminDomain);
+
+// "type=value, parent" with value escaped as an RDN value.
+std::string cvChildDN(const char* type, const char* value, const std::string& parent);
+
+// "(&(objectclass=cvAdminGroup)(cvConfigRoot=<escaped root>))".
+std::string formAdminGroupFilter(const char* serverRoot);
+
+// template with its one "%s" replaced by dn, '"' and '\' of dn escaped with
+// a backslash so the value stays one quoted target of the access syntax.
+std::string cvFillAci(const char* aciTemplate, const std::string& dn);
+
+// The current UTC time as "%Y%m%d%H%M%SZ".
+std::string cvTimeStamp();
+
+// The first value of name in entry's store; false when there is none.
+bool cvFirstValue(const LdapEntry& entry, const char* name, std::string* value);
+// All values of name in entry's store, in store order.
+std::vector<std::string> cvAllValues(const LdapEntry& entry, const char* name);
+
+// Base read of dn into entry: 0 found, SETUP_LDAP_NO_ENTRIES (153) when it
+// does not exist, any other code when the read failed.
+int cvRead(LdapEntry& entry, const std::string& dn);
+
+// 1 once dn shows (holding attr = value when both are given), 0 when it still
+// does not after 5 tests. Sleeps 5 seconds between tests, never after the
+// last one; a null ldap or dn gives 1 at once.
+int waitForEntry(Ldap* ldap, const char* dn, const char* attr, const char* value);
+
+// Seconds-long sleeps taken by waitForEntry in this process so far: the
+// registration's promise that a server showing its writes at once costs no
+// sleep is testable.
+unsigned long cvRegistryWaitSleeps();
+
+// Creates ou=Global Preferences, {domain DN} or refreshes its "aci" and
+// "description"; the insert's or rewrite's code, or the read's code when the
+// read failed otherwise than "no such object".
+int ensureGlobalPreferences(Ldap* ldap, const char* domain);
+
+// Loads the directory-info entry for dn into entry, following
+// "cvDirectoryInfoRef" with at most three reads in all: 0 when loaded
+// (holding "cvDirectoryURL", or a further reference once the reads are used
+// up), 153 when neither URL nor reference, else the last read's code.
+int resolveDirectoryInfo(LdapEntry* entry, const char* dn);
+
+#endif

@@ -1,0 +1,144 @@
+// User directories in the registry: writing a domain's global setting and
+// reading the setting of an instance or an admin group.
+#include "setup_userdir.h"
+
+#include <string>
+
+#include "c_boundary.h"
+#include "cvldap.h"
+#include "ldapentry.h"
+#include "register_internal.h"
+#include "setup_registry_consts.h"
+
+namespace {
+
+int withoutNegative(int code)
+{
+    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
+}
+
+void clearOutputs(char** url, char** bindDN, char** bindPassword)
+{
+    *url = nullptr;
+    if (bindDN)
+        *bindDN = nullptr;
+    if (bindPassword)
+        *bindPassword = nullptr;
+}
+
+// The stored form of a multi-host URL "ldap://h1:389 h2:389/base": the
+// first host with the base, and the further hosts.
+void splitMultiHostUrl(const std::string& url, std::string* primary, std::string* failover)
+{
+    size_t blank = url.find(' ');
+    if (blank == std::string::npos) {
+        *primary = url;
+        failover->clear();
+        return;
+    }
+    *primary = url.substr(0, blank);
+    *failover = url.substr(blank + 1);
+    size_t slash = failover->rfind('/');
+    if (slash != std::string::npos) {
+        *primary += failover->substr(slash);
+        failover->erase(slash);
+    }
+}
+
+int addGlobalChecked(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
+                     const char* bindPassword)
+{
+    std::string dn = globalUserDirectoryDN(adminDomain);
+    LdapEntry entry(ldap);
+    int code = cvRead(entry, dn);
+    // An existing setting is never overwritten.
+    if (code != SETUP_LDAP_NO_ENTRIES)
+        return code;
+    LdapEntry fresh(ldap);
+    fresh.setAttribute("objectclass", "top");
+    fresh.addAttribute("objectclass", DEFAULT_USER_DIRINFO_OBJECT);
+    fresh.setAttribute("cn", DEFAULT_USER_DIRINFO);
+    std::string primary, failover;
+    splitMultiHostUrl(url, &primary, &failover);
+    fresh.setAttribute("cvDirectoryURL", primary.c_str());
+    // Directory strings cannot be empty on most servers (slapd refuses
+    // them with 21): no failover hosts leave the attribute out, which every
+    // reader takes as an empty list.
+    if (!failover.empty())
+        fresh.setAttribute("cvDirectoryFailoverList", failover.c_str());
+    if (bindDN) {
+        fresh.setAttribute("cvBindDN", bindDN);
+        if (bindPassword)
+            fresh.setAttribute("cvBindPassword", bindPassword);
+    }
+    return fresh.insert(dn.c_str()).code;
+}
+
+int getLocalChecked(Ldap* ldap, const char* adminDomain, const char* hostName, const char* serverRoot,
+                    char** url, char** bindDN, char** bindPassword)
+{
+    std::string hostDN = cvChildDN("cn", hostName, cvAdminDomainDN(adminDomain));
+    LdapEntry entry(ldap);
+    int code = entry.retrieve(formAdminGroupFilter(serverRoot).c_str(), 2, hostDN.c_str()).code;
+    if (code != 0)
+        return code;
+    std::string groupDN = entry.entryDN();
+    code = resolveDirectoryInfo(&entry, groupDN.c_str());
+    if (code != 0)
+        return code;
+    return readDirectoryInfo(entry, url, bindDN, bindPassword);
+}
+
+} // namespace
+
+int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
+                                const char* bindPassword)
+{
+    if (!ldap || !adminDomain || !url)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    return cvGuard(LDAP_NO_MEMORY,
+                   [&] { return withoutNegative(addGlobalChecked(ldap, adminDomain, url, bindDN, bindPassword)); });
+}
+
+int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword)
+{
+    if (!ldap || !sieDN || !url)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    clearOutputs(url, bindDN, bindPassword);
+    return cvGuard(LDAP_NO_MEMORY, [&] {
+        LdapEntry entry(ldap);
+        std::string dn = std::string("cn=configuration") + LDAP_PATHSEP + sieDN;
+        int code = resolveDirectoryInfo(&entry, dn.c_str());
+        if (code != 0)
+            return withoutNegative(code);
+        return readDirectoryInfo(entry, url, bindDN, bindPassword);
+    });
+}
+
+int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName,
+                               const char* serverRoot, char** url, char** bindDN, char** bindPassword)
+{
+    if (!ldap || !adminDomain || !hostName || !serverRoot || !url)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    clearOutputs(url, bindDN, bindPassword);
+    return cvGuard(LDAP_NO_MEMORY, [&] {
+        return withoutNegative(getLocalChecked(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword));
+    });
+}
+
+int addGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
+                           const char* bindPassword)
+{
+    return setupAddGlobalUserDirectory(ldap, adminDomain, url, bindDN, bindPassword);
+}
+
+int getUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword)
+{
+    return setupGetUserDirectory(ldap, sieDN, url, bindDN, bindPassword);
+}
+
+int getLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName, const char* serverRoot,
+                          char** url, char** bindDN, char** bindPassword)
+{
+    return setupGetLocalUserDirectory(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword);
+}
