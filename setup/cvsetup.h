@@ -22,5 +22,6 @@
 #include "setup_bundle.h"
 #include "setup_util.h"
 #include "setup_hash.h"
+#include "setup_ldif.h"
 
 #endif
