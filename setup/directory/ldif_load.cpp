@@ -93,7 +93,7 @@ public:
 
     LdifLoader(Ldap* ldap, Mode mode, const char* suffix, const char* classSuffix)
         : ld_(ldap->handle_), mode_(mode), suffix_(suffix && *suffix ? suffix : ""),
-          classSuffix_(classSuffix), hasClassSuffix_(classSuffix != nullptr)
+          classSuffix_(classSuffix ? classSuffix : ""), hasClassSuffix_(classSuffix != nullptr)
     {
     }
     ~LdifLoader()
