@@ -9,7 +9,7 @@
  * "*". A server whose root DSE shows a configContext of "cn=config" (slapd)
  * keeps that entry read-only; definitions then go to olcAttributeTypes and
  * olcObjectClasses values of one olcSchemaConfig entry of ours, kConfigDN,
- * made on first need. A server with neither path refuses the modify, and
+ * made on first need (slapd names it "cn={n}corvid-setup,cn=schema,cn=config"). A server with neither path refuses the modify, and
  * each definition fails with the server's code (logged).
  */
 #ifndef CV_LDAPSCHEMA_H
@@ -71,6 +71,7 @@ private:
     NVPair attributeTypes_;
     FILE* file_;
     std::string subschemaDN_;
+    std::string configDN_;
     bool configPath_;
     bool configEntryExists_;
     // Our values in the config entry as stored ("{n}( ... )"), by type.

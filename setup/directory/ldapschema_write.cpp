@@ -101,11 +101,39 @@ int LdapSchema::retrieve()
 
 void LdapSchema::readConfigEntry()
 {
-    std::vector<std::vector<std::string>> ours;
-    int code = 0;
-    configEntryExists_ = readBase(ldap_->handle_, kConfigDN, {"olcAttributeTypes", "olcObjectClasses"}, &ours, &code);
-    ourAttributeTypes_ = configEntryExists_ ? ours[0] : std::vector<std::string>();
-    ourObjectClasses_ = configEntryExists_ ? ours[1] : std::vector<std::string>();
+    // slapd keeps the children of cn=schema in order and names ours
+    // "cn={n}corvid-setup" once it is made.
+    LDAP* ld = ldap_->handle_;
+    const char* attrs[] = {"olcAttributeTypes", "olcObjectClasses", nullptr};
+    LDAPMessage* raw = nullptr;
+    int code = ldapapi::ldap_search_s(ld, "cn=schema,cn=config", LDAP_SCOPE_ONELEVEL,
+                                      "(&(objectClass=olcSchemaConfig)(|(cn=corvid-setup)(cn=*}corvid-setup)))",
+                                      const_cast<char**>(attrs), 0, &raw);
+    Message result(raw);
+    LDAPMessage* entry = code == LDAP_SUCCESS ? ldap_first_entry(ld, raw) : nullptr;
+    configEntryExists_ = entry != nullptr;
+    configDN_ = kConfigDN;
+    ourAttributeTypes_.clear();
+    ourObjectClasses_.clear();
+    if (!entry)
+        return;
+    char* dn = ldap_get_dn(ld, entry);
+    if (dn) {
+        std::string copy;
+        try {
+            copy = dn;
+        } catch (...) {
+            ldap_memfree(dn);
+            throw;
+        }
+        ldap_memfree(dn);
+        configDN_ = copy;
+    }
+    for (int which = 0; which < 2; ++which) {
+        Values v(ldapapi::cv_get_values(ld, entry, attrs[which]));
+        for (char** p = v.get(); p && *p; ++p)
+            (which == 0 ? ourAttributeTypes_ : ourObjectClasses_).push_back(*p);
+    }
 }
 
 int LdapSchema::writeToSubschema(const char* type, const char* name, const std::string& value, int replace)
@@ -149,7 +177,7 @@ int LdapSchema::writeToConfig(const char* type, const char* name, const std::str
         if (replacing)
             mods.add(LDAP_MOD_DELETE, attr, {held});
         mods.add(LDAP_MOD_ADD, attr, {&value});
-        code = ldap_->modify(kConfigDN, mods.get());
+        code = ldap_->modify(configDN_.c_str(), mods.get());
     }
     if (code != 0)
         setupLogMessage(SETUP_LOG_FATAL, "schema", replacing ? "updating %s: %s,%s (error %d)" : "writing new %s: %s,%s (error %d)",

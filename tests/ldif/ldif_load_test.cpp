@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cvsetup.h"
+#include "install_log.h"
 #include "slapd.h"
 #include "tempdir.h"
 
@@ -59,18 +60,6 @@ public:
         o.extraSuffixes = {"o=LdifOurs", "o=LdifTheirs"};
         return o;
     }
-    static void SetUpTestSuite()
-    {
-        SlapdSuite<LdifLoadTest>::SetUpTestSuite();
-        logDir_ = new cvtest::TempDir("ldiflog");
-        setupSetLogFile(logDir_->file("install.log").c_str());
-    }
-    static void TearDownTestSuite()
-    {
-        SlapdSuite<LdifLoadTest>::TearDownTestSuite();
-        delete logDir_;
-        logDir_ = nullptr;
-    }
 
 protected:
     void SetUp() override
@@ -79,7 +68,6 @@ protected:
         ASSERT_EQ(setupCreateLdap(&ldap_, slapd().url().c_str(), cvtest::Slapd::kRootDN,
                                   cvtest::Slapd::kRootPassword, nullptr, nullptr),
                   0);
-        logMark_ = readAll(logDir_->file("install.log")).size();
     }
     void TearDown() override
     {
@@ -87,7 +75,7 @@ protected:
         slapd().remove("ou=T,o=LdifOurs", true);
     }
     // Log lines written since the test began.
-    std::string newLog() const { return readAll(logDir_->file("install.log")).substr(logMark_); }
+    std::string newLog() const { return log_.lines(); }
     std::string file(const std::string& name, const std::string& text)
     {
         dir_.write(name, text);
@@ -96,8 +84,7 @@ protected:
 
     Ldap* ldap_ = nullptr;
     cvtest::TempDir dir_;
-    size_t logMark_ = 0;
-    inline static cvtest::TempDir* logDir_ = nullptr;
+    cvtest::TestLog log_;
 };
 
 TEST_F(LdifLoadTest, StoresWhatLdapaddStores)
