@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) and runs each one
 # from its seed corpus, two at a time (one per core). The parsers of files
-# and encodings (inf, base64, bundle) run CV_FUZZ_SECONDS (default 60) each,
+# and encodings (inf, base64, bundle, ldif, schema) run CV_FUZZ_SECONDS (default 60) each,
 # the other targets CV_FUZZ_SHORT_SECONDS (default 20). Any crash fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +34,7 @@ failed=0
 for target in build-fuzz/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
   case $(basename "$target") in
-    fuzz_inf|fuzz_base64|fuzz_bundle) secs=$long ;;
+    fuzz_inf|fuzz_base64|fuzz_bundle|fuzz_ldif|fuzz_schema) secs=$long ;;
     *) secs=$short ;;
   esac
   run_one "$target" "$secs" &

@@ -25,5 +25,6 @@
 #include "setup_util.h"
 #include "setup_host.h"
 #include "setup_hash.h"
+#include "setup_ldif.h"
 
 #endif

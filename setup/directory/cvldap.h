@@ -40,6 +40,9 @@ public:
 
 private:
     friend class LdapEntry;
+    // The loaders keep several requests in flight on the handle.
+    friend class LdifLoader;
+    friend class LdapSchema;
     // Steps of authenticate for a user id: the search below the URL's base,
     // and the fallback through the admin domains' user directories.
     int bindUserId(const char* user, const char* password);

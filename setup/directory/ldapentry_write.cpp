@@ -1,7 +1,9 @@
 // LdapEntry: writing, renaming and deleting entries.
 #include "ldapentry.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <memory>
 #include <string>
 #include <strings.h>
@@ -173,34 +175,154 @@ LdapError LdapEntry::drop(const char* dn) const
     return LdapError(ldapapi::ldap_delete_s(ldap_->handle_, dn), "");
 }
 
+namespace {
+
+// Deletes of leaves kept in flight at once by dropAll.
+const size_t kDeleteWindow = 32;
+
+struct MessageFree {
+    void operator()(LDAPMessage* m) const { ldap_msgfree(m); }
+};
+
+// Leaf deletes of one level, a bounded number in flight. The first failure
+// in the order the deletes were sent is the one reported; once a failure
+// is known no further delete is sent.
+class LeafDeletes {
+public:
+    explicit LeafDeletes(LDAP* ld) : ld_(ld) {}
+    ~LeafDeletes()
+    {
+        for (const auto& p : pending_)
+            ldap_abandon_ext(ld_, p.first, nullptr, nullptr);
+    }
+    LeafDeletes(const LeafDeletes&) = delete;
+    LeafDeletes& operator=(const LeafDeletes&) = delete;
+
+    bool failed() const { return firstFailure_ != 0; }
+    int failure() const { return firstFailure_; }
+
+    void send(const char* dn)
+    {
+        while (pending_.size() >= kDeleteWindow && !failed())
+            harvest();
+        if (failed())
+            return;
+        int msgid = 0;
+        int code = ldap_delete_ext(ld_, dn, nullptr, nullptr, &msgid);
+        long order = sent_++;
+        if (code != LDAP_SUCCESS)
+            note(order, code);
+        else
+            pending_.emplace_back(msgid, order);
+    }
+    // Waits for every delete in flight.
+    void drain()
+    {
+        while (!pending_.empty())
+            harvest();
+    }
+
+private:
+    void harvest()
+    {
+        LDAPMessage* raw = nullptr;
+        int type = ldap_result(ld_, LDAP_RES_ANY, LDAP_MSG_ALL, nullptr, &raw);
+        std::unique_ptr<LDAPMessage, MessageFree> answer(raw);
+        if (type <= 0 || !raw) {
+            for (const auto& p : pending_)
+                note(p.second, LDAP_SERVER_DOWN);
+            pending_.clear();
+            return;
+        }
+        int msgid = ldap_msgid(raw);
+        auto it = std::find_if(pending_.begin(), pending_.end(),
+                               [&](const std::pair<int, long>& p) { return p.first == msgid; });
+        if (it == pending_.end())
+            return;
+        int code = LDAP_OTHER;
+        if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS)
+            code = LDAP_DECODING_ERROR;
+        if (code != LDAP_SUCCESS)
+            note(it->second, code);
+        pending_.erase(it);
+    }
+    void note(long order, int code)
+    {
+        if (firstFailure_ == 0 || order < firstOrder_) {
+            firstFailure_ = code;
+            firstOrder_ = order;
+        }
+    }
+
+    LDAP* ld_;
+    std::vector<std::pair<int, long>> pending_;  // msgid, order sent
+    long sent_ = 0;
+    int firstFailure_ = 0;
+    long firstOrder_ = 0;
+};
+
+} // namespace
+
 LdapError LdapEntry::dropAll(const char* dn)
 {
     if (!dn)
         return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
-    LdapEntry children(ldap_);
+    if (!ldap_ || !ldap_->handle_)
+        return LdapError(LDAP_SERVER_DOWN, "");
+    LDAP* ld = ldap_->handle_;
+    // Only whether each child has children of its own is read: leaves are
+    // deleted several at a time, the others walked first (one at a time,
+    // so each level's answers stay its own).
+    char hasSubordinates[] = "hasSubordinates";
+    char* attrs[] = {hasSubordinates, nullptr};
     for (;;) {
-        LdapError found = children.retrieve(OBJECT_CLASS_FILTER, LDAP_SCOPE_ONELEVEL, dn);
-        if (found.code == SETUP_LDAP_NO_ENTRIES)
+        LDAPMessage* raw = nullptr;
+        int code = ldapapi::ldap_search_s(ld, dn, LDAP_SCOPE_ONELEVEL, OBJECT_CLASS_FILTER, attrs, 0, &raw);
+        std::unique_ptr<LDAPMessage, MessageFree> children(raw);
+        int count = raw ? ldap_count_entries(ld, raw) : 0;
+        if (code == LDAP_NO_SUCH_OBJECT || (code == LDAP_SUCCESS && count <= 0))
             return drop(dn);
         // A server that caps the entries a search returns sends the first
         // ones with "size limit exceeded": delete those and ask again until
         // no child is left.
-        bool partial = found.code == LDAP_SIZELIMIT_EXCEEDED;
-        if (found.code != 0 && !partial)
-            return found;
-        LDAP* ld = ldap_->handle_;
+        bool partial = code == LDAP_SIZELIMIT_EXCEEDED;
+        if (code != 0 && !partial)
+            return LdapError(code, "");
+        LeafDeletes leaves(ld);
         int deleted = 0;
-        for (LDAPMessage* e = ldap_first_entry(ld, children.result_); e; e = ldap_next_entry(ld, e)) {
+        for (LDAPMessage* e = ldap_first_entry(ld, raw); e && !leaves.failed(); e = ldap_next_entry(ld, e)) {
             char* childDN = ldap_get_dn(ld, e);
-            LdapError result = childDN ? dropAll(childDN) : LdapError(LDAP_DECODING_ERROR, "");
-            ldap_memfree(childDN);
-            if (result.code != 0)
-                return result;
+            if (!childDN) {
+                leaves.drain();
+                return LdapError(leaves.failed() ? leaves.failure() : LDAP_DECODING_ERROR, "");
+            }
+            char** sub = ldapapi::cv_get_values(ld, e, "hasSubordinates");
+            // A server that does not say is asked about the child's children.
+            bool leaf = sub && sub[0] && strcasecmp(sub[0], "FALSE") == 0;
+            ldapapi::cv_value_free(sub);
+            if (leaf) {
+                try {
+                    leaves.send(childDN);
+                } catch (...) {
+                    ldap_memfree(childDN);
+                    throw;
+                }
+                ldap_memfree(childDN);
+            } else {
+                leaves.drain();
+                LdapError result = leaves.failed() ? LdapError(leaves.failure(), "") : dropAll(childDN);
+                ldap_memfree(childDN);
+                if (result.code != 0)
+                    return result;
+            }
             ++deleted;
         }
+        leaves.drain();
+        if (leaves.failed())
+            return LdapError(leaves.failure(), "");
         if (!partial)
             return drop(dn);
         if (deleted == 0)
-            return found;
+            return LdapError(code, "");
     }
 }

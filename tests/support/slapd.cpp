@@ -285,6 +285,9 @@ bool Slapd::writeConfig() {
       << "modulepath /usr/lib/ldap\n"
       << "moduleload back_mdb\n";
     if (!options_.defaultReferral.empty()) c << "referral " << options_.defaultReferral << "\n";
+    if (options_.configDatabase)
+        // The rootdn binds through its own database (o=CorvidRoot).
+        c << "\ndatabase config\nrootdn \"" << kRootDN << "\"\n";
 
     std::vector<std::string> suffixes{kBase};
     suffixes.insert(suffixes.end(), options_.extraSuffixes.begin(), options_.extraSuffixes.end());
@@ -321,6 +324,19 @@ bool Slapd::writeConfig() {
         error_ = "slaptest refused the configuration: " + out;
         return false;
     }
+    if (options_.configDatabase) {
+        std::string d = dir_ + "/slapd.d";
+        removeTree(d);
+        mkdir(d.c_str(), 0700);
+        // Only the config database is opened: slaptest opens the others
+        // read-only, which an empty mdb directory refuses.
+        rc = runProcess({"/usr/sbin/slaptest", "-n", "0", "-f", conf, "-F", d}, dir_ + "/slaptest.out");
+        readFile(dir_ + "/slaptest.out", &out);
+        if (rc != 0) {
+            error_ = "slaptest could not convert the configuration: " + out;
+            return false;
+        }
+    }
     return true;
 }
 
@@ -345,8 +361,13 @@ bool Slapd::launch() {
         dup2(in, 0);
         dup2(out, 1);
         dup2(out, 2);
-        execl("/usr/sbin/slapd", "slapd", "-f", conf.c_str(), "-h", listen.c_str(), "-d", "0",
-              static_cast<char*>(nullptr));
+        std::string configDir = dir_ + "/slapd.d";
+        if (options_.configDatabase)
+            execl("/usr/sbin/slapd", "slapd", "-F", configDir.c_str(), "-h", listen.c_str(), "-d", "0",
+                  static_cast<char*>(nullptr));
+        else
+            execl("/usr/sbin/slapd", "slapd", "-f", conf.c_str(), "-h", listen.c_str(), "-d", "0",
+                  static_cast<char*>(nullptr));
         _exit(127);
     }
     setpgid(pid, pid);  // both sides, so the group exists before any kill

@@ -73,6 +73,10 @@ struct SlapdOptions {
     bool anonymousRead = true;
     // Load the suffix entries after start.
     bool createBaseEntries = true;
+    // Run from a cn=config directory (slaptest's conversion of the
+    // configuration) instead of slapd.conf, so "cn=config" is writable by
+    // the rootdn and schema can be added at run time.
+    bool configDatabase = false;
 };
 
 class Slapd {

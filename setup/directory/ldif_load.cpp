@@ -1,0 +1,415 @@
+// The LDIF loader: setupUpdateLdifEntries, setupReplaceLdifEntries and
+// setupInsertPluginLdifEntries.
+//
+// Every record is first sent as an add; only an entry that already exists
+// (68) is then read and merged or overwritten. Adds are kept in flight a
+// few at a time, but never past the one thing a directory orders on: a
+// record waits while its own DN or its parent's is still being written, so
+// the stored result is that of writing the records one by one in file order.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <strings.h>
+#include <vector>
+
+#include "c_boundary.h"
+#include "cvldap.h"
+#include "ldap_adapter.h"
+#include "ldap_bermods.h"
+#include "ldapentry_internal.h"
+#include "ldifentry.h"
+#include "setup_ldap.h"
+#include "setup_ldif.h"
+#include "setup_util.h"
+
+namespace {
+
+// Requests in flight on the connection at once.
+const size_t kWindow = 16;
+
+struct MessageFree {
+    void operator()(LDAPMessage* m) const { ldap_msgfree(m); }
+};
+using Message = std::unique_ptr<LDAPMessage, MessageFree>;
+
+struct BervalsFree {
+    void operator()(berval** v) const { ldap_value_free_len(v); }
+};
+using Bervals = std::unique_ptr<berval*, BervalsFree>;
+
+std::string lowered(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// A comparable form of dn (its LDAPv3 string form, lower case); the text
+// itself when it does not parse (the server will refuse it).
+std::string dnKey(const std::string& dn)
+{
+    char* normal = nullptr;
+    std::string key;
+    if (ldap_dn_normalize(dn.c_str(), LDAP_DN_FORMAT_LDAP, &normal, LDAP_DN_FORMAT_LDAPV3) == LDAP_SUCCESS &&
+        normal) {
+        key = normal;
+        ldap_memfree(normal);
+    } else {
+        if (normal)
+            ldap_memfree(normal);
+        key = dn;
+    }
+    return lowered(key);
+}
+
+// The parent's key: the text after the first comma that no backslash escapes.
+std::string parentKey(const std::string& key)
+{
+    for (size_t i = 0; i < key.size(); ++i) {
+        if (key[i] == '\\')
+            ++i;
+        else if (key[i] == ',')
+            return key.substr(i + 1);
+    }
+    return std::string();
+}
+
+bool hasValue(const std::vector<std::string>& values, const char* data, size_t size)
+{
+    for (const std::string& v : values)
+        if (v.size() == size && memcmp(v.data(), data, size) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+class LdifLoader {
+public:
+    enum Mode { Update, Replace };
+
+    LdifLoader(Ldap* ldap, Mode mode, const char* suffix, const char* classSuffix)
+        : ld_(ldap->handle_), mode_(mode), suffix_(suffix && *suffix ? suffix : ""),
+          classSuffix_(classSuffix ? classSuffix : ""), hasClassSuffix_(classSuffix != nullptr)
+    {
+    }
+    ~LdifLoader()
+    {
+        // Only when a failure cut the load short: no stray answers may reach
+        // the connection's next user.
+        for (const auto& f : inFlight_)
+            ldap_abandon_ext(ld_, f.first, nullptr, nullptr);
+    }
+    LdifLoader(const LdifLoader&) = delete;
+    LdifLoader& operator=(const LdifLoader&) = delete;
+
+    int load(LdifEntry& reader);
+
+private:
+    struct Record {
+        long index = 0;
+        std::string dn;
+        std::string key;
+        std::vector<LdifAttribute> attributes;
+    };
+    struct Failure {
+        long index;
+        std::string dn;
+        int code;
+        std::string why;
+    };
+
+    bool prepare(const LdifEntry& in, long index, Record* out) const;
+    bool blocked(const Record& r) const;
+    void send(Record& r);
+    void harvest();
+    int writeExisting(const Record& r);
+    int update(const Record& r);
+    int replace(const Record& r);
+    void fail(const Record& r, int code, const std::string& why = std::string())
+    {
+        failures_.push_back(Failure{r.index, r.dn, code, why});
+    }
+
+    LDAP* ld_;
+    Mode mode_;
+    std::string suffix_;
+    std::string classSuffix_;
+    bool hasClassSuffix_;
+    std::map<int, Record> inFlight_;
+    std::vector<Failure> failures_;
+};
+
+bool LdifLoader::prepare(const LdifEntry& in, long index, Record* out) const
+{
+    const LdifAttribute* dn = in.attribute("dn");
+    if (!dn && suffix_.empty())
+        return false;
+    out->index = index;
+    out->dn = !dn ? suffix_ : suffix_.empty() ? dn->values[0] : dn->values[0] + ", " + suffix_;
+    out->key = dnKey(out->dn);
+    out->attributes.clear();
+    for (const LdifAttribute& a : in.attributes()) {
+        if (strcasecmp(a.name.c_str(), "dn") == 0)
+            continue;
+        out->attributes.push_back(a);
+        if (hasClassSuffix_ && strcasecmp(a.name.c_str(), "cvClassname") == 0)
+            for (std::string& v : out->attributes.back().values)
+                v += "@" + classSuffix_;
+    }
+    return true;
+}
+
+bool LdifLoader::blocked(const Record& r) const
+{
+    std::string parent = parentKey(r.key);
+    for (const auto& f : inFlight_)
+        if (f.second.key == r.key || f.second.key == parent)
+            return true;
+    return false;
+}
+
+void LdifLoader::send(Record& r)
+{
+    if (r.attributes.empty()) {
+        fail(r, SETUP_LDAP_INCOMPLETE_ENTRY, "no attribute values");
+        return;
+    }
+    BerMods mods;
+    for (const LdifAttribute& a : r.attributes) {
+        std::vector<const std::string*> values;
+        for (const std::string& v : a.values)
+            values.push_back(&v);
+        mods.add(LDAP_MOD_ADD, a.name, values);
+    }
+    int msgid = 0;
+    int code = ldap_add_ext(ld_, r.dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
+    if (code != LDAP_SUCCESS) {
+        fail(r, code);
+        return;
+    }
+    inFlight_.emplace(msgid, std::move(r));
+}
+
+// Waits for the answer to one request in flight.
+void LdifLoader::harvest()
+{
+    LDAPMessage* raw = nullptr;
+    int type = ldap_result(ld_, LDAP_RES_ANY, LDAP_MSG_ALL, nullptr, &raw);
+    Message answer(raw);
+    if (type <= 0 || !raw) {
+        // The connection is gone: every request in flight failed with it.
+        int code = LDAP_SERVER_DOWN;
+        ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &code);
+        if (code == LDAP_SUCCESS)
+            code = LDAP_SERVER_DOWN;
+        for (auto& f : inFlight_)
+            fail(f.second, code);
+        inFlight_.clear();
+        return;
+    }
+    auto it = inFlight_.find(ldap_msgid(raw));
+    if (it == inFlight_.end())
+        return;
+    int code = LDAP_OTHER;
+    if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS)
+        code = LDAP_DECODING_ERROR;
+    if (code == LDAP_ALREADY_EXISTS)
+        code = writeExisting(it->second);
+    if (code != LDAP_SUCCESS)
+        fail(it->second, code);
+    inFlight_.erase(it);
+}
+
+int LdifLoader::writeExisting(const Record& r)
+{
+    return mode_ == Update ? update(r) : replace(r);
+}
+
+// Merge: each attribute the entry lacks is written whole; to each other one,
+// the record's values the entry does not hold byte for byte are added.
+int LdifLoader::update(const Record& r)
+{
+    std::vector<char*> names;
+    for (const LdifAttribute& a : r.attributes)
+        names.push_back(const_cast<char*>(a.name.c_str()));
+    names.push_back(nullptr);
+    LDAPMessage* raw = nullptr;
+    int code = ldapapi::ldap_search_s(ld_, r.dn.c_str(), LDAP_SCOPE_BASE, "(objectclass=*)", names.data(), 0, &raw);
+    Message result(raw);
+    LDAPMessage* entry = code == LDAP_SUCCESS ? ldap_first_entry(ld_, raw) : nullptr;
+    if (!entry)
+        return code != LDAP_SUCCESS ? code : LDAP_NO_SUCH_OBJECT;
+    BerMods mods;
+    for (const LdifAttribute& a : r.attributes) {
+        Bervals stored(ldap_get_values_len(ld_, entry, a.name.c_str()));
+        std::vector<const std::string*> values;
+        if (!stored) {
+            for (const std::string& v : a.values)
+                values.push_back(&v);
+            mods.add(LDAP_MOD_REPLACE, a.name, values);
+            continue;
+        }
+        for (const std::string& v : a.values) {
+            bool held = false;
+            for (berval** s = stored.get(); *s && !held; ++s)
+                held = (*s)->bv_len == v.size() && memcmp((*s)->bv_val, v.data(), v.size()) == 0;
+            if (!held)
+                values.push_back(&v);
+        }
+        if (!values.empty())
+            mods.add(LDAP_MOD_ADD, a.name, values);
+    }
+    if (mods.empty())
+        return LDAP_SUCCESS;
+    return ldapapi::ldap_modify_s(ld_, r.dn.c_str(), mods.get());
+}
+
+// Overwrite: the entry ends up with the record's attributes and values, and
+// its naming values; every other attribute it held is deleted.
+int LdifLoader::replace(const Record& r)
+{
+    std::vector<LdifAttribute> wanted = r.attributes;
+    for (const auto& ava : ldapapi::rdn_values(r.dn.c_str())) {
+        auto a = std::find_if(wanted.begin(), wanted.end(), [&](const LdifAttribute& w) {
+            return strcasecmp(w.name.c_str(), ava.first.c_str()) == 0;
+        });
+        if (a == wanted.end())
+            wanted.push_back(LdifAttribute{ava.first, {ava.second}});
+        else if (!hasValue(a->values, ava.second.data(), ava.second.size()))
+            a->values.push_back(ava.second);
+    }
+    LDAPMessage* raw = nullptr;
+    int code = ldapapi::ldap_search_s(ld_, r.dn.c_str(), LDAP_SCOPE_BASE, "(objectclass=*)",
+                                      const_cast<char**>(cvRequestedAttributes), 1, &raw);
+    Message result(raw);
+    LDAPMessage* entry = code == LDAP_SUCCESS ? ldap_first_entry(ld_, raw) : nullptr;
+    if (!entry)
+        return code != LDAP_SUCCESS ? code : LDAP_NO_SUCH_OBJECT;
+    std::vector<std::string> storedNames;
+    BerElement* ber = nullptr;
+    for (char* name = ldap_first_attribute(ld_, entry, &ber); name; name = ldap_next_attribute(ld_, entry, ber)) {
+        std::string copy;
+        try {
+            copy = name;
+        } catch (...) {
+            ldap_memfree(name);
+            if (ber)
+                ber_free(ber, 0);
+            throw;
+        }
+        ldap_memfree(name);
+        storedNames.push_back(copy);
+    }
+    if (ber)
+        ber_free(ber, 0);
+    BerMods mods;
+    for (const LdifAttribute& a : wanted) {
+        bool stored = std::any_of(storedNames.begin(), storedNames.end(), [&](const std::string& n) {
+            return strcasecmp(n.c_str(), a.name.c_str()) == 0;
+        });
+        std::vector<const std::string*> values;
+        for (const std::string& v : a.values)
+            values.push_back(&v);
+        mods.add(stored ? LDAP_MOD_REPLACE : LDAP_MOD_ADD, a.name, values);
+    }
+    for (const std::string& n : storedNames) {
+        bool kept = std::any_of(wanted.begin(), wanted.end(), [&](const LdifAttribute& w) {
+            return strcasecmp(w.name.c_str(), n.c_str()) == 0;
+        });
+        if (!kept)
+            mods.add(LDAP_MOD_DELETE, n, {});
+    }
+    return ldapapi::ldap_modify_s(ld_, r.dn.c_str(), mods.get());
+}
+
+int LdifLoader::load(LdifEntry& reader)
+{
+    if (!ld_)
+        return LDAP_SERVER_DOWN;
+    long index = 0, written = 0;
+    while (reader.nextEntry() == 0) {
+        Record r;
+        if (!prepare(reader, index++, &r))
+            continue;
+        ++written;
+        if (!reader.refused().empty()) {
+            fail(r, SETUP_LDAP_BAD_ARGUMENT, reader.refused() + " (line " + std::to_string(reader.line()) + ")");
+            continue;
+        }
+        while (!inFlight_.empty() && (inFlight_.size() >= kWindow || blocked(r)))
+            harvest();
+        send(r);
+    }
+    while (!inFlight_.empty())
+        harvest();
+
+    std::sort(failures_.begin(), failures_.end(),
+              [](const Failure& a, const Failure& b) { return a.index < b.index; });
+    for (const Failure& f : failures_) {
+        if (f.why.empty())
+            setupLogMessage(SETUP_LOG_FATAL, "ldif", "updating dn: %s: error %d (%s)", f.dn.c_str(), f.code,
+                            setupErrorString(f.code));
+        else
+            setupLogMessage(SETUP_LOG_FATAL, "ldif", "updating dn: %s: error %d (%s)", f.dn.c_str(), f.code,
+                            f.why.c_str());
+    }
+    if (!failures_.empty())
+        setupLogMessage(SETUP_LOG_FATAL, "ldif", "%zu of %ld records not written", failures_.size(), written);
+    return failures_.empty() ? 0 : failures_.front().code;
+}
+
+namespace {
+
+int loadFile(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix, LdifLoader::Mode mode)
+{
+    if (!ldap || !file)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    LdifEntry reader(file);
+    if (!reader.isOpen())
+        return SETUP_LDAP_BAD_ARGUMENT;
+    LdifLoader loader(ldap, mode, suffix, classSuffix);
+    return loader.load(reader);
+}
+
+} // namespace
+
+extern "C" {
+
+int setupUpdateLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
+{
+    return cvGuard(LDAP_NO_MEMORY, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Update); });
+}
+
+int insertLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
+{
+    return setupUpdateLdifEntries(ldap, suffix, file, classSuffix);
+}
+
+int setupReplaceLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
+{
+    return cvGuard(LDAP_NO_MEMORY, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Replace); });
+}
+
+int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
+                                 const char* file)
+{
+    Ldap* handle = nullptr;
+    int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
+    if (code != 0)
+        return code;
+    code = insertLdifEntries(handle, suffix, file, nullptr);
+    setupDestroyLdap(handle);
+    return code;
+}
+
+int insertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
+                            const char* file)
+{
+    return setupInsertPluginLdifEntries(url, suffix, user, password, file);
+}
+
+} // extern "C"
