@@ -14,7 +14,7 @@
 
 class LdapEntry;
 
-class Ldap {
+class SETUP_EXPORT Ldap {
 public:
     Ldap(LdapError& err, const char* url, const char* user, const char* password,
          const char* searchDN, const char* searchPwd);

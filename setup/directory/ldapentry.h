@@ -14,7 +14,7 @@
 #include "nvpair.h"
 #include "setup_common.h"
 
-class LdapEntry {
+class SETUP_EXPORT LdapEntry {
 public:
     explicit LdapEntry(const Ldap* ldap);
     ~LdapEntry();

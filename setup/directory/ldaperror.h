@@ -10,7 +10,7 @@
 #include "cvstring.h"
 #include "setup_ldap_codes.h"
 
-class LdapError {
+class SETUP_EXPORT LdapError {
 public:
     LdapError();
     // Message: setupErrorString(code), ".", then detail.
@@ -33,6 +33,6 @@ public:
 // codes) give 151, while 80 (LDAP_OTHER, a server's answer) passes; partial results and unchased referrals (9, 10) give 150,
 // 32 gives 147, refused credentials or access (8, 48, 49, 50) give 146;
 // everything else, own codes included, passes unchanged.
-int ldapErrorMapCode(int code);
+SETUP_EXPORT int ldapErrorMapCode(int code);
 
 #endif

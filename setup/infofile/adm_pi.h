@@ -8,6 +8,8 @@
 #ifndef CV_ADM_PI_H
 #define CV_ADM_PI_H
 
+#include "setup_common.h"
+
 struct ADM_piList {
     char* name;
     int count;
@@ -35,6 +37,8 @@ struct ADM_piTree {
     int sectionCount;
     ADM_piSection* sections;
 };
+
+SETUP_BEGIN_EXPORTS
 
 ADM_piTree* ADM_pi_init(const char* path);
 ADM_piTree* ADM_pi_init(const char* path, int format);
@@ -76,5 +80,7 @@ void ADM_pi_convertEncoding(ADM_piTree* tree, const char* name, int toUtf8);
 // written to a temporary file beside path and renamed over it; -1 on any
 // failure, with the previous file left as it was.
 int ADM_pi_write(const ADM_piTree* tree, const char* path);
+
+SETUP_END_EXPORTS
 
 #endif

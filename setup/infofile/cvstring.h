@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "setup_common.h"
+
 struct CVStringRep {
     int32_t refCount;
     char* data;    // owned, NUL-terminated, allocated as an array
@@ -24,7 +26,7 @@ struct CVStringRep {
     CVStringRep& operator=(const CVStringRep&) = delete;
 };
 
-class CVString {
+class SETUP_EXPORT CVString {
 public:
     CVString();
     CVString(const char* text);
@@ -62,8 +64,10 @@ private:
     int32_t length_;
 };
 
+SETUP_BEGIN_EXPORTS
 CVString operator+(const CVString& a, const CVString& b);
 CVString operator+(const CVString& a, const char* b);
 CVString operator+(const char* a, const CVString& b);
+SETUP_END_EXPORTS
 
 #endif

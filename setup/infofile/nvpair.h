@@ -12,7 +12,7 @@
 #include "cvstring.h"
 #include "setup_common.h"
 
-class NVPair {
+class SETUP_EXPORT NVPair {
 public:
     NVPair();
     NVPair(const char* file);
@@ -91,6 +91,6 @@ private:
 };
 
 // Current UTC time as "%Y%m%d%H%M%SZ".
-void get_gmtime(char* buffer, int size);
+SETUP_EXPORT void get_gmtime(char* buffer, int size);
 
 #endif

@@ -10,7 +10,7 @@
 #include "setup_common.h"
 #include "setup_util.h"
 
-class InstallLog {
+class SETUP_EXPORT InstallLog {
 public:
     explicit InstallLog(const char* path);
     // Only the instance that fixed the log path ends the log; destroying any

@@ -18,7 +18,11 @@ typedef struct sha1_context {
     uint32_t bitsLow;    /* message length in bits, low half */
 } sha1_context;
 
-SETUP_BEGIN_DECLS
+/* Internal to the library: C linkage, but not SETUP_BEGIN_DECLS, which
+ * would publish these names from the shared library. */
+#ifdef __cplusplus
+extern "C" {
+#endif
 
 void sha1_init(sha1_context* ctx);
 void sha1_update(sha1_context* ctx, const unsigned char* bytes, unsigned int count);
@@ -34,6 +38,8 @@ int sha1_digest(unsigned char* digest, const unsigned char* bytes, unsigned int 
  * argument or an empty text. */
 int sha1_digest_text(unsigned char* digest, const char* text);
 
-SETUP_END_DECLS
+#ifdef __cplusplus
+}
+#endif
 
 #endif

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Installs the build tree with DESTDIR into a temporary root, then works from
+# the installed tree only: the expected files are there, a C program builds
+# with pkg-config and a C++ one with find_package(cvsetup), both run, and
+# both manual pages render without a warning.
+# Usage: install_test.sh BUILD_DIR TEST_SOURCE_DIR LIBDIR CC CXX
+set -euo pipefail
+build=$1 src=$2 libdir=$3 cc=$4 cxx=$5
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+prefix=/opt/cvsetup
+P=$tmp/root$prefix
+fail() { echo "FAIL: $*"; exit 1; }
+
+DESTDIR=$tmp/root cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" ||
+  { cat "$tmp/install.log"; fail "cmake --install"; }
+[ -d "$tmp/root$prefix" ] || fail "DESTDIR was not honoured"
+
+for f in bin/remove-instance "$libdir/libcvsetup.a" "$libdir/pkgconfig/cvsetup.pc" \
+    "$libdir/cmake/cvsetup/cvsetupConfig.cmake" include/cvsetup/cvsetup.h \
+    share/man/man1/remove-instance.1 share/man/man3/cvsetup.3; do
+  [ -f "$P/$f" ] || fail "$f is not installed"
+done
+soname=$(objdump -p "$P/$libdir/libcvsetup.so" | awk '$1 == "SONAME" {print $2}')
+[ "$soname" = libcvsetup.so.1 ] || fail "SONAME is '$soname'"
+[ -L "$P/$libdir/libcvsetup.so" ] && [ -L "$P/$libdir/libcvsetup.so.1" ] ||
+  fail "the .so and .so.1 links are missing"
+internal=$(find "$P/include" -name '*_internal.h' -o -name ldap_adapter.h -o -name c_boundary.h)
+[ -z "$internal" ] || fail "internal headers installed: $internal"
+
+expect() { # label expected-file actual-output
+  if ! diff -u "$2" <(printf '%s\n' "$3"); then fail "$1 printed other lines"; fi
+}
+printf '%s\n' 'Y249RGlyZWN0b3J5IE1hbmFnZXI= -> cn=Directory Manager' 'ServerPort=389' >"$tmp/c.expected"
+printf '%s\n' 'slapd/ServerPort=389' 'round trip kept the text' >"$tmp/cxx.expected"
+
+# pkg-config: the shared library, then the static one with Libs.private.
+export PKG_CONFIG_PATH=$P/$libdir/pkgconfig
+read -ra flags <<<"$(pkg-config --cflags --libs cvsetup)"
+"$cc" -std=c11 -Wall -Wextra -Werror "$src/consumer.c" -o "$tmp/consumer" "${flags[@]}"
+out=$(LD_LIBRARY_PATH=$P/$libdir "$tmp/consumer" "$tmp/setup.inf")
+expect "the pkg-config consumer" "$tmp/c.expected" "$out"
+read -ra flags <<<"$(pkg-config --static --cflags --libs cvsetup)"
+"$cc" -std=c11 -Wall -Wextra -Werror "$src/consumer.c" -o "$tmp/consumer_static" -static-libgcc \
+  "${flags[@]/-lcvsetup/-l:libcvsetup.a}"
+out=$("$tmp/consumer_static" "$tmp/static.inf")
+expect "the static pkg-config consumer" "$tmp/c.expected" "$out"
+ldd "$tmp/consumer_static" | grep -q libcvsetup && fail "the static consumer loads libcvsetup.so"
+
+# find_package: a separate CMake project that knows only the prefix.
+cmake -S "$src/consumer_cmake" -B "$tmp/consumer_build" -DCMAKE_PREFIX_PATH="$P" \
+  -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >"$tmp/cmake.log" ||
+  { cat "$tmp/cmake.log"; fail "the find_package consumer does not configure"; }
+cmake --build "$tmp/consumer_build" >"$tmp/build.log" ||
+  { cat "$tmp/build.log"; fail "the find_package consumer does not build"; }
+out=$("$tmp/consumer_build/consumer" "$tmp/setup.inf")
+expect "the find_package consumer" "$tmp/cxx.expected" "$out"
+
+# The manual pages, as man shows them.
+for page in man1/remove-instance.1 man3/cvsetup.3; do
+  warnings=$(MANWIDTH=80 man --warnings -l "$P/share/man/$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$page renders with warnings: $warnings"
+  [ "$(MANWIDTH=80 man -l "$P/share/man/$page" 2>/dev/null | wc -l)" -gt 20 ] ||
+    fail "$page renders nearly empty"
+done
+echo "installed tree ($(find "$P" -type f | wc -l) files) serves the C, static and CMake consumers"
