@@ -63,11 +63,18 @@ std::string adminSieDNOf(const char* hostName, const std::string& groupDN)
 
 // Adds member to the "uniquemember" values of dn; the result is not examined
 // by the registration (a stale member list is repaired by the next one).
+// One modify that adds the value, where a merging update would read the
+// entry first: a member already listed (20) is as good as added.
 void addMember(Ldap* ldap, const std::string& dn, const std::string& member)
 {
-    LdapEntry group(ldap);
-    group.setAttribute("uniquemember", member.c_str());
-    group.update(dn.c_str());
+    char type[] = "uniquemember";
+    char* values[] = {const_cast<char*>(member.c_str()), nullptr};
+    LDAPMod mod;
+    mod.mod_op = LDAP_MOD_ADD;
+    mod.mod_type = type;
+    mod.mod_values = values;
+    LDAPMod* mods[] = {&mod, nullptr};
+    ldap->modify(dn.c_str(), mods);
 }
 
 struct Registration {
