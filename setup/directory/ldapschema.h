@@ -23,7 +23,7 @@
 #include "nvpair.h"
 #include "setup_common.h"
 
-class LdapSchema {
+class SETUP_EXPORT LdapSchema {
 public:
     static constexpr const char* kConfigDN = "cn=corvid-setup,cn=schema,cn=config";
 

@@ -27,7 +27,7 @@ struct LdifAttribute {
     std::vector<std::string> values;  // in file order, never empty texts
 };
 
-class LdifEntry {
+class SETUP_EXPORT LdifEntry {
 public:
     LdifEntry();
     explicit LdifEntry(const char* path);

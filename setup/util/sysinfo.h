@@ -21,12 +21,13 @@
 #include <string>
 
 #include "nvpair.h"
+#include "setup_common.h"
 
 // One part of the host description; false when it cannot be read (or is
 // empty).
 typedef bool (*CvSysInfoQuery)(int command, std::string& out);
 
-class SysInfo : public NVPair {
+class SETUP_EXPORT SysInfo : public NVPair {
 public:
     SysInfo();
     // With another source of parts (tests: a host whose queries fail).
