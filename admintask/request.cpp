@@ -1,3 +1,4 @@
+#include "hex_digit.h"
 #include "admtask.h"
 #include "admtask_state.h"
 
@@ -16,17 +17,6 @@ std::vector<std::pair<std::string, std::string>>& requestVars()
 
 namespace {
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string decodePart(const char* p, size_t n)
 {
     std::string out;
@@ -35,9 +25,9 @@ std::string decodePart(const char* p, size_t n)
         char c = p[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < n && hexValue(p[i + 1]) >= 0 &&
-                   hexValue(p[i + 2]) >= 0) {
-            int v = hexValue(p[i + 1]) * 16 + hexValue(p[i + 2]);
+        } else if (c == '%' && i + 2 < n && cvHexDigitValue(p[i + 1]) >= 0 &&
+                   cvHexDigitValue(p[i + 2]) >= 0) {
+            int v = cvHexDigitValue(p[i + 1]) * 16 + cvHexDigitValue(p[i + 2]);
             if (v == 0) {
                 out += c; // a NUL would silently cut the value short
                 continue;

@@ -1,5 +1,6 @@
 // The forms in which a configuration directory is named, and the decoding of
 // URL escapes in key-file URLs.
+#include "hex_digit.h"
 #include "setup_ldapurl.h"
 
 #include <cstdlib>
@@ -29,17 +30,6 @@ size_t authorityStart(const std::string& url)
     if (slash == std::string::npos || slash + 1 >= url.size() || url[slash + 1] != '/')
         return std::string::npos;
     return slash + 2;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -152,8 +142,8 @@ void unescape_ldap_basedn(char* text)
     char* out = text;
     for (const char* in = text; *in; ++in) {
         if (*in == '%') {
-            int high = hexValue(in[1]);
-            int low = high >= 0 ? hexValue(in[2]) : -1;
+            int high = cvHexDigitValue(in[1]);
+            int low = high >= 0 ? cvHexDigitValue(in[2]) : -1;
             if (low >= 0 && (high | low) != 0) {
                 *out++ = static_cast<char>(high * 16 + low);
                 in += 2;

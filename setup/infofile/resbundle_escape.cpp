@@ -1,6 +1,7 @@
 // Escape decoding of bundle texts: \n, \r and \uXXXX (to UTF-8). Other
 // backslash pairs are kept as written, since bundle texts often carry
 // backslashes meant for a later consumer.
+#include "hex_digit.h"
 #include "resbundle.h"
 
 #include <stdlib.h>
@@ -8,23 +9,12 @@
 
 namespace {
 
-int hex_value(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads four hex digits at s; -1 unless all four are there.
 long four_hex(const char* s)
 {
     long code = 0;
     for (int i = 0; i < 4; ++i) {
-        int v = hex_value(s[i]);
+        int v = cvHexDigitValue(s[i]);
         if (v < 0)
             return -1;
         code = code * 16 + v;
@@ -99,7 +89,7 @@ char* decode_ascii(const char* text)
             continue;
         }
         const char* digits = s + 2;
-        if (*digits != '\0' && hex_value(*digits) < 0) {
+        if (*digits != '\0' && cvHexDigitValue(*digits) < 0) {
             // "\u" without a digit: kept as text rather than becoming a NUL
             // that would cut the value short.
             *out++ = '\\';
@@ -109,8 +99,8 @@ char* decode_ascii(const char* text)
         }
         unsigned code = 0;
         int count = 0;
-        while (count < 4 && hex_value(digits[count]) >= 0)
-            code = code * 16 + static_cast<unsigned>(hex_value(digits[count++]));
+        while (count < 4 && cvHexDigitValue(digits[count]) >= 0)
+            code = code * 16 + static_cast<unsigned>(cvHexDigitValue(digits[count++]));
         if (digits[count] == '\0' && count < 4) { // cut off by the end
             s = digits + count;
             break;
