@@ -7,6 +7,9 @@
 #ifndef CV_CVLDAP_H
 #define CV_CVLDAP_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include <ldap.h>
 
 #include "cvstring.h"
@@ -67,5 +70,7 @@ private:
     // the fallback do not fall back again.
     int fallbackDepth_;
 };
+
+#endif // __cplusplus
 
 #endif

@@ -6,6 +6,9 @@
 #ifndef CV_LDAPENTRY_H
 #define CV_LDAPENTRY_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include <ldap.h>
 
 #include "cvldap.h"
@@ -60,5 +63,7 @@ private:
     int numEntries_;
     NVPair attributes_;
 };
+
+#endif // __cplusplus
 
 #endif

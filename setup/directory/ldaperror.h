@@ -5,6 +5,9 @@
 #ifndef CV_LDAPERROR_H
 #define CV_LDAPERROR_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include <ostream>
 
 #include "cvstring.h"
@@ -34,5 +37,7 @@ public:
 // 32 gives 147, refused credentials or access (8, 48, 49, 50) give 146;
 // everything else, own codes included, passes unchanged.
 SETUP_EXPORT int ldapErrorMapCode(int code);
+
+#endif // __cplusplus
 
 #endif

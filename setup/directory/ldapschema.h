@@ -15,6 +15,9 @@
 #ifndef CV_LDAPSCHEMA_H
 #define CV_LDAPSCHEMA_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -91,5 +94,7 @@ void LdapSchema::parseText(const std::string& text, Visit&& visit)
         if (n == Definition)
             visit(type, name, value);
 }
+
+#endif // __cplusplus
 
 #endif

@@ -16,6 +16,9 @@
 #ifndef CV_LDIFENTRY_H
 #define CV_LDIFENTRY_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -85,5 +88,7 @@ void LdifEntry::parseText(const std::string& text, Visit&& visit)
     while (reader.file_ && reader.nextEntry() == 0)
         visit(static_cast<const LdifEntry&>(reader));
 }
+
+#endif // __cplusplus
 
 #endif

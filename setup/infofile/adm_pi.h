@@ -8,6 +8,9 @@
 #ifndef CV_ADM_PI_H
 #define CV_ADM_PI_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include "setup_common.h"
 
 struct ADM_piList {
@@ -82,5 +85,7 @@ void ADM_pi_convertEncoding(ADM_piTree* tree, const char* name, int toUtf8);
 int ADM_pi_write(const ADM_piTree* tree, const char* path);
 
 SETUP_END_EXPORTS
+
+#endif // __cplusplus
 
 #endif

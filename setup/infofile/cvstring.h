@@ -9,6 +9,9 @@
 #ifndef CV_CVSTRING_H
 #define CV_CVSTRING_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include <cstdint>
 
 #include "setup_common.h"
@@ -69,5 +72,7 @@ CVString operator+(const CVString& a, const CVString& b);
 CVString operator+(const CVString& a, const char* b);
 CVString operator+(const char* a, const CVString& b);
 SETUP_END_EXPORTS
+
+#endif // __cplusplus
 
 #endif

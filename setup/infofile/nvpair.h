@@ -6,6 +6,9 @@
 #ifndef CV_NVPAIR_H
 #define CV_NVPAIR_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include <cstddef>
 
 #include "adm_pi.h"
@@ -92,5 +95,7 @@ private:
 
 // Current UTC time as "%Y%m%d%H%M%SZ".
 SETUP_EXPORT void get_gmtime(char* buffer, int size);
+
+#endif // __cplusplus
 
 #endif

@@ -7,6 +7,9 @@
 #ifndef CV_INSTALLLOG_H
 #define CV_INSTALLLOG_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include "setup_common.h"
 #include "setup_util.h"
 
@@ -35,5 +38,7 @@ private:
     Bool valid_;
     static char* _logFile;
 };
+
+#endif // __cplusplus
 
 #endif

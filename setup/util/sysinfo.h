@@ -18,6 +18,9 @@
 #ifndef CV_SYSINFO_H
 #define CV_SYSINFO_H
 
+// A class interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
 #include <string>
 
 #include "nvpair.h"
@@ -46,5 +49,7 @@ enum CvSysInfoCommand {
 
 // The uname(2) source described above.
 bool cvSysInfoPart(int command, std::string& out);
+
+#endif // __cplusplus
 
 #endif

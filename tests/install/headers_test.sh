@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Compiles each public header on its own, as a consumer would include it from
 # the installed layout (<cvsetup/name.h>, nothing else on the include path):
-# the C headers from C11 and C++17, the class headers from C++17, all with
+# every header from C11 and C++17 (a class header is empty to C), all with
 # -Wall -Wextra -Werror. Also checks that the umbrella header includes every
 # public C header.
 # Usage: headers_test.sh CC CXX C_HEADER... --cxx CXX_HEADER...
@@ -39,6 +39,7 @@ for h in "${c_headers[@]}"; do
   fi
 done
 for h in "${cxx_headers[@]}"; do
+  compile c c11 "$(basename "$h")" "$cc"
   compile c++ c++17 "$(basename "$h")" "$cxx"
 done
 [ $failed = 0 ] && echo "${#c_headers[@]} C headers and ${#cxx_headers[@]} C++ headers compile alone"
