@@ -93,8 +93,10 @@ TEST_F(DomainHelpers, ConfigEntryAccessNamesTheGroupAndQuotesItsDn)
     ASSERT_EQ(setupCreateACIForConfigEntry(config, "cn=Admins, o=CorvidRoot"), 0);
     ASSERT_EQ(createACIForConfigEntry(config, "cn=say \"hi\"\\, there, o=CorvidRoot"), 0);
     std::vector<std::string> acis;
-    for (char** v = config->getAttributes("aci"); v && *v; ++v)
+    char** values = config->getAttributes("aci");
+    for (char** v = values; v && *v; ++v)
         acis.push_back(*v);
+    config->freeAttributes(values);
     ASSERT_EQ(acis.size(), 2u);
     EXPECT_EQ(acis[0], filled(DEFAULT_SIE_CONFIG_ACI, "cn=Admins, o=CorvidRoot"));
     EXPECT_EQ(acis[1], filled(DEFAULT_SIE_CONFIG_ACI, "cn=say \\\"hi\\\"\\\\, there, o=CorvidRoot"));
