@@ -147,7 +147,7 @@ public:
     }
     bool bind(const std::string& from, const std::string& to)
     {
-        if (mount(from.c_str(), to.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        if (mount(from.c_str(), to.c_str(), "none", MS_BIND, nullptr) != 0)
             return false;
         mounts_.push_back(to);
         return true;
