@@ -1,5 +1,6 @@
 // LdapSchema: the schema file format and the definition texts.
 #include "ldapschema.h"
+#include "read_line.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -145,16 +146,7 @@ Bool LdapSchema::isStandardSchema(const char* definition)
 
 bool LdapSchema::readLine(std::string* line)
 {
-    line->clear();
-    int c;
-    bool any = false;
-    while ((c = getc(file_)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        line->push_back(static_cast<char>(c));
-    }
-    return any;
+    return cvReadLine(file_, line);
 }
 
 LdapSchema::Next LdapSchema::parseAttribute(const std::string& line, std::string* name, std::string* value)

@@ -1,5 +1,6 @@
 // LdifEntry: the RFC 2849 reader.
 #include "ldifentry.h"
+#include "read_line.h"
 
 #include <cctype>
 #include <cstring>
@@ -97,16 +98,7 @@ const LdifAttribute* LdifEntry::attribute(const char* name) const
 // read from the file stays in the line (and so in a value).
 bool LdifEntry::readLine(std::string* line)
 {
-    line->clear();
-    int c;
-    bool any = false;
-    while ((c = getc(file_)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        line->push_back(static_cast<char>(c));
-    }
-    if (!any)
+    if (!cvReadLine(file_, line))
         return false;
     if (!line->empty() && line->back() == '\r')
         line->pop_back();
