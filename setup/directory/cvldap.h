@@ -46,6 +46,7 @@ private:
     // The loaders keep several requests in flight on the handle.
     friend class LdifLoader;
     friend class LdapSchema;
+    friend class LdapEntryAccess;
     // Steps of authenticate for a user id: the search below the URL's base,
     // and the fallback through the admin domains' user directories.
     int bindUserId(const char* user, const char* password);

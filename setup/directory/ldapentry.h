@@ -56,6 +56,10 @@ public:
     LdapError dropAll(const char* dn);
 
 private:
+    // The library's own helpers that build a write without sending it, so
+    // that several can be in flight on one connection.
+    friend class LdapEntryAccess;
+
     Ldap* ldap_;
     LDAPMessage* cursor_;
     LDAPMessage* result_;

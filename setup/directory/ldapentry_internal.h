@@ -8,6 +8,9 @@
 #include <ldap.h>
 #include <vector>
 
+class Ldap;
+class LdapEntry;
+
 // "*" and the operational attributes that travel with an entry read and
 // written back: access control, password policy state, limits and roles.
 extern const char* const cvRequestedAttributes[];
@@ -30,6 +33,31 @@ public:
 
 private:
     std::vector<LDAPMod*> mods_;
+};
+
+// The steps of LdapEntry's reads and writes that do not talk to the server:
+// a write's modification list is built here and sent by whoever keeps the
+// request in flight, and an answer is loaded into the entry the way a
+// synchronous call would have loaded it.
+class LdapEntryAccess {
+public:
+    // The connection's handle, null when there is none.
+    static LDAP* handle(const Ldap* ldap);
+    static LDAP* handle(const LdapEntry& entry);
+    // The add of entry at dn: 0 with mods filled, or the code that refuses
+    // it before anything is sent. Adds "objectclass: top" and the RDN's
+    // values to entry's store.
+    static int prepareInsert(LdapEntry& entry, const char* dn, ModList& mods);
+    // The modify that leaves dn, now stored as stored, with exactly entry's
+    // attributes (the RDN's values kept): 0 with mods filled, or the code
+    // that refuses it.
+    static int prepareReplace(LdapEntry& entry, const LdapEntry& stored, const char* dn, ModList& mods);
+    // After a write of dn answered code: on success the entry names dn.
+    static void wrote(LdapEntry& entry, const char* dn, int code);
+    // Loads a search's answer (owned from here on) into entry as retrieve
+    // does: 0 with the first entry loaded, SETUP_LDAP_NO_ENTRIES (153) for
+    // no such object or no entry, else code.
+    static int adopt(LdapEntry& entry, int code, LDAPMessage* answer);
 };
 
 #endif

@@ -62,22 +62,33 @@ LdapError LdapEntry::retrieve(const char* filter, int scope, const char* base)
         err = LDAP_SERVER_DOWN;
         return err;
     }
+    LDAPMessage* answer = nullptr;
     int code = ldapapi::ldap_search_s(ldap_->handle_, base, scope, filter, const_cast<char**>(cvRequestedAttributes), 0,
-                                     &result_);
-    err = code;
-    if (code == LDAP_NO_SUCH_OBJECT) {
-        err = SETUP_LDAP_NO_ENTRIES;
-    } else if (code == LDAP_SUCCESS) {
-        numEntries_ = ldap_count_entries(ldap_->handle_, result_);
-        if (numEntries_ <= 0) {
-            numEntries_ = 0;
-            err = SETUP_LDAP_NO_ENTRIES;
-        } else {
-            cursor_ = ldap_first_entry(ldap_->handle_, result_);
-            fillAttributes(ldap_->handle_, cursor_);
-        }
-    }
+                                     &answer);
+    err = LdapEntryAccess::adopt(*this, code, answer);
     return err;
+}
+
+int LdapEntryAccess::adopt(LdapEntry& entry, int code, LDAPMessage* answer)
+{
+    if (entry.result_)
+        ldap_msgfree(entry.result_);
+    entry.result_ = answer;
+    entry.cursor_ = nullptr;
+    entry.numEntries_ = 0;
+    LDAP* ld = handle(entry);
+    if (code == LDAP_NO_SUCH_OBJECT)
+        return SETUP_LDAP_NO_ENTRIES;
+    if (code != LDAP_SUCCESS || !ld)
+        return code;
+    entry.numEntries_ = ldap_count_entries(ld, answer);
+    if (entry.numEntries_ <= 0) {
+        entry.numEntries_ = 0;
+        return SETUP_LDAP_NO_ENTRIES;
+    }
+    entry.cursor_ = ldap_first_entry(ld, answer);
+    entry.fillAttributes(ld, entry.cursor_);
+    return 0;
 }
 
 LdapError LdapEntry::next()

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <memory>
 #include <string>
 #include <strings.h>
 #include <vector>
@@ -45,28 +44,51 @@ bool containsName(const std::vector<const char*>& names, const char* name)
 
 } // namespace
 
-LdapError LdapEntry::insert(const char* dn)
+LDAP* LdapEntryAccess::handle(const Ldap* ldap)
 {
-    if (!hasValues(attributes_))
-        return LdapError(SETUP_LDAP_INCOMPLETE_ENTRY, "");
+    return ldap ? ldap->handle_ : nullptr;
+}
+
+LDAP* LdapEntryAccess::handle(const LdapEntry& entry)
+{
+    return handle(entry.ldap_);
+}
+
+int LdapEntryAccess::prepareInsert(LdapEntry& entry, const char* dn, ModList& mods)
+{
+    if (!hasValues(entry.attributes_))
+        return SETUP_LDAP_INCOMPLETE_ENTRY;
     if (!dn)
-        return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
-    addAttribute("objectclass", "top");
-    if (!ldap_ || !ldap_->handle_)
-        return LdapError(LDAP_SERVER_DOWN, "");
+        return SETUP_LDAP_BAD_ARGUMENT;
+    entry.addAttribute("objectclass", "top");
+    if (!handle(entry))
+        return LDAP_SERVER_DOWN;
     // Some servers add the naming values of a new entry themselves; slapd
     // refuses an entry that lacks them (64). They go into the store first,
     // as replace does.
     for (const auto& ava : ldapapi::rdn_values(dn))
-        addAttribute(ava.first.c_str(), ava.second.c_str());
-    ModList mods;
-    for (const char* name : attributeNames(attributes_))
-        mods.add(LDAP_MOD_ADD, name, attributes_.getListItems(name));
-    int code = ldapapi::ldap_add_s(ldap_->handle_, dn, mods.get());
+        entry.addAttribute(ava.first.c_str(), ava.second.c_str());
+    for (const char* name : attributeNames(entry.attributes_))
+        mods.add(LDAP_MOD_ADD, name, entry.attributes_.getListItems(name));
+    return 0;
+}
+
+void LdapEntryAccess::wrote(LdapEntry& entry, const char* dn, int code)
+{
     if (code == 0) {
-        entryDN_ = dn;
-        numEntries_ = 1;
+        entry.entryDN_ = dn;
+        entry.numEntries_ = 1;
     }
+}
+
+LdapError LdapEntry::insert(const char* dn)
+{
+    ModList mods;
+    int code = LdapEntryAccess::prepareInsert(*this, dn, mods);
+    if (code != 0)
+        return LdapError(code, "");
+    code = ldapapi::ldap_add_s(ldap_->handle_, dn, mods.get());
+    LdapEntryAccess::wrote(*this, dn, code);
     return LdapError(code, "");
 }
 
@@ -109,43 +131,54 @@ LdapError LdapEntry::replace(const char* dn)
         return LdapError(SETUP_LDAP_INCOMPLETE_ENTRY, "");
     if (!dn)
         return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
-    addAttribute("objectclass", "top");
     LdapEntry stored(ldap_);
     LdapError err = stored.retrieve(dn);
     if (err.code != 0)
         return err;
+    ModList mods;
+    int code = LdapEntryAccess::prepareReplace(*this, stored, dn, mods);
+    if (code != 0)
+        return LdapError(code, "");
+    code = ldapapi::ldap_modify_s(ldap_->handle_, dn, mods.get());
+    LdapEntryAccess::wrote(*this, dn, code);
+    return LdapError(code, "");
+}
+
+int LdapEntryAccess::prepareReplace(LdapEntry& entry, const LdapEntry& stored, const char* dn, ModList& mods)
+{
+    if (!hasValues(entry.attributes_))
+        return SETUP_LDAP_INCOMPLETE_ENTRY;
+    if (!dn)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    if (!handle(entry))
+        return LDAP_SERVER_DOWN;
+    entry.addAttribute("objectclass", "top");
 
     // The naming values stay: every attribute value assertion of the first
     // RDN, parsed (escaped commas, "cn=a+uid=b"), goes into the store.
     for (const auto& ava : ldapapi::rdn_values(dn))
-        addAttribute(ava.first.c_str(), ava.second.c_str());
+        entry.addAttribute(ava.first.c_str(), ava.second.c_str());
 
     std::vector<const char*> storedNames = attributeNames(stored.attributes_);
-    std::vector<const char*> storeNames = attributeNames(attributes_);
+    std::vector<const char*> storeNames = attributeNames(entry.attributes_);
     std::vector<const char*> names = storedNames;
     for (const char* n : storeNames)
         if (!containsName(names, n))
             names.push_back(n);
 
-    ModList mods;
     for (const char* name : names) {
         bool inStore = containsName(storeNames, name);
         bool inStored = containsName(storedNames, name);
         if (inStore && inStored)
-            mods.add(LDAP_MOD_REPLACE, name, attributes_.getListItems(name));
+            mods.add(LDAP_MOD_REPLACE, name, entry.attributes_.getListItems(name));
         else if (strcmp(name, "passwordExpirationTime") == 0 || strcmp(name, "passwordexpirationtime") == 0)
-            mods.add(LDAP_MOD_REPLACE, name, attributes_.getListItems(name));
+            mods.add(LDAP_MOD_REPLACE, name, entry.attributes_.getListItems(name));
         else if (inStore)
-            mods.add(LDAP_MOD_ADD, name, attributes_.getListItems(name));
+            mods.add(LDAP_MOD_ADD, name, entry.attributes_.getListItems(name));
         else
             mods.add(LDAP_MOD_DELETE, name, nullptr);
     }
-    int code = ldapapi::ldap_modify_s(ldap_->handle_, dn, mods.get());
-    if (code == 0) {
-        entryDN_ = dn;
-        numEntries_ = 1;
-    }
-    return LdapError(code, "");
+    return 0;
 }
 
 LdapError LdapEntry::rename(const char* dn, const char* newRDN)

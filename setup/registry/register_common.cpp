@@ -122,24 +122,44 @@ unsigned long cvRegistryWaitSleeps()
     return g_waitSleeps.load();
 }
 
-int ensureGlobalPreferences(Ldap* ldap, const char* domain)
+std::string cvGlobalPreferencesDN(const char* domain)
 {
-    std::string dn = std::string(DEFAULT_GLOBAL_PREFS_RDN) + LDAP_PATHSEP + cvAdminDomainDN(domain);
+    return std::string(DEFAULT_GLOBAL_PREFS_RDN) + LDAP_PATHSEP + cvAdminDomainDN(domain);
+}
+
+bool cvHoldsOnly(const LdapEntry& entry, const char* name, const char* value)
+{
+    std::vector<std::string> values = cvAllValues(entry, name);
+    return values.size() == 1 && values[0] == value;
+}
+
+int refreshGlobalPreferences(LdapEntry& prefs, int readCode, const std::string& dn)
+{
     static const char kDescription[] = "Default branch for Halcyon Server Products Global Preferences";
-    LdapEntry prefs(ldap);
-    int code = cvRead(prefs, dn);
-    if (code == SETUP_LDAP_NO_ENTRIES) {
+    if (readCode == SETUP_LDAP_NO_ENTRIES) {
         prefs.setAttribute("objectclass", DEFAULT_GLOBAL_PREFS_OBJECT);
         prefs.setAttribute("ou", DEFAULT_GLOBAL_PREFS);
         prefs.setAttribute("aci", DEFAULT_GLOBAL_PREFS_ACI);
         prefs.setAttribute("description", kDescription);
         return prefs.insert(dn.c_str()).code;
     }
-    if (code != 0)
-        return code;
+    if (readCode != 0)
+        return readCode;
+    // A branch that already holds exactly these values is left as it is:
+    // the rewrite would store what is there.
+    if (cvHoldsOnly(prefs, "aci", DEFAULT_GLOBAL_PREFS_ACI) && cvHoldsOnly(prefs, "description", kDescription))
+        return 0;
     prefs.setAttribute("aci", DEFAULT_GLOBAL_PREFS_ACI);
     prefs.setAttribute("description", kDescription);
     return prefs.replace(dn.c_str()).code;
+}
+
+int ensureGlobalPreferences(Ldap* ldap, const char* domain)
+{
+    std::string dn = cvGlobalPreferencesDN(domain);
+    LdapEntry prefs(ldap);
+    int code = cvRead(prefs, dn);
+    return refreshGlobalPreferences(prefs, code, dn);
 }
 
 int resolveDirectoryInfo(LdapEntry* entry, const char* dn)

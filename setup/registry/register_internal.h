@@ -52,6 +52,14 @@ unsigned long cvRegistryWaitSleeps();
 // "description"; the insert's or rewrite's code, or the read's code when the
 // read failed otherwise than "no such object".
 int ensureGlobalPreferences(Ldap* ldap, const char* domain);
+// Its two halves: the branch's DN for a domain name or DN, and the create or
+// refresh once the branch was read into prefs with readCode. A branch that
+// already holds exactly the values is not rewritten.
+std::string cvGlobalPreferencesDN(const char* domain);
+int refreshGlobalPreferences(LdapEntry& prefs, int readCode, const std::string& dn);
+
+// True when name has exactly one value in entry's store, and it is value.
+bool cvHoldsOnly(const LdapEntry& entry, const char* name, const char* value);
 
 // Loads the directory-info entry for dn into entry, following
 // "cvDirectoryInfoRef" with at most three reads in all: 0 when loaded
