@@ -54,25 +54,27 @@ bool findExactSIE(LdapEntry& sie, const char* instanceName, const char* serverRo
 }
 
 // The one-level children of dn other than the entry `gone` (which the
-// removal deletes before it looks): 0 and the list, or the search's code.
+// removal deletes before it looks), all of them or (with first) only the
+// first: whether there is one, and which, is all the prune walk needs of a
+// parent that may hold thousands. 0 and the list, or the search's code.
 int otherChildren(Ldap& ldap, const std::string& dn, const std::string& gone,
-                  std::vector<std::string>& others)
+                  std::vector<std::string>& others, bool first = false)
 {
     others.clear();
-    LdapEntry children(&ldap);
-    LdapError err = children.retrieve(OBJECT_CLASS_FILTER, kScopeOneLevel, dn.c_str());
-    if (err.code == SETUP_LDAP_NO_ENTRIES) {
+    std::vector<std::string> children;
+    int code = cvFirstChildren(&ldap, dn, first ? 2 : 0, &children);
+    if (code == LDAP_NO_SUCH_OBJECT) {
         return 0;
     }
-    if (err.code != 0) {
-        return err.code;
+    if (code != 0) {
+        return code;
     }
-    for (int i = 0; i < children.numEntries(); ++i) {
-        if (i > 0 && children.next().code != 0) {
-            break;
-        }
-        if (!cvSameDN(children.entryDN(), gone.c_str())) {
-            others.push_back(textOf(children.entryDN()));
+    for (const std::string& child : children) {
+        if (!cvSameDN(child.c_str(), gone.c_str())) {
+            others.push_back(child);
+            if (first) {
+                break;
+            }
         }
     }
     return 0;
@@ -96,7 +98,7 @@ void planPrune(Ldap& ldap, RegistryPlan& plan)
             return;
         }
         std::vector<std::string> others;
-        int code = otherChildren(ldap, candidate, gone, others);
+        int code = otherChildren(ldap, candidate, gone, others, true);
         if (code != 0) {
             plan.pruneStopWhy = PruneStop::Unreadable;
             plan.pruneStopCode = code;

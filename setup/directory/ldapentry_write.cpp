@@ -294,15 +294,9 @@ private:
     long firstOrder_ = 0;
 };
 
-} // namespace
-
-LdapError LdapEntry::dropAll(const char* dn)
+// dn's subtree, children first; dn itself last.
+LdapError dropChildrenFirst(LdapEntry& self, LDAP* ld, const char* dn)
 {
-    if (!dn)
-        return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
-    if (!ldap_ || !ldap_->handle_)
-        return LdapError(LDAP_SERVER_DOWN, "");
-    LDAP* ld = ldap_->handle_;
     // Only whether each child has children of its own is read: leaves are
     // deleted several at a time, the others walked first (one at a time,
     // so each level's answers stay its own).
@@ -314,7 +308,7 @@ LdapError LdapEntry::dropAll(const char* dn)
         std::unique_ptr<LDAPMessage, MessageFree> children(raw);
         int count = raw ? ldap_count_entries(ld, raw) : 0;
         if (code == LDAP_NO_SUCH_OBJECT || (code == LDAP_SUCCESS && count <= 0))
-            return drop(dn);
+            return self.drop(dn);
         // A server that caps the entries a search returns sends the first
         // ones with "size limit exceeded": delete those and ask again until
         // no child is left.
@@ -332,6 +326,7 @@ LdapError LdapEntry::dropAll(const char* dn)
             char** sub = ldapapi::cv_get_values(ld, e, "hasSubordinates");
             // A server that does not say is asked about the child's children.
             bool leaf = sub && sub[0] && strcasecmp(sub[0], "FALSE") == 0;
+            bool told = sub && sub[0];
             ldapapi::cv_value_free(sub);
             if (leaf) {
                 try {
@@ -343,7 +338,11 @@ LdapError LdapEntry::dropAll(const char* dn)
                 ldap_memfree(childDN);
             } else {
                 leaves.drain();
-                LdapError result = leaves.failed() ? LdapError(leaves.failure(), "") : dropAll(childDN);
+                // A child the server says has children is walked at once;
+                // one it says nothing about may be a leaf after all.
+                LdapError result = leaves.failed()  ? LdapError(leaves.failure(), "")
+                                   : told          ? dropChildrenFirst(self, ld, childDN)
+                                                   : self.dropAll(childDN);
                 ldap_memfree(childDN);
                 if (result.code != 0)
                     return result;
@@ -354,8 +353,24 @@ LdapError LdapEntry::dropAll(const char* dn)
         if (leaves.failed())
             return LdapError(leaves.failure(), "");
         if (!partial)
-            return drop(dn);
+            return self.drop(dn);
         if (deleted == 0)
             return LdapError(code, "");
     }
+}
+
+} // namespace
+
+LdapError LdapEntry::dropAll(const char* dn)
+{
+    if (!dn)
+        return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
+    if (!ldap_ || !ldap_->handle_)
+        return LdapError(LDAP_SERVER_DOWN, "");
+    // A leaf goes with one request; a server deletes only leaves, so an
+    // entry with children is refused whole (66) and walked below.
+    int code = ldapapi::ldap_delete_s(ldap_->handle_, dn);
+    if (code == LDAP_SUCCESS || code == LDAP_NO_SUCH_OBJECT)
+        return LdapError(code, "");
+    return dropChildrenFirst(*this, ldap_->handle_, dn);
 }

@@ -9,6 +9,7 @@
 #include "cvldap.h"
 #include "ldap_adapter.h"
 #include "ldapentry.h"
+#include "ldapentry_internal.h"
 #include "remove_internal.h"
 #include "setup_registry_consts.h"
 
@@ -85,6 +86,28 @@ int waitForEntryRemoval(Ldap* ldap, const char* dn)
     return 0;
 }
 
+int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit, std::vector<std::string>* children)
+{
+    children->clear();
+    LDAP* ld = LdapEntryAccess::handle(ldap);
+    if (!ld)
+        return LDAP_SERVER_DOWN;
+    char noAttributes[] = LDAP_NO_ATTRS;
+    char* attrs[] = {noAttributes, nullptr};
+    LDAPMessage* raw = nullptr;
+    int code = ldap_search_ext_s(ld, dn.c_str(), LDAP_SCOPE_ONELEVEL, OBJECT_CLASS_FILTER, attrs, 1, nullptr,
+                                 nullptr, nullptr, limit, &raw);
+    ldapapi::MessagePtr answer(raw);
+    if (code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED)
+        return code;
+    for (LDAPMessage* e = ldap_first_entry(ld, answer.get()); e; e = ldap_next_entry(ld, e)) {
+        ldapapi::TextPtr name(ldap_get_dn(ld, e));
+        if (name)
+            children->push_back(name.get());
+    }
+    return 0;
+}
+
 int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone, size_t maxAncestors)
 {
     LdapEntry cursor(ldap);
@@ -104,10 +127,11 @@ int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone, size_t
         if (cvIsConfigRoot(candidate)) {
             break;
         }
-        if (cursor.retrieve(OBJECT_CLASS_FILTER, 1, candidate.c_str()).code != SETUP_LDAP_NO_ENTRIES) {
+        // A server deletes only leaves: an ancestor that still holds
+        // entries refuses (66), and the walk stops there.
+        if (cursor.drop(candidate.c_str()).code != 0) {
             break;
         }
-        cursor.drop(candidate.c_str());
     }
     return 0;
 }

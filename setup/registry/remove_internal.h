@@ -31,8 +31,14 @@ bool cvIsConfigRoot(const std::string& dn);
 // components, each equal without regard to case.
 bool cvSameDN(const char* a, const char* b);
 
+// The DNs of at most limit children of dn (all for 0), names only: 0 (also
+// when dn has more children than that), or the search's failure code (32 when dn does
+// not exist). An entry's child count matters here only as "none", "one" or
+// "more", so a parent of thousands costs no more than a parent of two.
+int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit, std::vector<std::string>* children);
+
 // Deletes dn with its whole subtree, then each ancestor left without
-// children, up to the first that still has some (or cannot be searched) and
+// children, up to the first that still has some (or cannot be deleted) and
 // never the configuration root itself. The one pruning walk of the system:
 // setupRemoveISIE and the removal tool differ only in waitUntilGone, which
 // waits (waitForEntryRemoval) for the subtree deletion to show before the
