@@ -2,14 +2,18 @@
 // setupCreateSIE over one connection, then unregistered with
 // `remove-instance -f`, against the same slapd. Peer, in the same run: one
 // ldapadd of the same entries (host, admin group, product, instance per
-// host) from one LDIF file, then one `ldapdelete -r` per host. Prints both
-// totals, both ratios, and the sleeps the registration's waits took (zero
-// against one server).
+// host, with every attribute the registration wrote) from one LDIF file,
+// then one `ldapdelete -r` per host. Registration
+// and peer add take turns for three rounds, each in a domain of its own, and
+// the best round of each counts: a shared machine's pauses fall on either
+// side. Prints both totals, both ratios, and the sleeps the registration's
+// waits took (zero against one server).
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,14 +30,24 @@
 namespace {
 
 const int kHosts = 1000;
-const char* const kDomain = "ou=bench.example.com, o=CorvidRoot";
+const int kRounds = 3;
 const char* const kProduct = "Corvid Directory Server";
 
-std::string hostName(int i)
+// The domain of a round's registration ("bench") or peer add ("peer").
+std::string domainName(const std::string& side, int round)
 {
-    char name[64];
-    std::snprintf(name, sizeof name, "host%04d.bench.example.com", i);
-    return name;
+    return side + std::to_string(round) + ".example.com";
+}
+std::string domainDN(const std::string& side, int round)
+{
+    return "ou=" + domainName(side, round) + ", o=CorvidRoot";
+}
+
+std::string hostName(int i, const std::string& domain)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "host%04d.", i);
+    return name + domain;
 }
 
 std::string instanceName(int i)
@@ -71,33 +85,25 @@ double seconds(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The entries one registration leaves, as LDIF: host, admin group, product
-// and instance.
-std::string peerLdif(const std::string& root)
+// The peer's LDIF: the very entries a round's registration left (domain,
+// hosts, admin groups, products, instances, every attribute and access
+// value), moved to the peer's domain. Empty when a value is Base64-encoded,
+// where the move could not be made in the text.
+std::string peerLdif(cvtest::Slapd& server, int round)
 {
-    std::string l;
-    for (int i = 0; i < kHosts; ++i) {
-        const std::string host = "cn=" + hostName(i) + ", " + kDomain;
-        const std::string group = "cn=Server Group, " + host;
-        const std::string isie = std::string("cn=") + kProduct + ", " + group;
-        const std::string sie = "cn=" + instanceName(i) + ", " + isie;
-        l += "dn: " + host + "\nobjectclass: top\nobjectclass: cvHost\nobjectclass: groupOfUniqueNames\ncn: " +
-             hostName(i) + "\nserverHostName: " + hostName(i) + "\nuniquemember: " + group + "\n\n";
-        l += "dn: " + group + "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\n"
-             "cn: Server Group\ncvAdminGroupName: Server Group\ncvConfigRoot: " + root +
-             "\nuniquemember: " + isie + "\n\n";
-        l += "dn: " + isie + "\nobjectclass: top\nobjectclass: cvApplication\nobjectclass: groupOfUniqueNames\n"
-             "cn: " + kProduct + "\ncvProductVersion: 5.2\ncvInstalledLocation: " + root +
-             "\nuniquemember: " + sie + "\n\n";
-        l += "dn: " + sie + "\nobjectclass: top\nobjectclass: corvidServer\nobjectclass: groupOfUniqueNames\ncn: " +
-             instanceName(i) + "\ncvServerID: " + instanceName(i) + "\nserverRoot: " + root +
-             "\nserverHostName: " + hostName(i) + "\nuniquemember: " + sie + "\n\n";
-    }
+    std::string l = server.search(domainDN("bench", round), "(objectclass=*)", "sub", {"*", "aci"});
+    if (l.find(":: ") != std::string::npos)
+        return std::string();
+    const std::string from = domainName("bench", round);
+    const std::string to = domainName("peer", round);
+    for (size_t at = l.find(from); at != std::string::npos; at = l.find(from, at + to.size()))
+        l.replace(at, from.size(), to);
     return l;
 }
 
-int registerAll(Ldap& ldap, const std::string& root)
+int registerAll(Ldap& ldap, const std::string& root, int round)
 {
+    const std::string domain = domainName("bench", round);
     int failures = 0;
     for (int i = 0; i < kHosts; ++i) {
         LdapEntry sie(&ldap);
@@ -110,7 +116,7 @@ int registerAll(Ldap& ldap, const std::string& root)
         isie.setAttribute("cn", kProduct);
         isie.setAttribute("cvProductVersion", "5.2");
         isie.setAttribute("cvInstalledLocation", root.c_str());
-        if (setupCreateSIE(&sie, &isie, hostName(i).c_str(), root.c_str(), kDomain) != 0)
+        if (setupCreateSIE(&sie, &isie, hostName(i, domain).c_str(), root.c_str(), domain.c_str()) != 0)
             ++failures;
     }
     return failures;
@@ -135,10 +141,11 @@ int main()
     const std::string root = work + "/servers";
     mkdir(root.c_str(), 0755);
     std::string out;
-    if (!server.add("dn: cn=monitor\nobjectclass: cvTestEntry\ncn: monitor\nversion: Corvid-Directory/5.2\n\n"
-                    "dn: " + std::string(kDomain) +
-                        "\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: bench.example.com\n",
-                    &out)) {
+    std::string setup = "dn: cn=monitor\nobjectclass: cvTestEntry\ncn: monitor\nversion: Corvid-Directory/5.2\n\n";
+    for (int r = 0; r < kRounds; ++r)
+        setup += "dn: " + domainDN("bench", r) + "\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: " +
+                 domainName("bench", r) + "\n\n";
+    if (!server.add(setup, &out)) {
         std::fprintf(stderr, "loading failed: %s\n", out.c_str());
         return 1;
     }
@@ -147,57 +154,70 @@ int main()
 
     int failures = 0;
     LdapError err;
-    double registration = 0;
+    double registration = 1e9;
+    double peerAdd = 1e9;
     unsigned long sleeps = 0;
-    {
-        Ldap ldap(err, server.url().c_str(), cvtest::Slapd::kRootDN, cvtest::Slapd::kRootPassword, nullptr, nullptr);
-        if (err.code != 0) {
-            std::fprintf(stderr, "no connection: %d\n", err.code);
-            return 1;
-        }
+    const std::string url = server.url("");
+    Ldap ldap(err, server.url().c_str(), cvtest::Slapd::kRootDN, cvtest::Slapd::kRootPassword, nullptr, nullptr);
+    if (err.code != 0) {
+        std::fprintf(stderr, "no connection: %d\n", err.code);
+        return 1;
+    }
+    for (int r = 0; r < kRounds; ++r) {
         unsigned long before = cvRegistryWaitSleeps();
         auto start = std::chrono::steady_clock::now();
-        failures += registerAll(ldap, root);
-        registration = seconds(start);
-        sleeps = cvRegistryWaitSleeps() - before;
+        failures += registerAll(ldap, root, r);
+        registration = std::min(registration, seconds(start));
+        sleeps += cvRegistryWaitSleeps() - before;
+
+        const std::string ldif = work + "/peer.ldif";
+        const std::string entries = peerLdif(server, r);
+        if (entries.empty())
+            ++failures;
+        std::ofstream(ldif) << entries;
+        start = std::chrono::steady_clock::now();
+        if (run({"ldapadd", "-x", "-H", url, "-D", cvtest::Slapd::kRootDN, "-w", cvtest::Slapd::kRootPassword,
+                 "-f", ldif}) != 0)
+            ++failures;
+        peerAdd = std::min(peerAdd, seconds(start));
     }
+    // Only the first round is taken apart, by both sides: the others go
+    // first, untimed, so that both work on a registry of the same size.
+    for (int r = 1; r < kRounds; ++r)
+        for (const char* side : {"bench", "peer"})
+            if (run({"ldapdelete", "-x", "-H", url, "-D", cvtest::Slapd::kRootDN, "-w",
+                     cvtest::Slapd::kRootPassword, "-r", domainDN(side, r)}) != 0)
+                ++failures;
 
     const std::string inf = work + "/remove.inf";
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kHosts; ++i) {
         std::ofstream(inf) << "[uninstall]\nServerIdentifier= " << instanceName(i) << "\nServerRoot= " << root
-                           << "\nFullMachineName= " << hostName(i) << "\nLDAPHost= 127.0.0.1\nLDAPPort= "
-                           << server.port() << "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= "
-                           << cvtest::Slapd::kRootDN << "\nConfigDirectoryAdminPwd= " << cvtest::Slapd::kRootPassword
-                           << "\n";
+                           << "\nFullMachineName= " << hostName(i, domainName("bench", 0))
+                           << "\nLDAPHost= 127.0.0.1\nLDAPPort= " << server.port()
+                           << "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " << cvtest::Slapd::kRootDN
+                           << "\nConfigDirectoryAdminPwd= " << cvtest::Slapd::kRootPassword << "\n";
         if (run({CV_REMOVE_INSTANCE, "-f", inf}) != 0)
             ++failures;
     }
     double unregistration = seconds(start);
-    int left = server.count(kDomain, "(objectclass=cvHost)", "one");
+    int left = server.count(domainDN("bench", 0), "(objectclass=cvHost)", "one");
     if (left != 0) {
         std::fprintf(stderr, "%d hosts left after remove-instance\n", left);
         ++failures;
     }
 
-    const std::string ldif = work + "/peer.ldif";
-    std::ofstream(ldif) << peerLdif(root);
-    const std::string url = server.url("");
-    start = std::chrono::steady_clock::now();
-    if (run({"ldapadd", "-x", "-H", url, "-D", cvtest::Slapd::kRootDN, "-w", cvtest::Slapd::kRootPassword, "-f",
-             ldif}) != 0)
-        ++failures;
-    double peerAdd = seconds(start);
     start = std::chrono::steady_clock::now();
     for (int i = 0; i < kHosts; ++i) {
         if (run({"ldapdelete", "-x", "-H", url, "-D", cvtest::Slapd::kRootDN, "-w", cvtest::Slapd::kRootPassword,
-                 "-r", "cn=" + hostName(i) + ", " + kDomain}) != 0)
+                 "-r", "cn=" + hostName(i, domainName("peer", 0)) + ", " + domainDN("peer", 0)}) != 0)
             ++failures;
     }
     double peerDelete = seconds(start);
 
-    std::printf("setupCreateSIE x %d     : %.2f s (%lu sleeps)\n", kHosts, registration, sleeps);
-    std::printf("ldapadd of the entries   : %.2f s\n", peerAdd);
+    std::printf("setupCreateSIE x %d     : %.2f s, best of %d (%lu sleeps)\n", kHosts, registration, kRounds,
+                sleeps);
+    std::printf("ldapadd of the entries   : %.2f s, best of %d\n", peerAdd, kRounds);
     std::printf("ratio register/ldapadd   : %.2fx (target <= 2.0x)\n", registration / peerAdd);
     std::printf("remove-instance -f x %d : %.2f s\n", kHosts, unregistration);
     std::printf("ldapdelete -r x %d      : %.2f s\n", kHosts, peerDelete);
