@@ -142,11 +142,13 @@ int removeISIEChecked(Ldap* ldap, const char* isieDN);
 
 int removeSIEChecked(Ldap* ldap, const char* sieDN, int alsoISIE)
 {
+    // The deletion is the existence test: an instance entry is a leaf, and
+    // one request both finds and deletes it.
     LdapEntry entry(ldap);
-    if (!entry.exists(sieDN)) {
+    LdapError err = entry.dropAll(sieDN);
+    if (err.code == LDAP_NO_SUCH_OBJECT) {
         return SETUP_LDAP_ENTRY_MISSING;
     }
-    LdapError err = entry.dropAll(sieDN);
     if (err.code != 0) {
         return err.code;
     }
