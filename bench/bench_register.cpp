@@ -57,6 +57,8 @@ std::string instanceName(int i)
 
 pid_t spawn(const std::vector<std::string>& args)
 {
+    // What is still buffered would otherwise be written by the child too.
+    std::fflush(stdout);
     pid_t pid = fork();
     if (pid == 0) {
         if (freopen("/dev/null", "w", stdout) == nullptr)

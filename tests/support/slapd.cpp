@@ -306,6 +306,9 @@ bool Slapd::writeConfig() {
           << "maxsize 1073741824\n"
           // Tests need no durability; syncing every write costs seconds.
           << "dbnosync\n"
+          // The equality indexes of a production directory: the registry is
+          // searched below its root by object class, name and member.
+          << "index objectClass,cn,uniqueMember eq\n"
           << "sizelimit " << (options_.sizeLimit > 0 ? std::to_string(options_.sizeLimit) : "unlimited")
           << "\n";
         c << "access to attrs=userPassword\n";
