@@ -13,7 +13,15 @@ LdapPipeline::LdapPipeline(Ldap* ldap) : ld_(LdapEntryAccess::handle(ldap)) {}
 
 LdapPipeline::~LdapPipeline()
 {
-    wait();
+    // Loading an answer allocates; when that fails here, what is still in
+    // flight is abandoned rather than thrown out of a destructor.
+    try {
+        wait();
+    } catch (...) {
+        for (Request& r : requests_)
+            if (r.pending)
+                ldap_abandon_ext(ld_, r.msgid, nullptr, nullptr);
+    }
 }
 
 LdapPipeline::Ticket LdapPipeline::sent(int code, int msgid, LdapEntry* entry, const std::string& dn, bool read)

@@ -2,6 +2,7 @@
 
 #include "setup_remove.h"
 
+#include <memory>
 #include <strings.h>
 #include <unistd.h>
 
@@ -28,14 +29,13 @@ bool cvSplitDN(const char* dn, std::vector<std::string>& parts)
     }
     // Types are kept (second argument 0): the candidates the walks build are
     // full DNs that the server must resolve.
-    char** exploded = ldapapi::cv_explode_dn(dn, 0);
-    if (exploded == nullptr) {
+    std::unique_ptr<char*, void (*)(char**)> exploded(ldapapi::cv_explode_dn(dn, 0), ldapapi::cv_value_free);
+    if (!exploded) {
         return false;
     }
-    for (char** p = exploded; *p != nullptr; ++p) {
+    for (char** p = exploded.get(); *p != nullptr; ++p) {
         parts.emplace_back(*p);
     }
-    ldapapi::cv_value_free(exploded);
     return true;
 }
 

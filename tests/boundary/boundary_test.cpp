@@ -7,12 +7,15 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <new>
 #include <string>
 
 #include "setup_infofile.h"
 #include "setup_infvalues.h"
 #include "setup_ldap.h"
+#include "ldapentry.h"
+#include "setup_register.h"
 #include "setup_remove.h"
 #include "setup_util.h"
 #include "slapd.h"
@@ -173,6 +176,30 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
                        [](int r) { return r == 0 || r == LDAP_NO_MEMORY || r == SETUP_LDAP_ENTRY_MISSING; });
     EXPECT_FALSE(server.exists("ou=Child,ou=Boundary,o=CorvidRoot"));
     setupDestroyLdapEntry(entry);
+
+    // A registration that fails part-way leaves what it wrote (nothing is
+    // rolled back), so each later try finds more of the path in place.
+    ASSERT_TRUE(server.add("dn: ou=example.com, o=CorvidRoot\nobjectclass: organizationalUnit\n"
+                           "objectclass: cvAdminDomain\nou: example.com\n"));
+    std::unique_ptr<LdapEntry> sie, isie;
+    auto instanceEntries = [&] {
+        sie.reset(new LdapEntry(ldap));
+        sie->addAttribute("objectclass", "corvidServer");
+        sie->setAttribute("cvServerID", "slapd-boundary");
+        sie->setAttribute("serverRoot", "/srv/boundary");
+        isie.reset(new LdapEntry(ldap));
+        isie->addAttribute("objectclass", "top");
+        isie->setAttribute("cn", "Corvid Directory Server");
+        isie->setAttribute("cvProductVersion", "5.2");
+    };
+    failEachAllocation(
+        "setupCreateSIE",
+        [&] { return setupCreateSIE(sie.get(), isie.get(), "alpha.example.com", "/srv/boundary", "example.com"); },
+        [](int r) { return r == 0 || r == LDAP_NO_MEMORY; }, instanceEntries);
+    EXPECT_TRUE(server.exists("cn=slapd-boundary, cn=Corvid Directory Server, cn=Server Group, "
+                              "cn=alpha.example.com, ou=example.com, o=CorvidRoot"));
+    sie.reset();
+    isie.reset();
     setupDestroyLdap(ldap);
 }
 
