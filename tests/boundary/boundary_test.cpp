@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 #include <functional>
-#include <memory>
+#include <optional>
 #include <new>
 #include <string>
 
@@ -181,20 +181,22 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
     // rolled back), so each later try finds more of the path in place.
     ASSERT_TRUE(server.add("dn: ou=example.com, o=CorvidRoot\nobjectclass: organizationalUnit\n"
                            "objectclass: cvAdminDomain\nou: example.com\n"));
-    std::unique_ptr<LdapEntry> sie, isie;
+    // In place, not on the heap: this program's operator new is the one
+    // under test.
+    std::optional<LdapEntry> sie, isie;
     auto instanceEntries = [&] {
-        sie.reset(new LdapEntry(ldap));
+        sie.emplace(ldap);
         sie->addAttribute("objectclass", "corvidServer");
         sie->setAttribute("cvServerID", "slapd-boundary");
         sie->setAttribute("serverRoot", "/srv/boundary");
-        isie.reset(new LdapEntry(ldap));
+        isie.emplace(ldap);
         isie->addAttribute("objectclass", "top");
         isie->setAttribute("cn", "Corvid Directory Server");
         isie->setAttribute("cvProductVersion", "5.2");
     };
     failEachAllocation(
         "setupCreateSIE",
-        [&] { return setupCreateSIE(sie.get(), isie.get(), "alpha.example.com", "/srv/boundary", "example.com"); },
+        [&] { return setupCreateSIE(&*sie, &*isie, "alpha.example.com", "/srv/boundary", "example.com"); },
         [](int r) { return r == 0 || r == LDAP_NO_MEMORY; }, instanceEntries);
     EXPECT_TRUE(server.exists("cn=slapd-boundary, cn=Corvid Directory Server, cn=Server Group, "
                               "cn=alpha.example.com, ou=example.com, o=CorvidRoot"));
