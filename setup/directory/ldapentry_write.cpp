@@ -42,6 +42,17 @@ bool containsName(const std::vector<const char*>& names, const char* name)
     return false;
 }
 
+// The checks of a rewrite, then the read of what is stored at dn into
+// stored: 0, or the code that ends the rewrite.
+int readForRewrite(const NVPair& store, const char* dn, LdapEntry& stored)
+{
+    if (!hasValues(store))
+        return SETUP_LDAP_INCOMPLETE_ENTRY;
+    if (!dn)
+        return SETUP_LDAP_BAD_ARGUMENT;
+    return stored.retrieve(dn).code;
+}
+
 } // namespace
 
 LDAP* LdapEntryAccess::handle(const Ldap* ldap)
@@ -94,14 +105,9 @@ LdapError LdapEntry::insert(const char* dn)
 
 LdapError LdapEntry::update(const char* dn)
 {
-    if (!hasValues(attributes_))
-        return LdapError(SETUP_LDAP_INCOMPLETE_ENTRY, "");
-    if (!dn)
-        return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
     LdapEntry stored(ldap_);
-    LdapError err = stored.retrieve(dn);
-    if (err.code != 0)
-        return err;
+    if (int code = readForRewrite(attributes_, dn, stored))
+        return LdapError(code, "");
     ModList mods;
     for (const char* name : attributeNames(attributes_)) {
         const char* first = attributes_.getListItem(name, 0);
@@ -118,23 +124,15 @@ LdapError LdapEntry::update(const char* dn)
         }
     }
     int code = ldapapi::ldap_modify_s(ldap_->handle_, dn, mods.get());
-    if (code == 0) {
-        entryDN_ = dn;
-        numEntries_ = 1;
-    }
+    LdapEntryAccess::wrote(*this, dn, code);
     return LdapError(code, "");
 }
 
 LdapError LdapEntry::replace(const char* dn)
 {
-    if (!hasValues(attributes_))
-        return LdapError(SETUP_LDAP_INCOMPLETE_ENTRY, "");
-    if (!dn)
-        return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
     LdapEntry stored(ldap_);
-    LdapError err = stored.retrieve(dn);
-    if (err.code != 0)
-        return err;
+    if (int code = readForRewrite(attributes_, dn, stored))
+        return LdapError(code, "");
     ModList mods;
     int code = LdapEntryAccess::prepareReplace(*this, stored, dn, mods);
     if (code != 0)
