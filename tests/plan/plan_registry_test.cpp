@@ -151,3 +151,43 @@ TEST_F(PlanRegistryTest, WrongPasswordAndUnknownInstanceAreIncompleteLikeTheRemo
 
     EXPECT_EQ(silent("slapd-east", "not-the-password").status, p.status);
 }
+
+TEST_F(PlanRegistryTest, EveryOtherInstanceIsListedAndABusyParentStopsThePruneWithOneKeeper)
+{
+    // Two more instances of the product, and three more hosts in the lab
+    // domain: the product lists all its other instances, the prune names
+    // one of the hosts that keep the domain.
+    std::string ldif, out;
+    for (const char* id : {"slapd-north", "slapd-south"})
+        ldif += "dn: cn=" + std::string(id) + ", " + kAlphaDS + "\nobjectclass: corvidServer\ncn: " + id +
+                "\ncvServerID: " + id + "\n\n";
+    std::set<std::string> hosts;
+    for (const char* host : {"delta", "epsilon", "zeta"}) {
+        const std::string dn = "cn=" + std::string(host) + ".lab.example.com, " + kLabDomain;
+        hosts.insert(normDN(dn));
+        ldif += "dn: " + dn + "\nobjectclass: cvHost\nobjectclass: groupOfUniqueNames\ncn: " + host +
+                ".lab.example.com\n\n";
+    }
+    ASSERT_TRUE(slapd().add(ldif, &out)) << out;
+
+    json east = plantest::parse(plan(infFor("slapd-east", Slapd::kRootPassword), true));
+    std::set<std::string> siblings;
+    for (const auto& dn : east["registration"]["product"]["siblings"])
+        siblings.insert(normDN(dn.get<std::string>()));
+    EXPECT_EQ(siblings, normSet({kWest, "cn=slapd-north, " + kAlphaDS, "cn=slapd-south, " + kAlphaDS}));
+
+    ProcessResult p = plan(labInf(), true);
+    json lab = plantest::parse(p);
+    ASSERT_FALSE(lab.is_discarded()) << p.out;
+    EXPECT_EQ(lab["registration"]["prune"], json::array({kGammaGroup, kGamma}));
+    EXPECT_EQ(normDN(lab["registration"]["pruneStop"]["dn"].get<std::string>()), normDN(kLabDomain));
+    EXPECT_EQ(hosts.count(normDN(lab["registration"]["pruneStop"]["keptBy"].get<std::string>())), 1u)
+        << lab["registration"]["pruneStop"];
+
+    ProcessResult r = silentInf(labInf());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_FALSE(slapd().exists(kGamma));
+    EXPECT_TRUE(slapd().exists(kLabDomain));
+    for (const std::string& host : hosts)
+        EXPECT_TRUE(slapd().exists(host)) << host;
+}
