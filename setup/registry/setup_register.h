@@ -19,8 +19,12 @@
  *  - A read or search that fails with anything but "no such object" is an
  *    error that is returned, never taken for a missing entry.
  *  - Writes are not transactional: entries written before a failure stay.
+ *    An entry created by setupCreateSIE is written with the member it is
+ *    about to get; when that member then cannot be written, the member is
+ *    taken out again.
  *  - Waits for a written entry to show test up to 5 times and sleep 5
- *    seconds only between tests, only while the entry does not show yet;
+ *    seconds only between tests, only while the entry does not show yet
+ *    (the first test is the next write below it, which finds no parent);
  *    against one server no registration sleeps at all.
  *  - Nothing is written to any stream.
  */
