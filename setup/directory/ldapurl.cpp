@@ -32,38 +32,33 @@ size_t authorityStart(const std::string& url)
     return slash + 2;
 }
 
+// url's scheme and authority ("ldap://h:p"), then "/" and path, newly
+// allocated; "" when url has no authority, null for a null url.
+char* serverUrlWith(const char* url, const char* path)
+{
+    if (!url)
+        return nullptr;
+    return cvGuard(static_cast<char*>(nullptr), [&] {
+        std::string text(url);
+        size_t start = authorityStart(text);
+        if (start == std::string::npos)
+            return copyText(std::string());
+        return copyText(text.substr(0, text.find('/', start)) + "/" + path);
+    });
+}
+
 } // namespace
 
 extern "C" {
 
 char* setupFormConfigLdapURL(const char* url)
 {
-    if (!url)
-        return nullptr;
-    return cvGuard(static_cast<char*>(nullptr), [&] {
-        std::string text(url);
-        size_t start = authorityStart(text);
-        if (start == std::string::npos)
-            return copyText(std::string());
-        std::string server = text.substr(0, text.find('/', start));
-        return copyText(server + "/" + DEFAULT_ROOT_DN);
-    });
+    return serverUrlWith(url, DEFAULT_ROOT_DN);
 }
 
 char* setupStripConfigLdapURL(const char* url)
 {
-    if (!url)
-        return nullptr;
-    return cvGuard(static_cast<char*>(nullptr), [&] {
-        std::string text(url);
-        size_t start = authorityStart(text);
-        if (start == std::string::npos)
-            return copyText(std::string());
-        size_t end = text.find('/', start);
-        if (end == std::string::npos)
-            return copyText(text + "/");
-        return copyText(text.substr(0, end + 1));
-    });
+    return serverUrlWith(url, "");
 }
 
 int setupParseLdapUrl(const char* url, char** host, int* port, char** baseDN)
