@@ -4,6 +4,10 @@
 // case and the waits.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <string>
 
@@ -108,6 +112,58 @@ TEST_F(Registration, WildcardServerRootNeverReusesAnotherRootsGroup)
     ASSERT_EQ(registerInstance({"slapd-star", kEast.product, kEast.host, "/srv/*"}), 0);
     EXPECT_EQ(values(groupDN(kEast.host, "Server Group (2)"), "cvConfigRoot"), (std::vector<std::string>{"/srv/*"}));
     EXPECT_EQ(members(productDN(kEast)), normSet({"cn=slapd-a, " + productDN(kEast)}));
+}
+
+TEST_F(Registration, ConcurrentRegistrationsOfOneServerRootShareOneAdminGroup)
+{
+    // Two processes register instances of one product on one host and
+    // server root, released together: on a host they both create, and on a
+    // host whose first group belongs to another server root.
+    const int kTrials = 40;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        const std::string host = "race" + std::to_string(trial) + ".example.com";
+        if (trial % 2 == 1) {
+            ASSERT_EQ(registerInstance({"slapd-other", kEast.product, host, "/srv/other"}), 0);
+        }
+        const Instance racers[] = {{"slapd-a", kEast.product, host, "/srv/race"},
+                                   {"slapd-b", kEast.product, host, "/srv/race"}};
+        int gate[2];
+        ASSERT_EQ(pipe(gate), 0);
+        pid_t children[2];
+        for (int c = 0; c < 2; ++c) {
+            children[c] = fork();
+            ASSERT_GE(children[c], 0);
+            if (children[c] == 0) {
+                // The child's own connection, made before the gate opens;
+                // _exit leaves the parent's connection alone.
+                close(gate[1]);
+                LdapError err;
+                Ldap ldap(err, server().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr);
+                char byte;
+                while (read(gate[0], &byte, 1) < 0 && errno == EINTR) {
+                }
+                int rc = err.code != 0 ? 255
+                                       : setupCreateSIE(sieFor(racers[c], &ldap), isieFor(racers[c], "5.2", &ldap),
+                                                        host.c_str(), "/srv/race", "example.com");
+                _exit(rc > 255 ? 255 : rc);
+            }
+        }
+        close(gate[0]);
+        close(gate[1]);
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status)) << "trial " << trial;
+            EXPECT_EQ(WEXITSTATUS(status), 0) << "trial " << trial;
+        }
+        EXPECT_EQ(server().count(hostDN(host), "(&(objectclass=cvAdminGroup)(cvConfigRoot=/srv/race))", "one"), 1)
+            << "trial " << trial;
+        const std::string group = groupDN(host, trial % 2 == 1 ? "Server Group (2)" : "Server Group");
+        const std::string product = "cn=" + kEast.product + ", " + group;
+        EXPECT_EQ(members(product), normSet({"cn=slapd-a, " + product, "cn=slapd-b, " + product}))
+            << "trial " << trial;
+        EXPECT_TRUE(members(hostDN(host)).count(normDN(group))) << "trial " << trial;
+    }
 }
 
 TEST_F(Registration, CommaInProductAndPlusInHostRegisterAndRemove)
