@@ -5,11 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "child.h"
 #include "ldapurl_internal.h"
@@ -250,27 +251,16 @@ TEST_F(KeyFilesTest, SettersRunningAtOnceLoseNoValue)
         root.write("shared/config/ldap.conf", "ConfigURL ldap://old:1/o=CorvidRoot\nadmnm  old\n");
         const std::string url = "ldap://new" + std::to_string(trial) + ":389/o=CorvidRoot";
         const std::string user = "admin" + std::to_string(trial);
-        int gate[2];
-        ASSERT_EQ(pipe(gate), 0);
-        pid_t children[2];
-        for (int c = 0; c < 2; ++c) {
-            children[c] = fork();
-            ASSERT_GE(children[c], 0);
-            if (children[c] == 0) {
-                close(gate[1]);
-                char byte;
-                while (read(gate[0], &byte, 1) < 0 && errno == EINTR) {
-                }
-                _exit(c == 0 ? set(url.c_str(), nullptr, nullptr) : set(nullptr, user.c_str(), nullptr));
-            }
-        }
-        close(gate[0]);
-        close(gate[1]);
-        for (pid_t child : children) {
-            int status = 0;
-            ASSERT_EQ(waitpid(child, &status, 0), child);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        }
+        std::vector<int> statuses = utiltest::runTogether(
+            {[&](const std::function<void()>& gate) {
+                 gate();
+                 return set(url.c_str(), nullptr, nullptr);
+             },
+             [&](const std::function<void()>& gate) {
+                 gate();
+                 return set(nullptr, user.c_str(), nullptr);
+             }});
+        EXPECT_EQ(statuses, (std::vector<int>{0, 0}));
         Info info = get();
         if (info.url != url || info.user != user ||
             root.read("shared/config/dbswitch.conf") != "directory default " + url + "\n")

@@ -4,13 +4,12 @@
 // case and the waits.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "child.h"
 #include "register_fixture.h"
 #include "register_internal.h"
 #include "setup_registry_consts.h"
@@ -127,35 +126,21 @@ TEST_F(Registration, ConcurrentRegistrationsOfOneServerRootShareOneAdminGroup)
         }
         const Instance racers[] = {{"slapd-a", kEast.product, host, "/srv/race"},
                                    {"slapd-b", kEast.product, host, "/srv/race"}};
-        int gate[2];
-        ASSERT_EQ(pipe(gate), 0);
-        pid_t children[2];
-        for (int c = 0; c < 2; ++c) {
-            children[c] = fork();
-            ASSERT_GE(children[c], 0);
-            if (children[c] == 0) {
-                // The child's own connection, made before the gate opens;
-                // _exit leaves the parent's connection alone.
-                close(gate[1]);
+        auto racer = [&](const Instance& in) {
+            return [&, in](const std::function<void()>& gate) {
+                // The child's own connection, made before the race.
                 LdapError err;
                 Ldap ldap(err, server().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr);
-                char byte;
-                while (read(gate[0], &byte, 1) < 0 && errno == EINTR) {
-                }
-                int rc = err.code != 0 ? 255
-                                       : setupCreateSIE(sieFor(racers[c], &ldap), isieFor(racers[c], "5.2", &ldap),
-                                                        host.c_str(), "/srv/race", "example.com");
-                _exit(rc > 255 ? 255 : rc);
-            }
-        }
-        close(gate[0]);
-        close(gate[1]);
-        for (pid_t child : children) {
-            int status = 0;
-            ASSERT_EQ(waitpid(child, &status, 0), child);
-            EXPECT_TRUE(WIFEXITED(status)) << "trial " << trial;
-            EXPECT_EQ(WEXITSTATUS(status), 0) << "trial " << trial;
-        }
+                gate();
+                if (err.code != 0)
+                    return 255;
+                int rc = setupCreateSIE(sieFor(in, &ldap), isieFor(in, "5.2", &ldap), host.c_str(), "/srv/race",
+                                        "example.com");
+                return rc > 255 ? 255 : rc;
+            };
+        };
+        EXPECT_EQ(utiltest::runTogether({racer(racers[0]), racer(racers[1])}), (std::vector<int>{0, 0}))
+            << "trial " << trial;
         EXPECT_EQ(server().count(hostDN(host), "(&(objectclass=cvAdminGroup)(cvConfigRoot=/srv/race))", "one"), 1)
             << "trial " << trial;
         const std::string group = groupDN(host, trial % 2 == 1 ? "Server Group (2)" : "Server Group");
