@@ -85,6 +85,12 @@ private:
     bool held_ = false;
 };
 
+// The system's text for error, taken before anything else can change errno.
+std::string errorText(int error)
+{
+    return strerror(error);
+}
+
 // Where target (a path whose last part need not exist) really is: its
 // directory resolved, then its name. False when the directory cannot be
 // resolved.
@@ -111,7 +117,8 @@ int stageKeyFile(const std::string& realRoot, const KeyFileUpdate& update, CvSta
         return 6;
     }
     if (!resolvedPath(target, &resolved)) {
-        *why = update.path + " cannot be created (" + strerror(errno) + ")";
+        const std::string reason = errorText(errno);
+        *why = update.path + " cannot be created (" + reason + ")";
         return 5;
     }
     if (resolved.compare(0, realRoot.size() + 1, realRoot + "/") != 0) {
@@ -132,8 +139,8 @@ int stageKeyFile(const std::string& realRoot, const KeyFileUpdate& update, CvSta
     std::string out = cvReplaceKeyedLines(text, keys.data(), lines.data(), keys.size());
     // New key files may name the administrator: only their owner reads them.
     if (staged->stage(target, cvWriteString, &out, 0600) != 0) {
-        *why = update.path + " cannot be " + (error == ENOENT ? "created" : "written") + " (" +
-               strerror(errno) + ")";
+        const std::string reason = errorText(errno);
+        *why = update.path + " cannot be " + (error == ENOENT ? "created" : "written") + " (" + reason + ")";
         return error == ENOENT ? 5 : 2;
     }
     return 0;
@@ -178,12 +185,12 @@ int setKeyFiles(const char* serverRoot, const char* url, const char* user, const
     }
     KeyFileLock lock(pathIn(serverRoot, "shared/config"));
     if (!lock.held()) {
-        *why = "the key files cannot be locked (" + std::string(strerror(errno)) + ")";
+        *why = "the key files cannot be locked (" + errorText(errno) + ")";
         return 7;
     }
     CvMallocPtr<char> realRoot(realpath(serverRoot, nullptr));
     if (!realRoot) {
-        *why = "the server root cannot be resolved (" + std::string(strerror(errno)) + ")";
+        *why = "the server root cannot be resolved (" + errorText(errno) + ")";
         return 1;
     }
     // Every file is staged before any is put in place: a failure (a full
@@ -200,7 +207,8 @@ int setKeyFiles(const char* serverRoot, const char* url, const char* user, const
     // the same, the files put in place so far are reported.
     for (size_t i = 0; i < staged.size(); ++i) {
         if (staged[i].commit() != 0) {
-            *why = updates[i].path + " cannot be replaced (" + strerror(errno) + ")";
+            const std::string reason = errorText(errno);
+            *why = updates[i].path + " cannot be replaced (" + reason + ")";
             for (size_t j = 0; j < i; ++j)
                 *why += "; " + updates[j].path + " was written";
             return 2;
