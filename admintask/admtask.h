@@ -157,6 +157,11 @@ void ds_set_stop_timeout(int seconds);
 /* text as the reply shows an outside text: HTML-escaped in an HTML reply,
  * unchanged otherwise. */
 std::string ds_reply_text(const std::string& text);
+/* text within one line of a report: control characters as '?', as the
+ * layer writes a report's detail and message, so that no outside text (a
+ * file name holding a newline or an escape sequence) can start a line of
+ * its own or act on a terminal. */
+std::string ds_one_line(const std::string& text);
 #endif
 
 #endif

@@ -73,14 +73,19 @@ const char* instanceName()
 
 std::string oneLine(const char* text)
 {
-    std::string out = text != nullptr ? text : "";
+    return ds_one_line(text != nullptr ? text : "");
+}
+
+} // namespace admtask
+
+std::string ds_one_line(const std::string& text)
+{
+    std::string out = text;
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             c = '?';
     return out;
 }
-
-} // namespace admtask
 
 extern "C" {
 

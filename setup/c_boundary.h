@@ -10,6 +10,8 @@
 #include <memory>
 #include <utility>
 
+#include "setup_ldap_codes.h"
+
 // Owns memory from malloc/strdup across calls that may throw, so that a
 // failed allocation further on does not leak it.
 struct CvFree {
@@ -31,6 +33,23 @@ R cvGuard(R onFailure, Body&& body) noexcept
     } catch (...) {
         return onFailure;
     }
+}
+
+// Out of memory as a plain directory function reports it: 90, the classic
+// LDAP API's LDAP_NO_MEMORY. OpenLDAP's own constant of that name is -10, a
+// value no plain function may return.
+const int kCvNoMemory = 90;
+
+// A libldap code as a plain directory function returns it: libldap reports
+// client-side failures with negative codes, which callers of the classic
+// API never see. Out of memory (-10) gives kCvNoMemory; every other one (a
+// timeout, -5, a server gone, a connect error) gives "could not connect"
+// (SETUP_LDAP_CONNECT_FAILED, 151); other codes pass unchanged.
+inline int cvPlainCode(int code)
+{
+    if (code >= 0)
+        return code;
+    return code == -10 ? kCvNoMemory : SETUP_LDAP_CONNECT_FAILED;
 }
 
 // For functions without a result: the call simply does nothing more.

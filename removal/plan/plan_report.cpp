@@ -3,10 +3,13 @@
 
 #include "plan.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <unicode/utf8.h>
 
 #include "admtask.h"
 #include "removal_request.h"
@@ -22,8 +25,14 @@ const char kRefused[] = "the request would be refused and nothing would be done"
 class Lines {
 public:
     explicit Lines(bool html) : html_(html) {}
-    // An outside text (name, path, DN): escaped in an HTML reply.
-    std::string t(const std::string& text) const { return html_ ? ds_reply_text(text) : text; }
+    // An outside text (name, path, DN): control characters as '?', as the
+    // removal's own reports write them, so that a file name can neither
+    // forge a plan line nor reach the terminal raw; escaped in an HTML reply.
+    std::string t(const std::string& text) const
+    {
+        std::string line = ds_one_line(text);
+        return html_ ? ds_reply_text(line) : line;
+    }
     void add(const std::string& line) { out_ += line + "\n"; }
     std::string take() { return out_; }
 
@@ -145,9 +154,47 @@ std::string lastLine(const RemovalPlan& plan)
     return kIncomplete + why;
 }
 
+// True when text is well-formed UTF-8 (no overlong form, surrogate or
+// code point above U+10FFFF), the only text a JSON document may hold.
+bool isUtf8(const std::string& text)
+{
+    if (text.size() > static_cast<size_t>(INT32_MAX))
+        return false;
+    const int32_t length = static_cast<int32_t>(text.size());
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    for (int32_t i = 0; i < length;) {
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0)
+            return false;
+    }
+    return true;
+}
+
+// An outside text as a JSON value: a string when it is UTF-8; otherwise (a
+// Latin-1 file name or DN, "slapd-%FF") the array of its bytes, numbers 0
+// to 255, from which a reader gets back every byte.
+json jtext(const std::string& text)
+{
+    if (isUtf8(text))
+        return json(text);
+    json bytes = json::array();
+    for (unsigned char c : text)
+        bytes.push_back(c);
+    return bytes;
+}
+
+json jtexts(const std::vector<std::string>& texts)
+{
+    json out = json::array();
+    for (const std::string& text : texts)
+        out.push_back(jtext(text));
+    return out;
+}
+
 json nullable(bool set, const std::string& text)
 {
-    return set ? json(text) : json(nullptr);
+    return set ? jtext(text) : json(nullptr);
 }
 
 } // namespace
@@ -174,24 +221,24 @@ std::string cvPlanJson(const RemovalPlan& plan)
     out["mode"] = plan.silent ? "silent" : "cgi";
     out["exitStatus"] = plan.status;
     out["wouldSucceed"] = plan.status == 0;
-    out["incomplete"] = plan.incomplete;
+    out["incomplete"] = jtexts(plan.incomplete);
     if (plan.refused) {
         out["refused"] = true;
-        out["reply"] = plan.reply;
+        out["reply"] = jtext(plan.reply);
         out["incomplete"] = json::array({kRefused});
-        out["summary"] = lastLine(plan);
+        out["summary"] = jtext(lastLine(plan));
         return out.dump(2) + "\n";
     }
     out["refused"] = false;
-    out["instance"] = plan.instance;
-    out["installRoot"] = plan.installRoot;
+    out["instance"] = jtext(plan.instance);
+    out["installRoot"] = jtext(plan.installRoot);
 
     const DirectoryPlan& d = plan.directory;
     if (!d.used) {
         out["configurationDirectory"] = nullptr;
         out["registration"] = nullptr;
     } else {
-        out["configurationDirectory"] = {{"url", d.url},
+        out["configurationDirectory"] = {{"url", jtext(d.url)},
                                          {"bindIdentity", nullable(d.bindIdentityGiven, d.bindIdentity)},
                                          {"bindWorks", d.code == 0},
                                          {"code", d.code}};
@@ -200,21 +247,21 @@ std::string cvPlanJson(const RemovalPlan& plan)
         reg["registered"] = d.code == 0 && r.code == 0;
         reg["code"] = d.code == 0 ? json(r.code) : json(nullptr);
         if (d.code == 0 && r.code != 0)
-            reg["failure"] = "could not " + r.failure;
+            reg["failure"] = jtext("could not " + r.failure);
         if (d.code == 0 && r.code == 0) {
-            reg["sie"] = r.sieDN;
-            json product = {{"dn", r.isieDN},
+            reg["sie"] = jtext(r.sieDN);
+            json product = {{"dn", jtext(r.isieDN)},
                             {"action", r.deleteProduct ? "delete" : "trim"},
-                            {"siblings", r.siblings}};
+                            {"siblings", jtexts(r.siblings)}};
             if (r.siblingsCode != 0)
                 product["siblingsCode"] = r.siblingsCode;
             reg["product"] = product;
             if (r.deleteProduct) {
-                reg["prune"] = r.prune;
+                reg["prune"] = jtexts(r.prune);
                 json stop = {{"dn", nullable(!r.pruneStop.empty(), r.pruneStop)},
                              {"why", pruneStopName(r.pruneStopWhy)}};
                 if (r.pruneStopWhy == PruneStop::HasChildren)
-                    stop["keptBy"] = r.pruneKeeper;
+                    stop["keptBy"] = jtext(r.pruneKeeper);
                 if (r.pruneStopWhy == PruneStop::Unreadable)
                     stop["code"] = r.pruneStopCode;
                 reg["pruneStop"] = stop;
@@ -229,7 +276,7 @@ std::string cvPlanJson(const RemovalPlan& plan)
     }
 
     const ServerPlan& s = plan.server;
-    out["server"] = {{"pidFile", s.pidFile},
+    out["server"] = {{"pidFile", jtext(s.pidFile)},
                      {"pid", s.pid != 0 ? json(s.pid) : json(nullptr)},
                      {"running", s.running},
                      {"pidReused", s.reused}};
@@ -237,13 +284,13 @@ std::string cvPlanJson(const RemovalPlan& plan)
     const TreePlan& t = plan.tree;
     json blocked = json::array();
     for (const TreeBlocker& b : t.blocked)
-        blocked.push_back({{"path", b.path}, {"why", b.why}});
-    out["tree"] = {{"path", t.path},      {"exists", t.exists},
+        blocked.push_back({{"path", jtext(b.path)}, {"why", b.why}});
+    out["tree"] = {{"path", jtext(t.path)}, {"exists", t.exists},
                    {"files", t.files},    {"directories", t.directories},
                    {"links", t.links},    {"bytes", t.bytes},
                    {"wouldStay", blocked}, {"wouldStayCount", t.blockedCount},
                    {"notListed", t.blockedCount - t.blocked.size()}};
-    out["summary"] = lastLine(plan);
+    out["summary"] = jtext(lastLine(plan));
     return out.dump(2) + "\n";
 }
 

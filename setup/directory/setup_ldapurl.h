@@ -40,9 +40,16 @@ void getDefaultLdapInfo(const char* serverRoot, char** url, char** user, char** 
  *   user: ldap.conf "admnm  <user>";
  *   adminDomain: ds.conf "AdminDomain:<name>", and ldap.conf's AdminDomain
  *        line when there is one.
- * A text holding a line break is not written (it would forge a key line).
- * Missing files are created with mode 0600; existing ones keep theirs. A
- * failed write leaves the file as it was.
+ * All of them change, or none: every new version is written beside its
+ * file before any replaces it, so a failure (a full file system) leaves the
+ * files as they were, and the failure is written to the install log. A text
+ * holding a line break is not written (it would forge a key line). Missing
+ * files are created with mode 0600; existing ones keep their owner, group
+ * and mode. A key file that is a link is rewritten at its target, which must
+ * lie below the server root: a link leading out of it, or nowhere, is
+ * refused. A key file that is not a regular file (a fifo) is refused
+ * without blocking. Setters running at the same time on one server root
+ * take turns (an flock on shared/config), so no value is lost.
  */
 void setupSetDefaultLdapInfo(const char* serverRoot, const char* url, const char* user,
                              const char* adminDomain);

@@ -21,12 +21,17 @@ struct CVStringRep {
     char* data;    // owned, NUL-terminated, allocated as an array
     int32_t size;  // allocated bytes: length + 1
 
+    CVStringRep(const CVStringRep&) = delete;
+    CVStringRep& operator=(const CVStringRep&) = delete;
+
+private:
+    // Only CVString makes and ends a representation: a caller sees one
+    // through CVString::rep() and never owns it.
+    friend class CVString;
     // Copies at most size bytes of text, NUL-filling after a shorter text;
     // the last byte is always NUL. The count starts at 0.
     CVStringRep(const char* text, long size);
     ~CVStringRep();
-    CVStringRep(const CVStringRep&) = delete;
-    CVStringRep& operator=(const CVStringRep&) = delete;
 };
 
 class SETUP_EXPORT CVString {

@@ -3,6 +3,7 @@
 
 #include "c_boundary.h"
 #include "nvpair.h"
+#include "regular_file.h"
 #include "setup_util.h"
 
 #include <cerrno>
@@ -52,7 +53,8 @@ extern "C" char* setupGetFileString(const char* key, const char* separator, cons
 {
     if (key == nullptr || path == nullptr)
         return nullptr;
-    FILE* in = fopen(path, "r");
+    // Not fopen: a fifo in a key file's place would block the reader.
+    FILE* in = cvOpenRegularFile(path);
     if (in == nullptr)
         return nullptr;
     const size_t keyLength = strlen(key);

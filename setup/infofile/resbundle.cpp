@@ -154,8 +154,13 @@ int PropertiesLoadFileToHash(Properties* p, const char* language)
     char* line = nullptr;
     size_t capacity = 0;
     long length;
-    while ((length = ReadTextLineWhole(file, &line, &capacity)) >= 0)
+    while ((length = ReadTextLineWhole(file, &line, &capacity)) >= 0) {
+        // A file saved with CRLF line ends: the CR belongs to the line end,
+        // not to the text (a text that ends in a CR writes it as \r).
+        if (length > 0 && line[length - 1] == '\r')
+            line[length - 1] = '\0';
         load_line(p->table, line, stored);
+    }
     free(line);
     CloseTextFile(file);
     PropertiesSetLangStatus(p->status, language, LANG_LOADED);

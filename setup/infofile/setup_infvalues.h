@@ -19,7 +19,8 @@ SETUP_BEGIN_DECLS
  * key is a prefix of the line) gives the value: the rest of the line after
  * one separator character (a one-character separator), or its first token
  * between separator characters (a longer separator), trimmed of ASCII white
- * space. Null when the file cannot be read or no line matches.
+ * space. Null when the file cannot be read or no line matches, and for a
+ * path that is not a regular file (a fifo is refused, never waited on).
  */
 char* setupGetFileString(const char* key, const char* separator, const char* path);
 /* atoi of the value; -1 when there is none. */

@@ -141,7 +141,10 @@ int refreshGlobalPreferences(LdapEntry& prefs, int readCode, const std::string& 
         prefs.setAttribute("ou", DEFAULT_GLOBAL_PREFS);
         prefs.setAttribute("aci", DEFAULT_GLOBAL_PREFS_ACI);
         prefs.setAttribute("description", kDescription);
-        return prefs.insert(dn.c_str()).code;
+        int code = prefs.insert(dn.c_str()).code;
+        // A registration running at the same time made the branch, with
+        // these very values, since it was read.
+        return code == LDAP_ALREADY_EXISTS ? 0 : code;
     }
     if (readCode != 0)
         return readCode;

@@ -61,6 +61,17 @@ int refreshGlobalPreferences(LdapEntry& prefs, int readCode, const std::string& 
 // True when name has exactly one value in entry's store, and it is value.
 bool cvHoldsOnly(const LdapEntry& entry, const char* name, const char* value);
 
+// DN of an admin domain's global directory-info entry.
+std::string globalUserDirectoryDN(const char* adminDomain);
+
+// Reads a loaded directory-info entry into the caller's texts (malloc'd;
+// each out-parameter may be null): the multi-host URL (left untouched when
+// the entry has no "cvDirectoryURL"), the bind DN and the bind password.
+// The stored URL is split into its host part and its base part at the first
+// '/' after "://", so a base DN holding '/' and a URL without a base both
+// keep their meaning. Returns 0.
+int readDirectoryInfo(const LdapEntry& entry, char** url, char** bindDN, char** bindPassword);
+
 // Loads the directory-info entry for dn into entry, following
 // "cvDirectoryInfoRef" with at most three reads in all: 0 when loaded
 // (holding "cvDirectoryURL", or a further reference once the reads are used

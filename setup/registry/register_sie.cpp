@@ -188,7 +188,9 @@ struct Registration {
     int ensureHost();
     int findAdminGroup();
     int ensureAdminGroup();
+    bool groupOfThisRoot(const LdapEntry& group) const;
     int createAdminGroup();
+    int insertAdminGroup(const std::string& name, const std::string& firstDN);
     int writeProduct();
     void reloadProduct();
     int writeInstance();
@@ -332,20 +334,60 @@ int Registration::ensureAdminGroup()
     return 0;
 }
 
+// The group stored at a name this registration wanted belongs to its
+// server root: another registration of the same host, server root and
+// product, running at the same time, created it after the search found
+// none. Using it, rather than making "Server Group (2)" beside it, keeps
+// one admin group per server root.
+bool Registration::groupOfThisRoot(const LdapEntry& group) const
+{
+    if (!holdsValue(group, "objectclass", DEFAULT_ADMIN_GROUP_OBJECT))
+        return false;
+    for (const std::string& root : cvAllValues(group, "cvConfigRoot"))
+        if (root == serverRoot)
+            return true;
+    return false;
+}
+
 int Registration::createAdminGroup()
 {
-    std::string name = DEFAULT_ADMIN_GROUP;
-    groupDN = cvChildDN("cn", name.c_str(), hostDN);
-    for (int n = 2; !freshHost; ++n) {
-        std::unique_ptr<LdapEntry> probe;
-        int code = storedAt(probeAhead, conn, groupDN, &probe);
-        if (code == SETUP_LDAP_NO_ENTRIES)
-            break;
+    const std::string firstDN = cvChildDN("cn", DEFAULT_ADMIN_GROUP, hostDN);
+    // A host created here holds no group: its first name is free, unless a
+    // registration running at the same time takes it first.
+    bool probe = !freshHost;
+    for (int n = 1;; ++n) {
+        std::string name = DEFAULT_ADMIN_GROUP;
+        if (n > 1)
+            name += " (" + std::to_string(n) + ")";
+        groupDN = cvChildDN("cn", name.c_str(), hostDN);
+        std::unique_ptr<LdapEntry> stored;
+        int code = probe ? storedAt(probeAhead, conn, groupDN, &stored) : SETUP_LDAP_NO_ENTRIES;
+        probe = true;
+        if (code == SETUP_LDAP_NO_ENTRIES) {
+            code = insertAdminGroup(name, firstDN);
+            if (code != LDAP_ALREADY_EXISTS)
+                return code;
+            // Taken since the probe: read the group that won.
+            stored.reset(new LdapEntry(conn));
+            code = cvRead(*stored, groupDN);
+            if (code == SETUP_LDAP_NO_ENTRIES)
+                continue;
+        }
         if (code != 0)
             return code;
-        name = std::string(DEFAULT_ADMIN_GROUP) + " (" + std::to_string(n) + ")";
-        groupDN = cvChildDN("cn", name.c_str(), hostDN);
+        if (groupOfThisRoot(*stored)) {
+            foundGroup = std::move(stored);
+            return ensureAdminGroup();
+        }
     }
+}
+
+// The new group at groupDN named name; the insert's code. The host holds
+// the first group name written ahead when it was created here: a group of
+// another name becomes its member now, and when the first group cannot be
+// written the member written ahead goes again.
+int Registration::insertAdminGroup(const std::string& name, const std::string& firstDN)
+{
     adminSieDN = adminSieDNOf(hostName, groupDN);
     isieDN = cvChildDN("cn", product.c_str(), groupDN);
     LdapEntry group(conn);
@@ -367,13 +409,14 @@ int Registration::createAdminGroup()
     // A group created here gets its product as a member.
     group.setAttribute("uniquemember", isieDN.c_str());
     int code = insertBelow(group, groupDN, hostDN, nullptr, nullptr);
-    if (code != 0 && code != LDAP_ALREADY_EXISTS) {
-        if (freshHost)
+    const bool writtenAhead = freshHost && groupDN == firstDN;
+    if (code != 0) {
+        if (code != LDAP_ALREADY_EXISTS && writtenAhead)
             dropMember(conn, hostDN, groupDN);
         return code;
     }
-    freshGroup = code == 0;
-    if (!freshHost)
+    freshGroup = true;
+    if (!writtenAhead)
         background->addValue(hostDN, "uniquemember", groupDN);
     return 0;
 }

@@ -39,7 +39,9 @@ SETUP_BEGIN_DECLS
 /*
  * Registers one server instance: the domain's Global Preferences branch, the
  * host entry cn={hostName}, the host's admin group for serverRoot (a new one
- * is "Server Group", then "Server Group (2)", ...), the product entry
+ * is "Server Group", then "Server Group (2)", ...; registrations of one
+ * server root running at the same time share the group the first of them
+ * makes), the product entry
  * cn={product name} and the instance entry cn={server id} below it, each
  * linked to the next by "uniquemember", with their access values. sie must
  * carry objectclass "corvidServer" and "cvServerID"; isie object classes, a
@@ -52,8 +54,9 @@ SETUP_BEGIN_DECLS
  *   SETUP_LDAP_NO_ADMIN_DOMAIN (155): the domain is missing, or its Global
  *     Preferences branch cannot be written.
  *   an LDAP code: a read or search failed, or the host, admin group, product
- *     or instance entry could not be written (68 is forgiven for the first
- *     three, never for the instance).
+ *     or instance entry could not be written (68 is forgiven for the
+ *     Global Preferences branch, the host and the product, and for an admin
+ *     group of serverRoot, never for the instance).
  */
 int setupCreateSIE(LdapEntry* sie, LdapEntry* isie, const char* hostName, const char* serverRoot,
                    const char* adminDomain);

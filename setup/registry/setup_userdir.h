@@ -75,19 +75,4 @@ int getLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostN
 
 SETUP_END_DECLS
 
-#ifdef __cplusplus
-#include <string>
-
-// DN of an admin domain's global directory-info entry.
-std::string globalUserDirectoryDN(const char* adminDomain);
-
-// Reads a loaded directory-info entry into the caller's texts (malloc'd;
-// each out-parameter may be null): the multi-host URL (left untouched when
-// the entry has no "cvDirectoryURL"), the bind DN and the bind password.
-// The stored URL is split into its host part and its base part at the first
-// '/' after "://", so a base DN holding '/' and a URL without a base both
-// keep their meaning. Returns 0.
-int readDirectoryInfo(const LdapEntry& entry, char** url, char** bindDN, char** bindPassword);
-#endif
-
 #endif

@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "c_boundary.h"
 #include "cvldap.h"
 #include "ldapentry.h"
+#include "register_internal.h"
 #include "setup_registry_consts.h"
 
 std::string globalUserDirectoryDN(const char* adminDomain)
@@ -74,11 +76,12 @@ int setupGetGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url,
         *bindDN = nullptr;
     if (bindPassword)
         *bindPassword = nullptr;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapEntry entry(ldap);
+        // The entry's read answers libldap's codes unmapped.
         LdapError err = entry.retrieve(globalUserDirectoryDN(adminDomain).c_str());
         if (err.code != 0)
-            return err.code;
+            return cvPlainCode(err.code);
         return readDirectoryInfo(entry, url, bindDN, bindPassword);
     });
 }

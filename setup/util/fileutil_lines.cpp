@@ -1,93 +1,62 @@
 // Rewriting the keyed lines of a configuration file.
 #include "atomic_file.h"
 #include "c_boundary.h"
+#include "fileutil_internal.h"
+#include "regular_file.h"
 #include "setup_util.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <strings.h>
-#include <sys/types.h>
 #include <vector>
 
 namespace {
 
-int writeText(FILE* out, void* context)
-{
-    const std::string* text = static_cast<const std::string*>(context);
-    fwrite(text->data(), 1, text->size(), out);
-    return 0;
-}
-
-// Index of the first key the line begins with (without case), or -1. An
-// empty key would match every line and is taken to match none.
-long matchingKey(const char* line, const char** keys, size_t count)
+// Index of the first key the line (of size bytes) begins with, without
+// case, or -1. An empty key would match every line and is taken to match
+// none.
+long matchingKey(const char* line, size_t size, const char** keys, size_t count)
 {
     for (size_t i = 0; i < count; ++i) {
         size_t length = strlen(keys[i]);
-        if (length > 0 && strncasecmp(line, keys[i], length) == 0)
+        if (length > 0 && length <= size && strncasecmp(line, keys[i], length) == 0)
             return static_cast<long>(i);
     }
     return -1;
 }
 
-// Builds the new contents from the file as it is; 0, or the function's
-// failure code. Lines are read whole, however long.
-int buildFromFile(FILE* in, const char** keys, const char** lines, size_t count,
-                  std::vector<bool>& used, std::string& out)
+int updateLines(const char** keys, const char** lines, size_t count, const char* path)
 {
-    // Released however the loop ends, a failed append included.
-    struct LineBuffer {
-        char* text = nullptr;
-        ~LineBuffer() { free(text); }
-    } line;
-    size_t capacity = 0;
-    int result = 0;
-    for (;;) {
-        errno = 0;
-        ssize_t length = getline(&line.text, &capacity, in);
-        const char* buffer = line.text;
-        if (length < 0) {
-            if (errno == ENOMEM)
-                result = 3;
-            else if (ferror(in))
-                result = 1;
-            break;
-        }
-        long key = matchingKey(buffer, keys, count);
+    std::string text;
+    // A missing file is created; one that cannot be read whole (or is no
+    // regular file) is never written over.
+    int error = cvReadRegularFile(path, &text);
+    if (error != 0 && error != ENOENT)
+        return 1;
+    std::string out = cvReplaceKeyedLines(text, keys, lines, count);
+    return cvWriteFileAtomic(path, cvWriteString, &out) == 0 ? 0 : 2;
+}
+
+} // namespace
+
+std::string cvReplaceKeyedLines(const std::string& text, const char** keys, const char** lines, size_t count)
+{
+    std::vector<bool> used(count, false);
+    std::string out;
+    out.reserve(text.size());
+    for (size_t start = 0; start < text.size();) {
+        size_t newline = text.find('\n', start);
+        size_t end = newline == std::string::npos ? text.size() : newline + 1;
+        long key = matchingKey(text.c_str() + start, end - start, keys, count);
         if (key >= 0) {
             out.append(lines[key]).append("\n");
             used[static_cast<size_t>(key)] = true;
         } else {
-            out.append(buffer, static_cast<size_t>(length));
+            out.append(text, start, end - start);
         }
-    }
-    return result;
-}
-
-int updateLines(const char** keys, const char** lines, size_t count, const char* path)
-{
-    std::vector<bool> used(count, false);
-    std::string out;
-    FILE* in = fopen(path, "r");
-    if (in == nullptr) {
-        if (errno != ENOENT)
-            return 1;
-    } else {
-        int result;
-        try {
-            result = buildFromFile(in, keys, lines, count, used, out);
-        } catch (...) {
-            fclose(in);
-            throw;
-        }
-        fclose(in);
-        // A read cut short must never be written back over the file.
-        if (result != 0)
-            return result;
+        start = end;
     }
     for (size_t i = 0; i < count; ++i) {
         if (used[i])
@@ -98,10 +67,8 @@ int updateLines(const char** keys, const char** lines, size_t count, const char*
             out += '\n';
         out.append(lines[i]).append("\n");
     }
-    return cvWriteFileAtomic(path, writeText, &out) == 0 ? 0 : 2;
+    return out;
 }
-
-} // namespace
 
 extern "C" int setupFileUpdateLines(const char** keys, const char** lines, const char* path)
 {

@@ -13,4 +13,9 @@ std::string cvNetworkDomain(const char* resolvConf);
 // above) is not empty.
 std::string cvQualifiedHostName(const std::string& name, const char* resolvConf);
 
+// The part of the host description SysInfo records under command (one of
+// CvSysInfoCommand), from uname(2) and the firmware's product name; false
+// when it cannot be read or is empty.
+bool cvSysInfoPart(int command, std::string& out);
+
 #endif

@@ -120,8 +120,10 @@ char* setupAddNameToList(const char* list, const char* name);
  * to case) by that key's line, and appends the lines of keys that matched
  * no line; a missing file is created with them. keys and lines are parallel
  * and end at the first null of either. The file is rewritten atomically:
- * on any failure it stays as it was.
- * 0 on success; 1 when the existing file cannot be read; 2 when the new
+ * on any failure it stays as it was, and it keeps its owner, group and mode.
+ * A link is rewritten at its target; a link that leads nowhere is refused.
+ * 0 on success; 1 when the existing file cannot be read or is not a regular
+ * file (a fifo is refused, never waited on); 2 when the new
  * contents cannot be written (or an argument is null); 3 out of memory.
  */
 int setupFileUpdateLines(const char** keys, const char** lines, const char* path);

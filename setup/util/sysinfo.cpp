@@ -5,6 +5,8 @@
 #include <cstring>
 #include <sys/utsname.h>
 
+#include "host_internal.h"
+
 namespace {
 
 std::string trimmed(const std::string& text)

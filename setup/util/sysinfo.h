@@ -47,9 +47,6 @@ enum CvSysInfoCommand {
     CV_SI_PLATFORM = 513
 };
 
-// The uname(2) source described above.
-bool cvSysInfoPart(int command, std::string& out);
-
 #endif // __cplusplus
 
 #endif

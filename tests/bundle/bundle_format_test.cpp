@@ -72,11 +72,23 @@ TEST_F(BundleFormat, LaterLineOfTheSameKeyWins)
     EXPECT_EQ(text(core_res_getstring(bundle, "color", "fr")), "bleu");
 }
 
-TEST_F(BundleFormat, LastLineWithoutNewlineAndCarriageReturnsAreKept)
+TEST_F(BundleFormat, CrlfLineEndsStayOutOfTheTextsAndTheLastLineNeedsNoNewline)
 {
-    load("crlf=text\r\nlast=no newline");
-    EXPECT_EQ(get("crlf"), "text\r");
+    load("# comment\r\n"
+         "\r\n"
+         "crlf=text\r\n"
+         "blanks = kept  \r\n"
+         "escaped=ends in CR\\r\r\n"
+         "inner=a\rb\r\n"
+         "last=no newline");
+    EXPECT_EQ(get("crlf"), "text");
+    EXPECT_EQ(get("blanks"), " kept  ");
+    EXPECT_EQ(get("escaped"), "ends in CR\r");
+    EXPECT_EQ(get("inner"), "a\rb");
     EXPECT_EQ(get("last"), "no newline");
+    EXPECT_EQ(get("# comment"), "<null>");
+    dir.write("ui_fr.properties", "crlf=texte\r\n");
+    EXPECT_EQ(text(core_res_getstring(bundle, "crlf", "fr")), "texte");
 }
 
 TEST_F(BundleFormat, TrailingBackslashDoesNotContinueTheLine)

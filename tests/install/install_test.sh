@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build tree with DESTDIR into a temporary root, then works from
 # the installed tree only: the expected files are there, a C program builds
-# with pkg-config and a C++ one with find_package(cvsetup), both run, and
-# both manual pages render without a warning.
+# with pkg-config and a C++ one with find_package(cvsetup), both run, a call
+# of every function the headers declare links, and both manual pages render
+# without a warning.
 # Usage: install_test.sh BUILD_DIR TEST_SOURCE_DIR LIBDIR CC CXX
 set -euo pipefail
 build=$1 src=$2 libdir=$3 cc=$4 cxx=$5
@@ -56,6 +57,18 @@ cmake --build "$tmp/consumer_build" >"$tmp/build.log" ||
 out=$("$tmp/consumer_build/consumer" "$tmp/setup.inf")
 expect "the find_package consumer" "$tmp/cxx.expected" "$out"
 
+# Every function an installed header declares is exported: a program with a
+# call of each one (calls.py reads the headers through clang) links against
+# the installed shared library, where a declaration without a symbol fails.
+count=$(python3 "$src/calls.py" "$P/include" "$tmp/calls.cpp") ||
+  fail "calls.py could not read the installed headers"
+read -ra flags <<<"$(pkg-config --cflags --libs cvsetup)"
+if ! "$cxx" -std=c++17 "$tmp/calls.cpp" -o "$tmp/calls" "${flags[@]}" 2>"$tmp/calls.log"; then
+  grep -E 'undefined reference|error' "$tmp/calls.log" | head -40
+  fail "a function the installed headers declare does not link"
+fi
+LD_LIBRARY_PATH=$P/$libdir "$tmp/calls" || fail "the program calling every declared function does not run"
+
 # The manual pages, as man shows them.
 for page in man1/remove-instance.1 man3/cvsetup.3; do
   warnings=$(MANWIDTH=80 man --warnings -l "$P/share/man/$page" 2>&1 >/dev/null)
@@ -63,4 +76,5 @@ for page in man1/remove-instance.1 man3/cvsetup.3; do
   [ "$(MANWIDTH=80 man -l "$P/share/man/$page" 2>/dev/null | wc -l)" -gt 20 ] ||
     fail "$page renders nearly empty"
 done
-echo "installed tree ($(find "$P" -type f | wc -l) files) serves the C, static and CMake consumers"
+echo "installed tree ($(find "$P" -type f | wc -l) files) serves the C, static and CMake consumers;" \
+  "all $count functions and variables its headers declare link"

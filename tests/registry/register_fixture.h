@@ -154,15 +154,16 @@ protected:
         connect();
     }
 
-    LdapEntry* entry()
+    // An entry on ldap, or on the fixture's connection.
+    LdapEntry* entry(Ldap* ldap = nullptr)
     {
-        entries_.emplace_back(new LdapEntry(ldap_.get()));
+        entries_.emplace_back(new LdapEntry(ldap ? ldap : ldap_.get()));
         return entries_.back().get();
     }
 
-    LdapEntry* sieFor(const Instance& in)
+    LdapEntry* sieFor(const Instance& in, Ldap* ldap = nullptr)
     {
-        LdapEntry* e = entry();
+        LdapEntry* e = entry(ldap);
         e->addAttribute("objectclass", "top");
         e->addAttribute("objectclass", "corvidServer");
         e->setAttribute("cvServerID", in.id.c_str());
@@ -172,9 +173,9 @@ protected:
         return e;
     }
 
-    LdapEntry* isieFor(const Instance& in, const std::string& version = "5.2")
+    LdapEntry* isieFor(const Instance& in, const std::string& version = "5.2", Ldap* ldap = nullptr)
     {
-        LdapEntry* e = entry();
+        LdapEntry* e = entry(ldap);
         e->addAttribute("objectclass", "top");
         e->setAttribute("cn", in.product.c_str());
         e->setAttribute("cvProductName", in.product.c_str());

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "child.h"
 #include "register_fixture.h"
 #include "register_internal.h"
 #include "setup_registry_consts.h"
@@ -108,6 +111,44 @@ TEST_F(Registration, WildcardServerRootNeverReusesAnotherRootsGroup)
     ASSERT_EQ(registerInstance({"slapd-star", kEast.product, kEast.host, "/srv/*"}), 0);
     EXPECT_EQ(values(groupDN(kEast.host, "Server Group (2)"), "cvConfigRoot"), (std::vector<std::string>{"/srv/*"}));
     EXPECT_EQ(members(productDN(kEast)), normSet({"cn=slapd-a, " + productDN(kEast)}));
+}
+
+TEST_F(Registration, ConcurrentRegistrationsOfOneServerRootShareOneAdminGroup)
+{
+    // Two processes register instances of one product on one host and
+    // server root, released together: on a host they both create, and on a
+    // host whose first group belongs to another server root.
+    const int kTrials = 40;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        const std::string host = "race" + std::to_string(trial) + ".example.com";
+        if (trial % 2 == 1) {
+            ASSERT_EQ(registerInstance({"slapd-other", kEast.product, host, "/srv/other"}), 0);
+        }
+        const Instance racers[] = {{"slapd-a", kEast.product, host, "/srv/race"},
+                                   {"slapd-b", kEast.product, host, "/srv/race"}};
+        auto racer = [&](const Instance& in) {
+            return [&, in](const std::function<void()>& gate) {
+                // The child's own connection, made before the race.
+                LdapError err;
+                Ldap ldap(err, server().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr);
+                gate();
+                if (err.code != 0)
+                    return 255;
+                int rc = setupCreateSIE(sieFor(in, &ldap), isieFor(in, "5.2", &ldap), host.c_str(), "/srv/race",
+                                        "example.com");
+                return rc > 255 ? 255 : rc;
+            };
+        };
+        EXPECT_EQ(utiltest::runTogether({racer(racers[0]), racer(racers[1])}), (std::vector<int>{0, 0}))
+            << "trial " << trial;
+        EXPECT_EQ(server().count(hostDN(host), "(&(objectclass=cvAdminGroup)(cvConfigRoot=/srv/race))", "one"), 1)
+            << "trial " << trial;
+        const std::string group = groupDN(host, trial % 2 == 1 ? "Server Group (2)" : "Server Group");
+        const std::string product = "cn=" + kEast.product + ", " + group;
+        EXPECT_EQ(members(product), normSet({"cn=slapd-a, " + product, "cn=slapd-b, " + product}))
+            << "trial " << trial;
+        EXPECT_TRUE(members(hostDN(host)).count(normDN(group))) << "trial " << trial;
+    }
 }
 
 TEST_F(Registration, CommaInProductAndPlusInHostRegisterAndRemove)
