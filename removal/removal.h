@@ -39,6 +39,16 @@ int isDirectory(const char* path);
 
 #ifdef __cplusplus
 }
+
+#include "tree_walk.h"
+
+// The instance tree's walk, in either mode of the library's one walk:
+// _remove_directory removes with it, remove-instance-plan plans with it, so
+// the plan's verdicts are the removal's. The top is the instance tree: a
+// link to a directory is unlinked, anything else that is no directory stays
+// ("not a directory: the removal leaves it"). Returns 0 when nothing stays.
+int cvWalkInstanceTree(const char* path, cvTreeMode mode, cvTreeStay onStay, void* context,
+                       cvTreeCounts* counts);
 #endif
 
 #endif

@@ -11,7 +11,7 @@
 
 namespace {
 
-void warnLeft(const char* path, int error, void* /*context*/)
+void warnLeft(const char* path, int error, const char* /*why*/, void* /*context*/)
 {
     fprintf(stderr, "Warning: could not remove %s: %s\n", path, strerror(error));
 }
@@ -26,26 +26,32 @@ int isDirectory(const char* path)
     return info.type == PR_FILE_DIRECTORY ? 1 : 0;
 }
 
-void _remove_directory(const char* path)
+int cvWalkInstanceTree(const char* path, cvTreeMode mode, cvTreeStay onStay, void* context,
+                       cvTreeCounts* counts)
 {
     struct stat st;
     if (path == nullptr || lstat(path, &st) != 0)
-        return;
-    if (S_ISLNK(st.st_mode)) {
+        return 0;
+    const bool plan = mode == CV_TREE_PLAN;
+    if (S_ISLNK(st.st_mode) && isDirectory(path)) {
         // The tree's own name is a link: it goes, its target stays.
-        if (isDirectory(path)) {
-            if (unlink(path) != 0 && errno != ENOENT)
-                warnLeft(path, errno, nullptr);
-        } else {
-            warnLeft(path, ENOTDIR, nullptr);
-        }
-        return;
+        return cvWalkTree(path, mode, onStay, context, counts);
     }
     if (!S_ISDIR(st.st_mode) || !isDirectory(path)) {
-        warnLeft(path, ENOTDIR, nullptr);
-        return;
+        if (S_ISLNK(st.st_mode) && counts != nullptr)
+            ++counts->links;
+        else if (counts != nullptr)
+            ++counts->files;
+        if (onStay != nullptr)
+            onStay(path, ENOTDIR, plan ? "not a directory: the removal leaves it" : nullptr, context);
+        return -1;
     }
     // The one walk of the library: relative to directories opened without
     // following links, listed from the descriptor it opened, at any depth.
-    cvRemoveTree(path, warnLeft, nullptr);
+    return cvWalkTree(path, mode, onStay, context, counts);
+}
+
+void _remove_directory(const char* path)
+{
+    cvWalkInstanceTree(path, CV_TREE_REMOVE, warnLeft, nullptr, nullptr);
 }

@@ -1,12 +1,8 @@
 /*
- * What deleting a directory tree would find, read without changing
- * anything: directories are opened read-only (without touching their access
- * times where the file system allows), links are counted and never followed,
- * and every path that the removal's walk could not delete is named with the
- * reason. The rules are the walk's (cvRemoveTree): an entry goes when its
- * directory may be written and is neither immutable nor append-only, the
- * entry itself is neither, and it is not a mount point, which the walk
- * neither enters nor removes.
+ * What deleting the instance tree would find, read without changing
+ * anything: the removal's own walk (cvWalkInstanceTree) in its planning
+ * mode, so every path it names as staying, and why, is the removal's
+ * verdict. Links are counted and never followed.
  */
 #ifndef CV_PLAN_TREE_H
 #define CV_PLAN_TREE_H

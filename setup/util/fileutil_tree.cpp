@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,9 +56,9 @@ extern "C" int setupDeleteDir(const char* path)
     // itself: the tree ends at its links.
     if (cvGetEntryKind(path) != CV_ENTRY_DIRECTORY)
         return unlink(path) == 0 ? 0 : -1;
-    DIR* probe = opendir(path);
-    if (probe == nullptr)
+    int probe = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (probe < 0)
         return unlink(path) == 0 ? 0 : -1;
-    closedir(probe);
+    close(probe);
     return cvGuard(-1, [&] { return cvRemoveTree(path, nullptr, nullptr) == 0 ? 0 : -1; });
 }

@@ -5,80 +5,65 @@
 #include "c_boundary.h"
 
 #include <cstring>
-#include <dirent.h>
 #include <string>
 #include <sys/stat.h>
 
 namespace {
 
-// One open directory per kind of walk, kept between calls.
-DIR* fileWalk = nullptr;
-DIR* subDirWalk = nullptr;
-std::string subDirPath;
+// One walk per kind, kept between calls: the names are read whole when the
+// walk starts (by the library's one lister) and handed out one per call.
+struct Walk {
+    char** names = nullptr;
+    size_t next = 0;
+    std::string dir;
 
-bool isDotEntry(const char* n)
-{
-    return n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'));
-}
-
-void closeWalk(DIR*& walk)
-{
-    if (walk != nullptr)
-        closedir(walk);
-    walk = nullptr;
-}
-
-// The next entry other than "." and ".."; closes the walk at its end.
-const char* nextEntry(DIR*& walk)
-{
-    while (walk != nullptr) {
-        struct dirent* ent = readdir(walk);
-        if (ent == nullptr) {
-            closeWalk(walk);
-            return nullptr;
+    void start(const char* path)
+    {
+        cvFreeNameList(names);
+        names = nullptr;
+        next = 0;
+        dir.clear();
+        if (path != nullptr) {
+            dir = path;
+            names = cvListDirectory(path);
         }
-        if (!isDotEntry(ent->d_name))
-            return ent->d_name;
     }
-    return nullptr;
-}
+    // The next name; null (and the walk closed) at its end.
+    const char* nextName()
+    {
+        if (names != nullptr && names[next] != nullptr)
+            return names[next++];
+        start(nullptr);
+        return nullptr;
+    }
+};
 
-} // namespace
+Walk fileWalk;
+Walk subDirWalk;
 
-extern "C" int setupGetNextFileInDirectory(int next, const char* dir, char* name)
+int nextFile(int next, const char* dir, char* name)
 {
-    if (next == 0) {
-        closeWalk(fileWalk);
-        if (dir != nullptr)
-            fileWalk = opendir(dir);
-    }
-    const char* entry = nextEntry(fileWalk);
+    if (next == 0)
+        fileWalk.start(dir);
+    const char* entry = fileWalk.nextName();
     if (entry == nullptr || name == nullptr)
         return 0;
     strcpy(name, entry);
     return 1;
 }
 
-namespace {
-
 int nextSubDirectory(int next, const char* dir, char* name, const char* prefix)
 {
-    if (next == 0) {
-        closeWalk(subDirWalk);
-        subDirPath.clear();
-        if (dir != nullptr) {
-            // The walk needs the directory's path on later calls, where the
-            // caller may pass another (or no) dir.
-            subDirPath = dir;
-            subDirWalk = opendir(dir);
-        }
-    }
+    // The walk keeps the directory's path for later calls, where the caller
+    // may pass another (or no) dir.
+    if (next == 0)
+        subDirWalk.start(dir);
     const size_t prefixLength = prefix != nullptr ? strlen(prefix) : 0;
     std::string child;
-    for (const char* entry = nextEntry(subDirWalk); entry != nullptr; entry = nextEntry(subDirWalk)) {
+    for (const char* entry = subDirWalk.nextName(); entry != nullptr; entry = subDirWalk.nextName()) {
         if (prefix != nullptr && strncmp(entry, prefix, prefixLength) != 0)
             continue;
-        child.assign(subDirPath).append("/").append(entry);
+        child.assign(subDirWalk.dir).append("/").append(entry);
         if (cvGetEntryKind(child.c_str()) != CV_ENTRY_DIRECTORY)
             continue;
         if (name == nullptr)
@@ -91,6 +76,11 @@ int nextSubDirectory(int next, const char* dir, char* name, const char* prefix)
 
 } // namespace
 
+extern "C" int setupGetNextFileInDirectory(int next, const char* dir, char* name)
+{
+    return cvGuard(0, [&] { return nextFile(next, dir, name); });
+}
+
 extern "C" int setupGetNextSubDirectory(int next, const char* dir, char* name, const char* prefix)
 {
     return cvGuard(0, [&] { return nextSubDirectory(next, dir, name, prefix); });
@@ -98,15 +88,7 @@ extern "C" int setupGetNextSubDirectory(int next, const char* dir, char* name, c
 
 extern "C" int setupIsDirEmpty(const char* dir)
 {
-    if (dir == nullptr)
-        return 0;
-    DIR* walk = opendir(dir);
-    if (walk == nullptr)
-        return 0;
-    const char* entry = nextEntry(walk);
-    int empty = entry == nullptr ? 1 : 0;
-    closeWalk(walk);
-    return empty;
+    return cvDirectoryIsEmpty(dir) == 1 ? 1 : 0;
 }
 
 // lstat, as every tree walk of the library: a link is judged as itself.

@@ -37,4 +37,43 @@ typedef void (*cvRemoveFailure)(const char* path, int error, void* context);
 // otherwise.
 int cvRemoveTree(const char* path, cvRemoveFailure onFailure, void* context);
 
+enum cvTreeMode {
+    CV_TREE_REMOVE = 0, // remove, reporting what the system refused
+    CV_TREE_PLAN = 1    // change nothing, reporting what removing would leave
+};
+
+// What a plan found (removing counts nothing): directories (the top
+// included, mount points too), symbolic links (never followed), the other
+// entries, and the sizes of everything but directories.
+struct cvTreeCounts {
+    unsigned long long files = 0;
+    unsigned long long directories = 0;
+    unsigned long long links = 0;
+    unsigned long long bytes = 0;
+};
+
+// Called once for each path that stays: error is the errno the system gave
+// (removing) or would give (planning); why says it in words when planning
+// ("immutable", "a mount point: neither entered nor removed", ...) and is
+// null when removing.
+typedef void (*cvTreeStay)(const char* path, int error, const char* why, void* context);
+
+// The one tree walk: cvRemoveTree is its removing mode. In CV_TREE_PLAN mode
+// it walks the same way (names in byte order, so a tree always gives the
+// same plan), opens directories read-only without touching their access
+// times where it may, changes nothing, and reports each path the removal
+// would leave, judged by the system's rules: an entry goes when its
+// directory is writable and neither immutable nor append-only, the entry is
+// neither, the sticky bit allows it, and it is no mount point; the top is
+// judged by the directory that holds it. A directory holding a path that
+// stays stays too and is not reported. Returns 0 when nothing stays (or
+// would stay), -1 otherwise; counts, when given, receives the plan's counts.
+int cvWalkTree(const char* path, cvTreeMode mode, cvTreeStay onStay, void* context,
+               cvTreeCounts* counts);
+
+// 1 when the directory holds no entry but "." and "..", 0 when it holds
+// one, -1 (errno set) when it cannot be read. Reads no further than the
+// first entry.
+int cvDirectoryIsEmpty(const char* path);
+
 #endif

@@ -105,3 +105,51 @@ TEST_F(PlanTreeTest, ListsTwentyPathsAndCountsTheRest)
     EXPECT_NE(p.out.find("would stay: and 6 more\n"), std::string::npos) << p.out;
     EXPECT_EQ(l.back(), "plan: removal would be incomplete: 26 paths would stay behind in the tree");
 }
+
+// The plan walked trees its own recursive way: 15,000 levels overflowed its
+// stack and 1,100 levels ran out of descriptors under "ulimit -n 1024",
+// where the removal removes both. It now runs the removal's walk.
+TEST_F(PlanTreeTest, DeepTreeUnderADescriptorLimitGetsTheRemovalsVerdict)
+{
+    dir_.mkdeep("root/inst", 15000);
+    auto limited = [](const std::string& program) {
+        return std::vector<std::string>{"-c", "ulimit -n 1024 && exec " + program};
+    };
+    ProcessResult p = runProcess("/bin/sh", limited(CV_REMOVE_INSTANCE_PLAN), env());
+    EXPECT_EQ(p.status, 0) << p.err;
+    std::vector<std::string> l = plantest::lines(p.out);
+    ASSERT_FALSE(l.empty());
+    EXPECT_NE(p.out.find(": 1 files, 15001 directories, 0 links, 0 bytes\n"), std::string::npos);
+    EXPECT_EQ(l.back(), "plan: removal would succeed");
+
+    ProcessResult r = runProcess("/bin/sh", limited(CV_REMOVE_INSTANCE), env());
+    EXPECT_EQ(r.status, p.status) << r.out << r.err;
+    EXPECT_FALSE(dir_.exists("root/inst"));
+}
+
+// A file bind-mounted over an entry of the tree cannot be unlinked (EBUSY):
+// the plan used to call the removal a success that then ended incomplete.
+TEST_F(PlanTreeTest, FileMountedInTheTreeStaysInThePlanAndInTheRemoval)
+{
+    dir_.write("root/inst/config/settings", "mine");
+    dir_.write("root/inst/logs/errors", "e\n");
+    dir_.write("elsewhere/shared", "keep me");
+    if (!cleanup_.bind(dir_.file("elsewhere/shared"), dir_.file("root/inst/config/settings")))
+        GTEST_SKIP() << "bind mounts not permitted here";
+
+    ProcessResult p = plantest::runPlan({"--json"}, env());
+    json j = plantest::parse(p);
+    ASSERT_FALSE(j.is_discarded()) << p.out;
+    EXPECT_EQ(p.status, 1);
+    const std::string settings = dir_.file("root/inst/config/settings");
+    EXPECT_EQ(j["tree"]["wouldStay"],
+              json::array({{{"path", settings}, {"why", "a mount point: neither entered nor removed"}}}));
+
+    ProcessResult r = runProcess(CV_REMOVE_INSTANCE, {}, env());
+    EXPECT_EQ(r.status, p.status);
+    EXPECT_NE(r.err.find("Warning: could not remove " + settings + ": Device or resource busy\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(dir_.exists("root/inst/logs"));
+    EXPECT_EQ(dir_.read("elsewhere/shared"), "keep me");
+}
