@@ -29,7 +29,8 @@ std::string trimmed(const std::string& text)
 } // namespace
 
 LdifEntry::LdifEntry()
-    : file_(nullptr), openError_(0), values_(0, ValueHash{&attributes_}, ValueEq{&attributes_}), pending_(false),
+    : file_(nullptr), openError_(0), values_(0, ValueHash{&attributes_}, ValueEq{&attributes_}), lastAttribute_(0),
+      pending_(false),
       firstRecord_(true), lineNo_(0), recordLine_(0)
 {
 }
@@ -138,10 +139,15 @@ void LdifEntry::addValue(const std::string& name, std::string value)
 {
     if (value.empty())
         return;
-    auto named = names_.emplace(lowered(name), attributes_.size());
-    if (named.second)
-        attributes_.push_back(LdifAttribute{name, {}});
-    size_t at = named.first->second;
+    // Values of one attribute usually come in a row: its name is looked up
+    // once for the row.
+    size_t at = lastAttribute_;
+    if (at >= attributes_.size() || strcasecmp(attributes_[at].name.c_str(), name.c_str()) != 0) {
+        auto named = names_.emplace(lowered(name), attributes_.size());
+        if (named.second)
+            attributes_.push_back(LdifAttribute{name, {}});
+        at = lastAttribute_ = named.first->second;
+    }
     std::vector<std::string>& values = attributes_[at].values;
     values.push_back(std::move(value));
     if (!values_.insert(ValueRef{at, values.size() - 1}).second)

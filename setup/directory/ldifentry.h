@@ -110,6 +110,7 @@ private:
     // Attribute names in lower case, to their index in attributes_.
     std::unordered_map<std::string, size_t> names_;
     std::unordered_set<ValueRef, ValueHash, ValueEq> values_;
+    size_t lastAttribute_;  // where the last value went
     std::string refused_;
     std::string pendingName_;
     std::string pendingRaw_;  // text after the ':' as written, folds joined

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -14,16 +15,19 @@
 // the line. False at the end of the stream with nothing read.
 inline bool cvReadLine(FILE* file, std::string* line)
 {
-    line->clear();
-    int c;
-    bool any = false;
-    while ((c = getc(file)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        line->push_back(static_cast<char>(c));
+    char* text = nullptr;
+    size_t size = 0;
+    ssize_t n = getline(&text, &size, file);
+    if (n > 0 && text[n - 1] == '\n')
+        --n;
+    try {
+        line->assign(text ? text : "", n > 0 ? static_cast<size_t>(n) : 0);
+    } catch (...) {
+        free(text);
+        throw;
     }
-    return any;
+    free(text);
+    return n >= 0;
 }
 
 // path opened for reading, or null with errno set. Only a regular file is
