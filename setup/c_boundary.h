@@ -10,6 +10,8 @@
 #include <memory>
 #include <utility>
 
+#include "setup_ldap_codes.h"
+
 // Owns memory from malloc/strdup across calls that may throw, so that a
 // failed allocation further on does not leak it.
 struct CvFree {
@@ -26,6 +28,14 @@ using CvMallocPtr = std::unique_ptr<T, CvFree>;
 // Exhausted memory as a directory result: 90, the LDAP C API's code for it.
 // OpenLDAP's LDAP_NO_MEMORY is -10, and no result of ours is negative.
 constexpr int kCvLdapNoMemory = 90;
+
+// libldap reports the failures it makes up itself with negative codes:
+// exhausted memory (-10) gives kCvLdapNoMemory, every other one (server
+// down, timeout, connect error ...) a failed connection.
+constexpr int cvWithoutNegative(int code)
+{
+    return code >= 0 ? code : code == -10 ? kCvLdapNoMemory : SETUP_LDAP_CONNECT_FAILED;
+}
 
 template <class R, class Body>
 R cvGuard(R onFailure, Body&& body) noexcept

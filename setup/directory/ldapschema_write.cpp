@@ -54,13 +54,6 @@ bool readBase(LDAP* ld, const char* dn, std::vector<const char*> attrs,
     return true;
 }
 
-// libldap's own failures (timeout, lost connection) are negative; the
-// loader's callers get them as a failed connection.
-int mapped(int code)
-{
-    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
-}
-
 // A cn=config value without its "{n}" ordering prefix.
 const char* withoutIndex(const std::string& value)
 {
@@ -90,11 +83,11 @@ int LdapSchema::retrieve()
         for (const std::string& c : root[1])
             configPath_ = configPath_ || strcasecmp(c.c_str(), "cn=config") == 0;
     } else if (code < 0) {
-        return mapped(code);
+        return cvWithoutNegative(code);
     }
     std::vector<std::vector<std::string>> schema;
     if (!readBase(ld, subschemaDN_.c_str(), {"attributeTypes", "objectClasses"}, &schema, &code))
-        return code != LDAP_SUCCESS ? mapped(code) : SETUP_LDAP_NO_ENTRIES;
+        return code != LDAP_SUCCESS ? cvWithoutNegative(code) : SETUP_LDAP_NO_ENTRIES;
     attributeTypes_.clear();
     objectClasses_.clear();
     for (int which = 0; which < 2; ++which) {
@@ -151,7 +144,7 @@ int LdapSchema::domodify(LDAPMod** mods)
 {
     if (!ldap_ || !ldap_->handle_)
         return SETUP_LDAP_CONNECT_FAILED;
-    return mapped(ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
+    return cvWithoutNegative(ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
 }
 
 int LdapSchema::writeToSubschema(const char* type, const char* name, const std::string& value, int replace)
@@ -189,13 +182,13 @@ int LdapSchema::writeToConfig(const char* type, const char* name, const std::str
         entry.add(LDAP_MOD_ADD, "objectClass", {&kClass});
         entry.add(LDAP_MOD_ADD, "cn", {&kName});
         entry.add(LDAP_MOD_ADD, attr, {&value});
-        code = mapped(ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get()));
+        code = cvWithoutNegative(ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get()));
     } else {
         BerMods mods;
         if (replacing)
             mods.add(LDAP_MOD_DELETE, attr, {held});
         mods.add(LDAP_MOD_ADD, attr, {&value});
-        code = mapped(ldap_->modify(configDN_.c_str(), mods.get()));
+        code = cvWithoutNegative(ldap_->modify(configDN_.c_str(), mods.get()));
     }
     if (code != 0)
         setupLogMessage(SETUP_LOG_FATAL, "schema", replacing ? "updating %s: %s,%s (error %d)" : "writing new %s: %s,%s (error %d)",

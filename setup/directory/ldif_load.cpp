@@ -57,7 +57,7 @@ bool hasValue(const std::vector<std::string>& values, const char* data, size_t s
 }
 
 // libldap's own failures (timeout, lost connection, no memory ...) are
-// negative; none of them is an answer of the server.
+// negative; after one, no answer of the server can be trusted to come.
 bool serverGone(int code)
 {
     return code < 0;
@@ -353,14 +353,12 @@ int LdifLoader::load(LdifEntry& reader)
     while (!stopped_ && !inFlight_.empty())
         harvest();
     report(index);
-    // A load the server cut short is a lost connection, whatever an earlier
-    // record met: most of the file may be missing.
+    // A load the server cut short is a lost connection (or no memory),
+    // whatever an earlier record met: most of the file may be missing.
     if (stopped_)
-        return SETUP_LDAP_CONNECT_FAILED;
-    if (failures_.empty())
-        return 0;
-    int code = failures_.front().code;  // report() put them in file order
-    return serverGone(code) ? SETUP_LDAP_CONNECT_FAILED : code;
+        return cvWithoutNegative(stopped_);
+    // report() put the failures in file order.
+    return failures_.empty() ? 0 : cvWithoutNegative(failures_.front().code);
 }
 
 void LdifLoader::report(long records)
