@@ -300,7 +300,7 @@ int setupInsertPluginSchemaEntries(const char* url, const char* user, const char
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return code;
+        return cvWithoutNegative(code);
     code = insertSchemaEntries(handle, file);
     setupDestroyLdap(handle);
     return code;

@@ -417,7 +417,7 @@ int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return code;
+        return cvWithoutNegative(code);
     code = insertLdifEntries(handle, suffix, file, nullptr);
     setupDestroyLdap(handle);
     return code;
