@@ -43,9 +43,11 @@ std::string rdnKey(const std::string& rdn)
     for (const std::string& ava : splitUnescaped(rdn, '+')) {
         std::string v;
         for (size_t i = ava.find('=') + 1; i < ava.size(); ++i) {
-            char c = ava[i];
-            if (c != ' ' && c != '\t')
-                v += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            // Bytes of other characters are left out: a server's matching
+            // rule may fold them (é and É) in ways an ASCII fold does not.
+            unsigned char c = static_cast<unsigned char>(ava[i]);
+            if (c != ' ' && c != '\t' && c < 0x80)
+                v += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         }
         values.push_back(v);
     }

@@ -30,9 +30,10 @@ private:
 };
 
 // Ordering keys: one per RDN, leaf first. Keys hold RDN values only, in
-// ASCII lower case without blanks, so DNs that a server might take as the
-// same entry (other case, spacing, attribute type alias, AVA order) always
-// get the same keys; other DNs may share them too, which only costs waiting.
+// ASCII lower case without blanks or non-ASCII bytes, so DNs that a server
+// might take as the same entry (other case, spacing, attribute type alias,
+// AVA order) get the same keys; other DNs may share them too, which only
+// costs waiting.
 // Whether writes on the two DNs can change each other's outcome: one names
 // the other or one of its ancestors.
 bool ldifDependent(const std::vector<std::string>& a, const std::vector<std::string>& b);
