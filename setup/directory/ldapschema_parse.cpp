@@ -1,5 +1,6 @@
 // LdapSchema: the schema file format and the definition texts.
 #include "ldapschema.h"
+#include "ldifentry.h"
 #include "read_line.h"
 
 #include <cctype>
@@ -61,12 +62,74 @@ std::string firstWord(const std::string& line)
     return t.empty() ? std::string() : t[0];
 }
 
-// A numeric OID: digits in groups separated by single dots.
+// RFC 4512 numericoid: numbers without leading zeros, joined by single dots.
 bool numericOID(const std::string& oid)
 {
-    if (oid.empty() || oid.front() == '.' || oid.back() == '.' || oid.find("..") != std::string::npos)
+    size_t i = 0;
+    for (;;) {
+        size_t start = i;
+        while (i < oid.size() && oid[i] >= '0' && oid[i] <= '9')
+            ++i;
+        if (i == start || (oid[start] == '0' && i - start > 1))
+            return false;
+        if (i == oid.size())
+            return true;
+        if (oid[i++] != '.')
+            return false;
+    }
+}
+
+bool asciiAlpha(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// RFC 4512 descr: a letter, then letters, digits and hyphens.
+bool descriptor(const std::string& name)
+{
+    if (name.empty() || !asciiAlpha(name[0]))
         return false;
-    return oid.find_first_not_of("0123456789.") == std::string::npos;
+    for (char c : name)
+        if (!asciiAlpha(c) && !(c >= '0' && c <= '9') && c != '-')
+            return false;
+    return true;
+}
+
+// What stands for an object identifier (RFC 4512 oid): a descriptor or a
+// numeric OID.
+bool oidText(const std::string& text)
+{
+    return descriptor(text) || numericOID(text);
+}
+
+// A syntax as written in SYNTAX (RFC 4512 noidlen): a numeric OID, with a
+// length bound in braces or not.
+bool syntaxText(const std::string& text)
+{
+    size_t brace = text.find('{');
+    if (brace == std::string::npos)
+        return numericOID(text);
+    std::string bound = text.substr(brace + 1);
+    return numericOID(text.substr(0, brace)) && bound.size() > 1 && bound.back() == '}' &&
+           bound.find_first_not_of("0123456789") == bound.size() - 1;
+}
+
+// A list as recorded ("a $ b $ c"): its items, or false when one is no oid.
+bool oidList(const std::string& list, std::vector<std::string>* items)
+{
+    std::vector<std::string> t = tokens(list);
+    items->clear();
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (i % 2 == 1) {
+            if (t[i] != "$")
+                return false;
+            continue;
+        }
+        if (!oidText(t[i]))
+            return false;
+        items->push_back(t[i]);
+    }
+    return !items->empty() && t.size() % 2 == 1;
 }
 
 } // namespace
@@ -144,6 +207,98 @@ Bool LdapSchema::isStandardSchema(const char* definition)
     return strstr(definition, "DESC 'Standard Attribute'") || strstr(definition, "DESC 'Standard ObjectClass'");
 }
 
+Bool LdapSchema::isBlank(const char* line)
+{
+    return LdifEntry::isBlank(line);
+}
+
+void LdapSchema::stripBlank(char* text, Bool both)
+{
+    LdifEntry::stripBlank(text, both);
+}
+
+LdapSchema::FormResult LdapSchema::formText(const char* type, const NVPair& definition, std::string* out)
+{
+    bool attribute = type && strcasecmp(type, "attributetypes") == 0;
+    if (!attribute && !(type && strcasecmp(type, "objectclasses") == 0))
+        return OtherType;
+    const char* key = attribute ? "attribute" : "objectclass";
+    const char* found = definition.get(key);
+    if (!found)
+        return NoName;
+    std::string name = found;
+    auto refuse = [&](const std::string& why) {
+        setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing %s %s: %s", key, name.c_str(), why.c_str());
+        return Refusal;
+    };
+    if (!descriptor(name))
+        return refuse("the name is no RFC 4512 descriptor");
+    const char* given = definition.get("oid");
+    std::string oid = given ? given : attribute ? "" : name + "-oid";
+    if (!oid.empty() && !oidText(oid))
+        return refuse("the OID \"" + oid + "\" is neither a numeric OID nor a descriptor");
+    std::string text = "( " + (oid.empty() ? "" : oid + " ") + "NAME '" + name + "' ";
+    if (attribute) {
+        if (const char* syntax = definition.get("syntax")) {
+            const char* mapped = syntaxToOID(syntax);
+            std::string written = mapped ? mapped : syntax;
+            if (!syntaxText(written))
+                return refuse("the syntax \"" + written + "\" is neither a known name nor a numeric OID");
+            text += "SYNTAX '" + written + "' ";
+        }
+        if (definition.get("single"))
+            text += "SINGLE-VALUE  ";
+    } else {
+        std::vector<std::string> items;
+        const char* lists[] = {"superior", "requires", "allows"};
+        const char* words[] = {"SUP", "MUST", "MAY"};
+        for (int i = 0; i < 3; ++i) {
+            const char* list = definition.get(lists[i]);
+            if (!list)
+                continue;
+            if (!oidList(list, &items))
+                return refuse(std::string("the ") + lists[i] + " list \"" + list + "\" holds a name that is no descriptor or OID");
+            // One superior is written quoted, as it always was; a list in
+            // the form RFC 4512 gives every oid list.
+            if (i == 0 && items.size() == 1)
+                text += "SUP '" + items[0] + "' ";
+            else {
+                text += std::string(words[i]) + " ( ";
+                for (size_t j = 0; j < items.size(); ++j)
+                    text += (j ? " $ " : "") + items[j];
+                text += " ) ";
+            }
+        }
+    }
+    *out = text + ")";
+    return Formed;
+}
+
+Bool LdapSchema::formValue(char* type, NVPair* definition, char* out)
+{
+    if (!definition || !out)
+        return 0;
+    std::string text;
+    switch (formText(type, *definition, &text)) {
+    case OtherType:
+        return 0;
+    case NoName:
+        return 1;
+    case Refusal:
+        *out = '\0';
+        return 0;
+    case Formed:
+        break;
+    }
+    if (text.size() >= kValueSize) {
+        setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing %s: a definition of %zu bytes", text.c_str(), text.size());
+        *out = '\0';
+        return 0;
+    }
+    memcpy(out, text.c_str(), text.size() + 1);
+    return 1;
+}
+
 bool LdapSchema::readLine(std::string* line)
 {
     return cvReadLine(file_, line);
@@ -168,21 +323,30 @@ LdapSchema::Next LdapSchema::parseAttribute(const std::string& line, std::string
     if (lastAlias > 2)
         setupLogMessage(SETUP_LOG_WARN, "schema", "Multi alias ???? (%d-%d) : %s", 2, static_cast<int>(lastAlias),
                         line.c_str());
-    *name = t[1];
-    std::string oid = t[oidAt];
-    if (!numericOID(oid))
-        oid = *name + "-oid";
-    const char* syntaxOID = syntaxToOID(t[syntaxAt].c_str());
-    *value = "( " + oid + " NAME '" + *name + "' SYNTAX '" + (syntaxOID ? syntaxOID : t[syntaxAt]) + "' ";
+    NVPair definition;
+    definition.set(t[0].c_str(), t[1].c_str());
+    for (size_t i = 2; i <= lastAlias; ++i) {
+        if (!descriptor(t[i])) {
+            setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing attribute %s: the alias \"%s\" is no RFC 4512 descriptor",
+                            t[1].c_str(), t[i].c_str());
+            return Refused;
+        }
+    }
+    if (lastAlias >= 2)
+        definition.set("alias", t[2].c_str());
+    // An OID the file gives in another form stands for the name's own.
+    definition.set("oid", numericOID(t[oidAt]) ? t[oidAt].c_str() : (t[1] + "-oid").c_str());
+    definition.set("syntax", t[syntaxAt].c_str());
     if (single)
-        *value += "SINGLE-VALUE  ";
-    *value += ")";
-    return Definition;
+        definition.set("single", "single");
+    *name = t[1];
+    return formText("attributetypes", definition, value) == Formed ? Definition : Refused;
 }
 
 LdapSchema::Next LdapSchema::parseObjectClass(const std::string& first, std::string* name, std::string* value)
 {
-    std::string oid, sup, must, may;
+    static const char* const kKeys[] = {"objectclass", "oid", "superior", "requires", "allows"};
+    NVPair definition;
     std::string key, list;
     bool expectKey = true;
     std::string line = first;
@@ -190,8 +354,6 @@ LdapSchema::Next LdapSchema::parseObjectClass(const std::string& first, std::str
         for (std::string& tok : tokens(line)) {
             if (expectKey) {
                 key = tok;
-                for (char& c : key)
-                    c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
                 list.clear();
                 expectKey = false;
                 continue;
@@ -201,16 +363,9 @@ LdapSchema::Next LdapSchema::parseObjectClass(const std::string& first, std::str
                 tok.pop_back();
             if (!tok.empty())
                 list += (list.empty() ? "" : " $ ") + tok;
-            if (key == "objectclass" && name->empty())
-                *name = tok;
-            else if (key == "oid")
-                oid = list;
-            else if (key == "superior")
-                sup = list;
-            else if (key == "requires")
-                must = list;
-            else if (key == "allows")
-                may = list;
+            for (const char* k : kKeys)
+                if (strcasecmp(k, key.c_str()) == 0 && !list.empty())
+                    definition.set(k, list.c_str());
             expectKey = !more;
         }
         // The block runs to a blank line or the end of the file.
@@ -225,22 +380,16 @@ LdapSchema::Next LdapSchema::parseObjectClass(const std::string& first, std::str
         if (!next)
             break;
     }
-    if (name->empty()) {
+    const char* named = definition.get("objectclass");
+    if (!named) {
         setupLogMessage(SETUP_LOG_FATAL, "schema", "Parsing error on line: %s", first.c_str());
         return Skipped;
     }
-    *value = "( " + (oid.empty() ? *name + "-oid" : oid) + " NAME '" + *name + "' ";
-    if (!sup.empty())
-        *value += "SUP '" + sup + "' ";
-    if (!must.empty())
-        *value += "MUST ( " + must + " ) ";
-    if (!may.empty())
-        *value += "MAY ( " + may + " ) ";
-    *value += ")";
-    return Definition;
+    *name = named;
+    return formText("objectclasses", definition, value) == Formed ? Definition : Refused;
 }
 
-LdapSchema::Next LdapSchema::nextEntry(std::string* type, std::string* name, std::string* value)
+LdapSchema::Next LdapSchema::readDefinition(std::string* type, std::string* name, std::string* value)
 {
     if (!file_)
         return End;
@@ -265,4 +414,26 @@ LdapSchema::Next LdapSchema::nextEntry(std::string* type, std::string* name, std
     }
     setupLogMessage(SETUP_LOG_WARN, "schema", "skipping line: %s", line.c_str());
     return Skipped;
+}
+
+Bool LdapSchema::nextEntry(char* type, char* name, char* value)
+{
+    if (!type || !name || !value)
+        return 0;
+    std::string t, n, v;
+    Next next = readDefinition(&t, &n, &v);
+    if (next == End || next == ParseError)
+        return 0;
+    if (next == Definition && (n.size() >= kNameSize || v.size() >= kValueSize)) {
+        setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing %s %s: a name of %zu bytes, a definition of %zu",
+                        t.c_str(), n.c_str(), n.size(), v.size());
+        next = Refused;
+    }
+    *value = '\0';
+    if (next != Definition)
+        return 1;
+    memcpy(type, t.c_str(), t.size() + 1);
+    memcpy(name, n.c_str(), n.size() + 1);
+    memcpy(value, v.c_str(), v.size() + 1);
+    return 1;
 }

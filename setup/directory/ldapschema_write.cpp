@@ -1,6 +1,7 @@
 // LdapSchema: reading the server's schema and writing definitions to it.
 #include "ldapschema.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "c_boundary.h"
 #include "ldap_adapter.h"
 #include "ldap_bermods.h"
+#include "read_line.h"
 #include "setup_ldap.h"
 #include "setup_ldif.h"
 #include "setup_util.h"
@@ -69,7 +71,7 @@ const char* withoutIndex(const std::string& value)
 int LdapSchema::retrieve()
 {
     if (!ldap_ || !ldap_->handle_)
-        return LDAP_SERVER_DOWN;
+        return SETUP_LDAP_CONNECT_FAILED;
     LDAP* ld = ldap_->handle_;
     std::vector<std::vector<std::string>> root;
     int code = 0;
@@ -80,10 +82,12 @@ int LdapSchema::retrieve()
             subschemaDN_ = root[0][0];
         for (const std::string& c : root[1])
             configPath_ = configPath_ || strcasecmp(c.c_str(), "cn=config") == 0;
+    } else if (code < 0) {
+        return cvWithoutNegative(code);
     }
     std::vector<std::vector<std::string>> schema;
     if (!readBase(ld, subschemaDN_.c_str(), {"attributeTypes", "objectClasses"}, &schema, &code))
-        return code != LDAP_SUCCESS ? code : SETUP_LDAP_NO_ENTRIES;
+        return code != LDAP_SUCCESS ? cvWithoutNegative(code) : SETUP_LDAP_NO_ENTRIES;
     attributeTypes_.clear();
     objectClasses_.clear();
     for (int which = 0; which < 2; ++which) {
@@ -136,6 +140,13 @@ void LdapSchema::readConfigEntry()
     }
 }
 
+int LdapSchema::domodify(LDAPMod** mods)
+{
+    if (!ldap_ || !ldap_->handle_)
+        return SETUP_LDAP_CONNECT_FAILED;
+    return cvWithoutNegative(ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
+}
+
 int LdapSchema::writeToSubschema(const char* type, const char* name, const std::string& value, int replace)
 {
     const char* held = getValue(type, name);
@@ -145,7 +156,7 @@ int LdapSchema::writeToSubschema(const char* type, const char* name, const std::
     if (replacing)
         mods.add(LDAP_MOD_DELETE, type, {&old});
     mods.add(LDAP_MOD_ADD, type, {&value});
-    int code = ldap_->modify(subschemaDN_.c_str(), mods.get());
+    int code = domodify(mods.get());
     if (code != 0)
         setupLogMessage(SETUP_LOG_FATAL, "schema", replacing ? "updating %s: %s,%s (error %d)" : "writing new %s: %s,%s (error %d)",
                         type, type, value.c_str(), code);
@@ -171,13 +182,13 @@ int LdapSchema::writeToConfig(const char* type, const char* name, const std::str
         entry.add(LDAP_MOD_ADD, "objectClass", {&kClass});
         entry.add(LDAP_MOD_ADD, "cn", {&kName});
         entry.add(LDAP_MOD_ADD, attr, {&value});
-        code = ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get());
+        code = cvWithoutNegative(ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get()));
     } else {
         BerMods mods;
         if (replacing)
             mods.add(LDAP_MOD_DELETE, attr, {held});
         mods.add(LDAP_MOD_ADD, attr, {&value});
-        code = ldap_->modify(configDN_.c_str(), mods.get());
+        code = cvWithoutNegative(ldap_->modify(configDN_.c_str(), mods.get()));
     }
     if (code != 0)
         setupLogMessage(SETUP_LOG_FATAL, "schema", replacing ? "updating %s: %s,%s (error %d)" : "writing new %s: %s,%s (error %d)",
@@ -187,43 +198,73 @@ int LdapSchema::writeToConfig(const char* type, const char* name, const std::str
     return code;
 }
 
-int LdapSchema::updateEntryValue(const char* type, const char* name, const std::string& value, int replace)
+int LdapSchema::writeDefinition(const char* type, const char* name, const std::string& value, int replace)
 {
-    if (!type || !name || (strcasecmp(type, "attributetypes") != 0 && strcasecmp(type, "objectclasses") != 0))
+    if (!type || (strcasecmp(type, "attributetypes") != 0 && strcasecmp(type, "objectclasses") != 0))
         return 1;
+    if (!name || value.empty())
+        return SETUP_LDAP_BAD_ARGUMENT;
     if (!ldap_ || !ldap_->handle_)
-        return LDAP_SERVER_DOWN;
+        return SETUP_LDAP_CONNECT_FAILED;
     int code = configPath_ ? writeToConfig(type, name, value, replace) : writeToSubschema(type, name, value, replace);
     if (code == 0)
         (strcasecmp(type, "attributetypes") == 0 ? attributeTypes_ : objectClasses_).set(name, value.c_str());
     return code;
 }
 
+int LdapSchema::updateEntryValue(char* type, char* name, char* value, int replace)
+{
+    return writeDefinition(type, name, value ? value : "", replace);
+}
+
+int LdapSchema::openFile(const char* path)
+{
+    if (file_)
+        fclose(file_);
+    file_ = path ? cvOpenRegularFile(path) : nullptr;
+    if (file_)
+        return 0;
+    int error = path ? errno : EINVAL;
+    setupLogMessage(SETUP_LOG_FATAL, "schema", "cannot read %s: %s", path ? path : "(null)",
+                    error == EINVAL ? "not a regular file" : strerror(error));
+    return 1;
+}
+
 int LdapSchema::insertSchemaFile(const char* path, int replace)
 {
     if (!path)
         return SETUP_LDAP_BAD_ARGUMENT;
-    if (file_)
-        fclose(file_);
-    file_ = fopen(path, "rb");
-    if (!file_)
+    if (openFile(path) != 0)
         return 1;
     int result = retrieve();
-    if (result != 0)
+    if (result != 0) {
+        fclose(file_);
+        file_ = nullptr;
         return result;
+    }
     std::string type, name, value;
-    for (;;) {
-        Next n = nextEntry(&type, &name, &value);
-        if (n == End)
-            break;
+    long notWritten = 0;
+    for (Next n; result != SETUP_LDAP_CONNECT_FAILED && (n = readDefinition(&type, &name, &value)) != End;) {
         if (n == ParseError) {
             if (result == 0)
                 result = SETUP_LDAP_BAD_ARGUMENT;
             break;
         }
-        if (n == Skipped)
+        if (n == Refused && result == 0)
+            result = SETUP_LDAP_BAD_ARGUMENT;
+        if (n != Definition)
             continue;
-        int code = updateEntryValue(type.c_str(), name.c_str(), value, replace);
+        int code = writeDefinition(type.c_str(), name.c_str(), value, replace);
+        if (code == SETUP_LDAP_CONNECT_FAILED) {
+            // The server stopped answering: what the file still holds is
+            // counted, not sent to wait out one timeout each.
+            while ((n = readDefinition(&type, &name, &value)) != End && n != ParseError)
+                notWritten += n == Definition;
+            setupLogMessage(SETUP_LOG_FATAL, "schema",
+                            "the server stopped answering: load abandoned, %ld later definitions not written",
+                            notWritten);
+            result = code;
+        }
         if (result == 0)
             result = code;
     }
@@ -238,7 +279,7 @@ int insertSchemaEntries(Ldap* ldap, const char* file)
 {
     if (!ldap || !file)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvLdapNoMemory, [&] {
         LdapSchema schema(ldap);
         return schema.insertSchemaFile(file, 1);
     });
@@ -248,7 +289,7 @@ int appendSchemaEntries(Ldap* ldap, const char* file)
 {
     if (!ldap || !file)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvLdapNoMemory, [&] {
         LdapSchema schema(ldap);
         return schema.insertSchemaFile(file, 0);
     });
@@ -259,7 +300,7 @@ int setupInsertPluginSchemaEntries(const char* url, const char* user, const char
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return code;
+        return cvWithoutNegative(code);
     code = insertSchemaEntries(handle, file);
     setupDestroyLdap(handle);
     return code;

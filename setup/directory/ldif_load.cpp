@@ -3,15 +3,23 @@
 //
 // Every record is first sent as an add; only an entry that already exists
 // (68) is then read and merged or overwritten. Adds are kept in flight a
-// few at a time, but never past the one thing a directory orders on: a
-// record waits while its own DN or its parent's is still being written, so
-// the stored result is that of writing the records one by one in file order.
+// few at a time, but a record waits while a write on its own DN, on an
+// ancestor or on a descendant is in flight: those are the writes whose order
+// a directory's answers depend on (a child listed before its parent fails,
+// as it does when the records are written one by one in file order).
+//
+// A server that stops answering (a request times out, the connection is
+// lost) ends the load at once: the requests in flight are abandoned, and
+// they and every record after them are logged as not written.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <strings.h>
+#include <unordered_set>
 #include <vector>
 
 #include "c_boundary.h"
@@ -19,6 +27,7 @@
 #include "ldap_adapter.h"
 #include "ldap_bermods.h"
 #include "ldapentry_internal.h"
+#include "ldif_dn.h"
 #include "ldifentry.h"
 #include "setup_ldap.h"
 #include "setup_ldif.h"
@@ -39,50 +48,19 @@ struct BervalsFree {
 };
 using Bervals = std::unique_ptr<berval*, BervalsFree>;
 
-std::string lowered(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-// A comparable form of dn (its LDAPv3 string form, lower case); the text
-// itself when it does not parse (the server will refuse it).
-std::string dnKey(const std::string& dn)
-{
-    char* normal = nullptr;
-    std::string key;
-    if (ldap_dn_normalize(dn.c_str(), LDAP_DN_FORMAT_LDAP, &normal, LDAP_DN_FORMAT_LDAPV3) == LDAP_SUCCESS &&
-        normal) {
-        key = normal;
-        ldap_memfree(normal);
-    } else {
-        if (normal)
-            ldap_memfree(normal);
-        key = dn;
-    }
-    return lowered(key);
-}
-
-// The parent's key: the text after the first comma that no backslash escapes.
-std::string parentKey(const std::string& key)
-{
-    for (size_t i = 0; i < key.size(); ++i) {
-        if (key[i] == '\\')
-            ++i;
-        else if (key[i] == ',')
-            return key.substr(i + 1);
-    }
-    return std::string();
-}
-
 bool hasValue(const std::vector<std::string>& values, const char* data, size_t size)
 {
     for (const std::string& v : values)
         if (v.size() == size && memcmp(v.data(), data, size) == 0)
             return true;
     return false;
+}
+
+// libldap's own failures (timeout, lost connection, no memory ...) are
+// negative; after one, no answer of the server can be trusted to come.
+bool serverGone(int code)
+{
+    return code < 0;
 }
 
 } // namespace
@@ -92,7 +70,7 @@ public:
     enum Mode { Update, Replace };
 
     LdifLoader(Ldap* ldap, Mode mode, const char* suffix, const char* classSuffix)
-        : ld_(ldap->handle_), mode_(mode), suffix_(suffix && *suffix ? suffix : ""),
+        : ld_(ldap->handle_), mode_(mode), suffix_(suffix && *suffix ? suffix : ""), dns_(suffix_),
           classSuffix_(classSuffix ? classSuffix : ""), hasClassSuffix_(classSuffix != nullptr)
     {
     }
@@ -112,7 +90,7 @@ private:
     struct Record {
         long index = 0;
         std::string dn;
-        std::string key;
+        std::vector<std::string> key;
         std::vector<LdifAttribute> attributes;
     };
     struct Failure {
@@ -122,10 +100,11 @@ private:
         std::string why;
     };
 
-    bool prepare(const LdifEntry& in, long index, Record* out) const;
+    bool prepare(const LdifEntry& in, long index, Record* out, std::string* why) const;
     bool blocked(const Record& r) const;
     void send(Record& r);
     void harvest();
+    void stop(int code);
     int writeExisting(const Record& r);
     int update(const Record& r);
     int replace(const Record& r);
@@ -133,24 +112,34 @@ private:
     {
         failures_.push_back(Failure{r.index, r.dn, code, why});
     }
+    void report(long records);
 
     LDAP* ld_;
     Mode mode_;
     std::string suffix_;
+    LdifDnMaker dns_;
     std::string classSuffix_;
     bool hasClassSuffix_;
     std::map<int, Record> inFlight_;
     std::vector<Failure> failures_;
+    // Set when the server stopped answering: libldap's code for it.
+    int stopped_ = 0;
 };
 
-bool LdifLoader::prepare(const LdifEntry& in, long index, Record* out) const
+bool LdifLoader::prepare(const LdifEntry& in, long index, Record* out, std::string* why) const
 {
-    const LdifAttribute* dn = in.attribute("dn");
-    if (!dn && suffix_.empty())
-        return false;
     out->index = index;
-    out->dn = !dn ? suffix_ : suffix_.empty() ? dn->values[0] : dn->values[0] + ", " + suffix_;
-    out->key = dnKey(out->dn);
+    const LdifAttribute* dn = in.attribute("dn");
+    // What the log names a refused record by.
+    out->dn = dn ? dn->values[0] : !in.refused().empty() || suffix_.empty() ? "(unknown)" : suffix_;
+    for (size_t at; (at = out->dn.find('\0')) != std::string::npos;)
+        out->dn.replace(at, 1, "\\00");
+    if (!in.refused().empty()) {
+        *why = in.refused();
+        return false;
+    }
+    if (!dns_.make(dn ? &dn->values[0] : nullptr, &out->dn, &out->key, why))
+        return false;
     out->attributes.clear();
     for (const LdifAttribute& a : in.attributes()) {
         if (strcasecmp(a.name.c_str(), "dn") == 0)
@@ -165,9 +154,8 @@ bool LdifLoader::prepare(const LdifEntry& in, long index, Record* out) const
 
 bool LdifLoader::blocked(const Record& r) const
 {
-    std::string parent = parentKey(r.key);
     for (const auto& f : inFlight_)
-        if (f.second.key == r.key || f.second.key == parent)
+        if (ldifDependent(f.second.key, r.key))
             return true;
     return false;
 }
@@ -189,26 +177,28 @@ void LdifLoader::send(Record& r)
     int code = ldap_add_ext(ld_, r.dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
     if (code != LDAP_SUCCESS) {
         fail(r, code);
+        if (serverGone(code))
+            stop(code);
         return;
     }
     inFlight_.emplace(msgid, std::move(r));
 }
 
-// Waits for the answer to one request in flight.
+// Waits for the answer to one request in flight (at most the connection's
+// operation timeout).
 void LdifLoader::harvest()
 {
     LDAPMessage* raw = nullptr;
     int type = ldap_result(ld_, LDAP_RES_ANY, LDAP_MSG_ALL, nullptr, &raw);
     Message answer(raw);
     if (type <= 0 || !raw) {
-        // The connection is gone: every request in flight failed with it.
-        int code = LDAP_SERVER_DOWN;
-        ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &code);
-        if (code == LDAP_SUCCESS)
-            code = LDAP_SERVER_DOWN;
-        for (auto& f : inFlight_)
-            fail(f.second, code);
-        inFlight_.clear();
+        int code = LDAP_TIMEOUT;
+        if (type < 0) {
+            ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &code);
+            if (!serverGone(code))
+                code = LDAP_SERVER_DOWN;
+        }
+        stop(code);
         return;
     }
     auto it = inFlight_.find(ldap_msgid(raw));
@@ -222,6 +212,21 @@ void LdifLoader::harvest()
     if (code != LDAP_SUCCESS)
         fail(it->second, code);
     inFlight_.erase(it);
+    if (serverGone(code))
+        stop(code);
+}
+
+// The server stopped answering: what is in flight is abandoned, its outcome
+// unknown, and nothing more is sent.
+void LdifLoader::stop(int code)
+{
+    if (!stopped_)
+        stopped_ = code;
+    for (auto& f : inFlight_) {
+        ldap_abandon_ext(ld_, f.first, nullptr, nullptr);
+        fail(f.second, code, "not confirmed, the server stopped answering");
+    }
+    inFlight_.clear();
 }
 
 int LdifLoader::writeExisting(const Record& r)
@@ -229,8 +234,13 @@ int LdifLoader::writeExisting(const Record& r)
     return mode_ == Update ? update(r) : replace(r);
 }
 
-// Merge: each attribute the entry lacks is written whole; to each other one,
-// the record's values the entry does not hold byte for byte are added.
+// Merge: to each attribute, the record's values that the entry does not
+// hold byte for byte are added (an attribute the entry lacks is created).
+// A value the server holds in another spelling that its matching rule takes
+// as equal ("organizationalunit" beside "organizationalUnit") would make it
+// refuse the whole modify (20); the permissive-modify control asks it to
+// skip such a value instead. A server that does not know the control
+// ignores it (it is not critical).
 int LdifLoader::update(const Record& r)
 {
     std::vector<char*> names;
@@ -246,26 +256,21 @@ int LdifLoader::update(const Record& r)
     BerMods mods;
     for (const LdifAttribute& a : r.attributes) {
         Bervals stored(ldap_get_values_len(ld_, entry, a.name.c_str()));
+        std::unordered_set<std::string_view> held;
+        for (berval** s = stored.get(); s && *s; ++s)
+            held.emplace((*s)->bv_val, (*s)->bv_len);
         std::vector<const std::string*> values;
-        if (!stored) {
-            for (const std::string& v : a.values)
+        for (const std::string& v : a.values)
+            if (!held.count(v))
                 values.push_back(&v);
-            mods.add(LDAP_MOD_REPLACE, a.name, values);
-            continue;
-        }
-        for (const std::string& v : a.values) {
-            bool held = false;
-            for (berval** s = stored.get(); *s && !held; ++s)
-                held = (*s)->bv_len == v.size() && memcmp((*s)->bv_val, v.data(), v.size()) == 0;
-            if (!held)
-                values.push_back(&v);
-        }
         if (!values.empty())
             mods.add(LDAP_MOD_ADD, a.name, values);
     }
     if (mods.empty())
         return LDAP_SUCCESS;
-    return ldapapi::ldap_modify_s(ld_, r.dn.c_str(), mods.get());
+    LDAPControl permissive = {const_cast<char*>(LDAP_CONTROL_X_PERMISSIVE_MODIFY), {0, nullptr}, 0};
+    LDAPControl* controls[] = {&permissive, nullptr};
+    return ldap_modify_ext_s(ld_, r.dn.c_str(), mods.get(), controls, nullptr);
 }
 
 // Overwrite: the entry ends up with the record's attributes and values, and
@@ -329,37 +334,45 @@ int LdifLoader::replace(const Record& r)
 int LdifLoader::load(LdifEntry& reader)
 {
     if (!ld_)
-        return LDAP_SERVER_DOWN;
-    long index = 0, written = 0;
+        return SETUP_LDAP_CONNECT_FAILED;
+    long index = 0;
     while (reader.nextEntry() == 0) {
         Record r;
-        if (!prepare(reader, index++, &r))
-            continue;
-        ++written;
-        if (!reader.refused().empty()) {
-            fail(r, SETUP_LDAP_BAD_ARGUMENT, reader.refused() + " (line " + std::to_string(reader.line()) + ")");
+        std::string why;
+        if (!prepare(reader, index++, &r, &why)) {
+            fail(r, SETUP_LDAP_BAD_ARGUMENT, why + " (record at line " + std::to_string(reader.line()) + ")");
             continue;
         }
-        while (!inFlight_.empty() && (inFlight_.size() >= kWindow || blocked(r)))
+        while (!stopped_ && !inFlight_.empty() && (inFlight_.size() >= kWindow || blocked(r)))
             harvest();
-        send(r);
-    }
-    while (!inFlight_.empty())
-        harvest();
-
-    std::sort(failures_.begin(), failures_.end(),
-              [](const Failure& a, const Failure& b) { return a.index < b.index; });
-    for (const Failure& f : failures_) {
-        if (f.why.empty())
-            setupLogMessage(SETUP_LOG_FATAL, "ldif", "updating dn: %s: error %d (%s)", f.dn.c_str(), f.code,
-                            setupErrorString(f.code));
+        if (stopped_)
+            fail(r, stopped_, "not written, the server stopped answering");
         else
-            setupLogMessage(SETUP_LOG_FATAL, "ldif", "updating dn: %s: error %d (%s)", f.dn.c_str(), f.code,
-                            f.why.c_str());
+            send(r);
     }
+    while (!stopped_ && !inFlight_.empty())
+        harvest();
+    report(index);
+    // A load the server cut short is a lost connection (or no memory),
+    // whatever an earlier record met: most of the file may be missing.
+    if (stopped_)
+        return cvWithoutNegative(stopped_);
+    // report() put the failures in file order.
+    return failures_.empty() ? 0 : cvWithoutNegative(failures_.front().code);
+}
+
+void LdifLoader::report(long records)
+{
+    std::stable_sort(failures_.begin(), failures_.end(),
+                     [](const Failure& a, const Failure& b) { return a.index < b.index; });
+    for (const Failure& f : failures_)
+        setupLogMessage(SETUP_LOG_FATAL, "ldif", "updating dn: %s: error %d (%s)", f.dn.c_str(), f.code,
+                        f.why.empty() ? setupErrorString(f.code) : f.why.c_str());
+    if (stopped_)
+        setupLogMessage(SETUP_LOG_FATAL, "ldif", "the server stopped answering (error %d: %s): load abandoned",
+                        stopped_, setupErrorString(stopped_));
     if (!failures_.empty())
-        setupLogMessage(SETUP_LOG_FATAL, "ldif", "%zu of %ld records not written", failures_.size(), written);
-    return failures_.empty() ? 0 : failures_.front().code;
+        setupLogMessage(SETUP_LOG_FATAL, "ldif", "%zu of %ld records not written", failures_.size(), records);
 }
 
 namespace {
@@ -369,8 +382,12 @@ int loadFile(Ldap* ldap, const char* suffix, const char* file, const char* class
     if (!ldap || !file)
         return SETUP_LDAP_BAD_ARGUMENT;
     LdifEntry reader(file);
-    if (!reader.isOpen())
+    if (!reader.isOpen()) {
+        int error = reader.openError();
+        setupLogMessage(SETUP_LOG_FATAL, "ldif", "cannot read %s: %s", file,
+                        error == EINVAL ? "not a regular file" : strerror(error));
         return SETUP_LDAP_BAD_ARGUMENT;
+    }
     LdifLoader loader(ldap, mode, suffix, classSuffix);
     return loader.load(reader);
 }
@@ -381,7 +398,7 @@ extern "C" {
 
 int setupUpdateLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
 {
-    return cvGuard(LDAP_NO_MEMORY, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Update); });
+    return cvGuard(kCvLdapNoMemory, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Update); });
 }
 
 int insertLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
@@ -391,7 +408,7 @@ int insertLdifEntries(Ldap* ldap, const char* suffix, const char* file, const ch
 
 int setupReplaceLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
 {
-    return cvGuard(LDAP_NO_MEMORY, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Replace); });
+    return cvGuard(kCvLdapNoMemory, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Replace); });
 }
 
 int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
@@ -400,7 +417,7 @@ int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return code;
+        return cvWithoutNegative(code);
     code = insertLdifEntries(handle, suffix, file, nullptr);
     setupDestroyLdap(handle);
     return code;

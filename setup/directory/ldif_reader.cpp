@@ -3,6 +3,7 @@
 #include "read_line.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <strings.h>
 
@@ -28,14 +29,16 @@ std::string trimmed(const std::string& text)
 } // namespace
 
 LdifEntry::LdifEntry()
-    : file_(nullptr), pending_(false), firstRecord_(true), lineNo_(0), recordLine_(0)
+    : file_(nullptr), openError_(0), values_(0, ValueHash{&attributes_}, ValueEq{&attributes_}), lastAttribute_(0),
+      pending_(false),
+      firstRecord_(true), lineNo_(0), recordLine_(0)
 {
 }
 
 LdifEntry::LdifEntry(const char* path) : LdifEntry()
 {
     if (path)
-        file_ = fopen(path, "rb");
+        open(path);
 }
 
 LdifEntry::~LdifEntry()
@@ -44,15 +47,21 @@ LdifEntry::~LdifEntry()
         fclose(file_);
 }
 
+void LdifEntry::open(const char* path)
+{
+    if (file_)
+        fclose(file_);
+    file_ = cvOpenRegularFile(path);
+    openError_ = file_ ? 0 : errno;
+    firstRecord_ = true;
+    lineNo_ = 0;
+}
+
 int LdifEntry::read(const char* path)
 {
     if (!path)
         return -1;
-    if (file_)
-        fclose(file_);
-    file_ = fopen(path, "rb");
-    firstRecord_ = true;
-    lineNo_ = 0;
+    open(path);
     if (!file_)
         return -1;
     return nextEntry();
@@ -84,14 +93,25 @@ void LdifEntry::stripBlank(char* text, Bool both)
             text[--n] = '\0';
 }
 
+namespace {
+
+std::string lowered(const std::string& name)
+{
+    std::string out = name;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+} // namespace
+
 const LdifAttribute* LdifEntry::attribute(const char* name) const
 {
     if (!name)
         return nullptr;
-    for (const LdifAttribute& a : attributes_)
-        if (strcasecmp(a.name.c_str(), name) == 0)
-            return &a;
-    return nullptr;
+    auto it = names_.find(lowered(name));
+    return it == names_.end() ? nullptr : &attributes_[it->second];
 }
 
 // One line without its end: LF, or CRLF. Lines have no length limit. A NUL
@@ -102,6 +122,9 @@ bool LdifEntry::readLine(std::string* line)
         return false;
     if (!line->empty() && line->back() == '\r')
         line->pop_back();
+    // A byte order mark some editors write is not part of the first name.
+    if (lineNo_ == 0 && line->compare(0, 3, "\xEF\xBB\xBF") == 0)
+        line->erase(0, 3);
     ++lineNo_;
     return true;
 }
@@ -116,16 +139,19 @@ void LdifEntry::addValue(const std::string& name, std::string value)
 {
     if (value.empty())
         return;
-    for (LdifAttribute& a : attributes_) {
-        if (strcasecmp(a.name.c_str(), name.c_str()) != 0)
-            continue;
-        for (const std::string& v : a.values)
-            if (v == value)
-                return;
-        a.values.push_back(std::move(value));
-        return;
+    // Values of one attribute usually come in a row: its name is looked up
+    // once for the row.
+    size_t at = lastAttribute_;
+    if (at >= attributes_.size() || strcasecmp(attributes_[at].name.c_str(), name.c_str()) != 0) {
+        auto named = names_.emplace(lowered(name), attributes_.size());
+        if (named.second)
+            attributes_.push_back(LdifAttribute{name, {}});
+        at = lastAttribute_ = named.first->second;
     }
-    attributes_.push_back(LdifAttribute{name, {std::move(value)}});
+    std::vector<std::string>& values = attributes_[at].values;
+    values.push_back(std::move(value));
+    if (!values_.insert(ValueRef{at, values.size() - 1}).second)
+        values.pop_back();
 }
 
 // The pending attribute line, its folds joined, becomes a value: "name:
@@ -162,18 +188,35 @@ void LdifEntry::storePending()
     if (strcasecmp(name.c_str(), "changetype") == 0) {
         // A change record of type add carries the entry's content, as a
         // content record does; other change types are not loads.
-        if (value != "add")
+        if (strcasecmp(trimmed(value).c_str(), "add") != 0)
             refuse("unsupported change type \"" + value + "\"");
+        return;
+    }
+    // Without its DN a record would name the suffix alone (or nothing).
+    if (value.empty() && strcasecmp(name.c_str(), "dn") == 0) {
+        refuse("empty DN");
         return;
     }
     addValue(name, std::move(value));
 }
 
-int LdifEntry::nextEntry()
+void LdifEntry::clearRecord()
 {
     attributes_.clear();
+    names_.clear();
+    // clear() walks every bucket: after a record of many values, a fresh
+    // table keeps the small records that follow cheap.
+    if (values_.bucket_count() > 1024)
+        values_ = decltype(values_)(0, ValueHash{&attributes_}, ValueEq{&attributes_});
+    else
+        values_.clear();
     refused_.clear();
     pending_ = false;
+}
+
+int LdifEntry::nextEntry()
+{
+    clearRecord();
     if (!file_)
         return -1;
     bool started = false, inComment = false, versionChecked = !firstRecord_;
@@ -184,9 +227,10 @@ int LdifEntry::nextEntry()
             inComment = true;
             continue;
         }
-        if (!line.empty() && line[0] == ' ') {
+        bool fold = !line.empty() && line[0] == ' ';
+        if (fold && (pending_ || inComment)) {
             // Exactly one blank is the fold; the rest belongs to the text.
-            if (!inComment && pending_)
+            if (pending_)
                 pendingRaw_.append(line, 1, std::string::npos);
             continue;
         }
@@ -197,9 +241,17 @@ int LdifEntry::nextEntry()
             continue;
         }
         storePending();
-        size_t colon = line.find(':');
-        if (colon == std::string::npos)
+        if (!started)
+            recordLine_ = lineNo_;
+        // A fold with nothing to continue (an indented first line, or the
+        // rest of a name that a fold cut, its first part having no ':') or
+        // a line without ':': what the record names cannot be known.
+        size_t colon = fold ? std::string::npos : line.find(':');
+        if (colon == std::string::npos) {
+            started = true;
+            refuse("line " + std::to_string(lineNo_) + " is no \"name: value\" line and continues none");
             continue;
+        }
         std::string name = line.substr(0, colon);
         if (!versionChecked) {
             versionChecked = true;
@@ -207,8 +259,6 @@ int LdifEntry::nextEntry()
             if (strcasecmp(trimmed(name).c_str(), "version") == 0)
                 continue;
         }
-        if (!started)
-            recordLine_ = lineNo_;
         started = true;
         pendingName_ = name;
         pendingRaw_ = line.substr(colon + 1);

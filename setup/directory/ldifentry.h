@@ -10,8 +10,16 @@
  * "a" and every value holding a NUL.
  *
  * A record the reader cannot take whole (bad Base64, a ":<" URL value, a
- * change type other than "add") is still read to its end, and refused():
- * its reason is set and the loader writes nothing for it.
+ * change type other than "add", an empty DN, a line that is no "name:
+ * value" and continues nothing, such as an indented first line or an
+ * attribute name folded over two lines) is still read to its end, and
+ * refused(): its reason is set and the loader writes nothing for it.
+ * Keywords (dn, version, changetype and its values) match without regard to
+ * case. A UTF-8 byte order mark at the start of the file is skipped.
+ *
+ * Only a regular file is read (a fifo or a device is refused at once, with
+ * openError() EINVAL). Duplicate values are found through a hash of the
+ * record's values, so a record of any size is read in linear time.
  */
 #ifndef CV_LDIFENTRY_H
 #define CV_LDIFENTRY_H
@@ -20,7 +28,11 @@
 #ifdef __cplusplus
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "setup_common.h"
@@ -41,6 +53,8 @@ public:
     // -1 for a null path or a file that cannot be opened; else nextEntry().
     int read(const char* path);
     bool isOpen() const { return file_ != nullptr; }
+    // errno of the last open that failed (EINVAL: not a regular file).
+    int openError() const { return openError_; }
     // 0 when a record was read (possibly a refused one), -1 at the end of
     // the file or when no file is open.
     int nextEntry();
@@ -62,13 +76,41 @@ public:
     static void parseText(const std::string& text, Visit&& visit);
 
 private:
+    // One value of the record: attributes_[attribute].values[value].
+    struct ValueRef {
+        size_t attribute;
+        size_t value;
+    };
+    struct ValueHash {
+        const std::vector<LdifAttribute>* attributes;
+        size_t operator()(const ValueRef& r) const
+        {
+            return std::hash<std::string_view>()((*attributes)[r.attribute].values[r.value]) ^ r.attribute;
+        }
+    };
+    struct ValueEq {
+        const std::vector<LdifAttribute>* attributes;
+        bool operator()(const ValueRef& a, const ValueRef& b) const
+        {
+            return a.attribute == b.attribute &&
+                   (*attributes)[a.attribute].values[a.value] == (*attributes)[b.attribute].values[b.value];
+        }
+    };
+
+    void open(const char* path);
+    void clearRecord();
     bool readLine(std::string* line);
     void storePending();
     void refuse(const std::string& why);
     void addValue(const std::string& name, std::string value);
 
     FILE* file_;
+    int openError_;
     std::vector<LdifAttribute> attributes_;
+    // Attribute names in lower case, to their index in attributes_.
+    std::unordered_map<std::string, size_t> names_;
+    std::unordered_set<ValueRef, ValueHash, ValueEq> values_;
+    size_t lastAttribute_;  // where the last value went
     std::string refused_;
     std::string pendingName_;
     std::string pendingRaw_;  // text after the ':' as written, folds joined

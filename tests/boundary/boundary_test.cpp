@@ -14,6 +14,7 @@
 #include "setup_infofile.h"
 #include "setup_infvalues.h"
 #include "setup_ldap.h"
+#include "setup_ldif.h"
 #include "ldapentry.h"
 #include "setup_register.h"
 #include "setup_remove.h"
@@ -202,6 +203,34 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
                               "cn=alpha.example.com, ou=example.com, o=CorvidRoot"));
     sie.reset();
     isie.reset();
+    setupDestroyLdap(ldap);
+}
+
+TEST(PlainFunctionBoundary, AllocationFailuresInLdifAndSchemaLoadsGiveTheClassicNoMemoryCode)
+{
+    Slapd server;
+    ASSERT_TRUE(server.start()) << server.error();
+    cvtest::TempDir dir;
+    dir.write("a.ldif", "dn: ou=Loaded\nobjectclass: organizationalUnit\n\n"
+                        "dn: cn=c,ou=Loaded\nobjectclass: cvTestEntry\ndescription: d\n");
+    dir.write("a.schema", "attribute corvidBoundary 1.3.6.1.4.1.99999.9.70 cis\n");
+    const std::string ldif = dir.file("a.ldif"), schema = dir.file("a.schema");
+    Ldap* ldap = nullptr;
+    ASSERT_EQ(setupCreateLdap(&ldap, server.url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr),
+              0);
+    // 90, as the LDAP C API numbers it; never OpenLDAP's -10.
+    int injected = failEachAllocation(
+        "setupUpdateLdifEntries",
+        [&] { return setupUpdateLdifEntries(ldap, "o=CorvidRoot", ldif.c_str(), nullptr); },
+        [](int r) { return r == 0 || r == 90; });
+    if (injected == 0)
+        GTEST_SKIP() << "operator new is replaced by a memory checker; nothing was injected";
+    EXPECT_TRUE(server.exists("cn=c,ou=Loaded,o=CorvidRoot"));
+    // This server refuses schema writes (no cn=config): its answer, or 90.
+    int refused = appendSchemaEntries(ldap, schema.c_str());
+    EXPECT_GT(refused, 0);
+    failEachAllocation("appendSchemaEntries", [&] { return appendSchemaEntries(ldap, schema.c_str()); },
+                       [&](int r) { return r == refused || r == 90; });
     setupDestroyLdap(ldap);
 }
 

@@ -7,20 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "cvsetup.h"
-#include "install_log.h"
-#include "slapd.h"
-#include "tempdir.h"
+#include "ldif_fixture.h"
 
 namespace {
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // ldapsearch output with the suffix written as SUFFIX and the entries
 // sorted: the order in which a server lists siblings is not stored content.
@@ -51,41 +40,6 @@ std::string canonical(const std::string& ldif, const std::string& suffix)
 }
 
 } // namespace
-
-class LdifLoadTest : public cvtest::SlapdSuite<LdifLoadTest> {
-public:
-    static cvtest::SlapdOptions slapdOptions()
-    {
-        cvtest::SlapdOptions o;
-        o.extraSuffixes = {"o=LdifOurs", "o=LdifTheirs"};
-        return o;
-    }
-
-protected:
-    void SetUp() override
-    {
-        SlapdSuite<LdifLoadTest>::SetUp();
-        ASSERT_EQ(setupCreateLdap(&ldap_, slapd().url().c_str(), cvtest::Slapd::kRootDN,
-                                  cvtest::Slapd::kRootPassword, nullptr, nullptr),
-                  0);
-    }
-    void TearDown() override
-    {
-        setupDestroyLdap(ldap_);
-        slapd().remove("ou=T,o=LdifOurs", true);
-    }
-    // Log lines written since the test began.
-    std::string newLog() const { return log_.lines(); }
-    std::string file(const std::string& name, const std::string& text)
-    {
-        dir_.write(name, text);
-        return dir_.file(name);
-    }
-
-    Ldap* ldap_ = nullptr;
-    cvtest::TempDir dir_;
-    cvtest::TestLog log_;
-};
 
 TEST_F(LdifLoadTest, StoresWhatLdapaddStores)
 {
@@ -167,8 +121,10 @@ TEST_F(LdifLoadTest, SuffixAloneClassSuffixAndRecordsWithoutDn)
     EXPECT_EQ(setupUpdateLdifEntries(ldap_, "cn=alone,ou=T,o=LdifOurs", f.c_str(), "sfx"), 0) << newLog();
     EXPECT_EQ(slapd().values("cn=alone,ou=T,o=LdifOurs", "cvClassname"),
               (std::vector<std::string>{"a.B@sfx", "c@sfx"}));
-    // Without a suffix, a record without "dn" names nothing and is skipped.
-    EXPECT_EQ(setupUpdateLdifEntries(ldap_, nullptr, f.c_str(), nullptr), 0);
+    // Without a suffix, a record without "dn" names nothing: refused.
+    EXPECT_EQ(setupUpdateLdifEntries(ldap_, nullptr, f.c_str(), nullptr), SETUP_LDAP_BAD_ARGUMENT);
+    EXPECT_NE(newLog().find("updating dn: (unknown): error 144 (no DN, and no suffix to name the entry"),
+              std::string::npos) << newLog();
 }
 
 TEST_F(LdifLoadTest, ManyRecordsAndChildrenRightAfterTheirParents)

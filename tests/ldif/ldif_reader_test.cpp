@@ -98,13 +98,16 @@ TEST(LdifReader, OnlyByteIdenticalDuplicatesAreDroppedAndThereIsNoValueCap)
     EXPECT_EQ(values(r[0], "member").size(), 700u);
 }
 
-TEST(LdifReader, EmptyValuesLinesWithoutColonAndOrphanFoldsAreIgnored)
+TEST(LdifReader, EmptyValuesAreDroppedAndLinesThatContinueNothingRefuseTheirRecord)
 {
-    auto r = parse(" orphan\ndn: cn=a\ndescription:\nno colon here\ncn: a");
-    ASSERT_EQ(r.size(), 1u);
+    auto r = parse("dn: cn=a\ndescription:\ncn: a\n\n orphan\ndn: cn=b\n\ndn: cn=c\nno colon here\ncn: c");
+    ASSERT_EQ(r.size(), 3u);
     EXPECT_TRUE(values(r[0], "description").empty());
-    EXPECT_EQ(values(r[0], "cn"), std::vector<std::string>{"a"});  // no final newline
     EXPECT_EQ(r[0].attributes.size(), 2u);
+    EXPECT_EQ(r[0].refused, "");
+    EXPECT_NE(r[1].refused.find("line 5 "), std::string::npos) << r[1].refused;
+    EXPECT_NE(r[2].refused.find("line 9 "), std::string::npos) << r[2].refused;
+    EXPECT_EQ(values(r[2], "cn"), std::vector<std::string>{"c"});  // no final newline
 }
 
 TEST(LdifReader, LongLinesAreRead)

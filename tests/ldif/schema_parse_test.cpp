@@ -57,19 +57,21 @@ TEST(SchemaParse, MalformedAttributeLinesEndTheLoad)
 {
     EXPECT_TRUE(parse("attribute a 1 2 3 4 5 6 7 8 9\nattribute b 1.2 cis\n").empty());
     EXPECT_TRUE(parse("attribute a\nattribute b 1.2 cis\n").empty());
-    EXPECT_EQ(parse("attribute a 1 2 3 4 5 6 7 8\n").size(), 1u);  // ten tokens are allowed
+    EXPECT_EQ(parse("attribute a b c d e f g 1.2 cis\n").size(), 1u);  // ten tokens are allowed
 }
 
 TEST(SchemaParse, ObjectClassBlockGivesItsPartsInOrder)
 {
     auto d = parse("objectclass myClass\n  oid 1.2.3\n  superior top\n  requires cn,\n"
                    "# a comment inside\n    sn\n  allows description, seeAlso\n\nobjectclass Other\n"
-                   "requires cn\n");
-    ASSERT_EQ(d.size(), 2u);
+                   "requires cn\n\nobjectclass Multi\nsuperior top, person\n");
+    ASSERT_EQ(d.size(), 3u);
     EXPECT_EQ(d[0].type, "objectclasses");
     EXPECT_EQ(d[0].name, "myClass");
     EXPECT_EQ(d[0].value, "( 1.2.3 NAME 'myClass' SUP 'top' MUST ( cn $ sn ) MAY ( description $ seeAlso ) )");
     EXPECT_EQ(d[1].value, "( Other-oid NAME 'Other' MUST ( cn ) )");
+    // Several superiors are an oid list, not one quoted name.
+    EXPECT_EQ(d[2].value, "( Multi-oid NAME 'Multi' SUP ( top $ person ) )");
 }
 
 TEST(SchemaParse, OtherLinesAndLongerKeywordsAreSkipped)

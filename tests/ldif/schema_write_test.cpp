@@ -12,6 +12,8 @@
 
 #include "cvsetup.h"
 #include "install_log.h"
+#include "ldapschema.h"
+#include "nvpair.h"
 #include "slapd.h"
 #include "subprocess.h"
 #include "tempdir.h"
@@ -108,6 +110,107 @@ TEST_F(SchemaConfigTest, BadArgumentsAndMissingFiles)
     std::string bad = file("b.schema", "attribute x\n");
     EXPECT_EQ(insertSchemaEntries(ldap_, bad.c_str()), SETUP_LDAP_BAD_ARGUMENT);
     EXPECT_NE(log_.lines().find("Parsing error on line: attribute x"), std::string::npos);
+}
+
+TEST_F(SchemaConfigTest, NamesOidsAndListsThatCouldBreakOutOfTheirDefinitionAreRefused)
+{
+    std::string f = file("forged.schema", "attribute cvE1'DESC'forged 1.3.6.1.4.1.99999.9.40 cis\n"
+                                          "attribute corvidSetupAlias x'y 1.3.6.1.4.1.99999.9.41 cis\n"
+                                          "attribute corvidSetupSyn 1.3.6.1.4.1.99999.9.42 1.2')(x\n\n"
+                                          "objectclass corvidSetupForged\n oid 1.3.6.1.4.1.99999.9.43\n"
+                                          " superior top'\n\n"
+                                          "objectclass corvidSetupListed\n oid 1.3.6.1.4.1.99999.9.44\n"
+                                          " requires cn, sn)\n\n"
+                                          "attribute corvidSetupFine 1.3.6.1.4.1.99999.9.45 cis\n");
+    EXPECT_EQ(appendSchemaEntries(ldap_, f.c_str()), SETUP_LDAP_BAD_ARGUMENT);
+    std::string stored;
+    for (const std::string& v : ours("olcAttributeTypes"))
+        stored += v + "\n";
+    for (const std::string& v : ours("olcObjectClasses"))
+        stored += v + "\n";
+    EXPECT_NE(stored.find("NAME 'corvidSetupFine'"), std::string::npos) << stored;
+    for (const char* forged : {"forged", "Alias", "Syn", "Listed"})
+        EXPECT_EQ(stored.find(forged), std::string::npos) << stored;
+    std::string log = log_.lines();
+    EXPECT_NE(log.find("refusing attribute cvE1'DESC'forged: the name is no RFC 4512 descriptor"),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("refusing attribute corvidSetupAlias: the alias \"x'y\" is no RFC 4512 descriptor"),
+              std::string::npos);
+    EXPECT_NE(log.find("refusing attribute corvidSetupSyn: the syntax \"1.2')(x\" is neither"), std::string::npos);
+    EXPECT_NE(log.find("refusing objectclass corvidSetupForged: the superior list \"top'\""), std::string::npos);
+    EXPECT_NE(log.find("refusing objectclass corvidSetupListed: the requires list"), std::string::npos);
+}
+
+TEST_F(SchemaConfigTest, ThePlainSchemaInterfaceFormsReadsAndWritesDefinitions)
+{
+    NVPair definition;
+    definition.set("objectclass", "corvidSetupPlain");
+    definition.set("oid", "1.3.6.1.4.1.99999.9.50");
+    definition.set("superior", "top");
+    definition.set("requires", "cn $ corvidSetupShade");
+    char type[LdapSchema::kNameSize] = "objectclasses", name[LdapSchema::kNameSize] = "";
+    char value[LdapSchema::kValueSize] = "";
+    EXPECT_TRUE(LdapSchema::formValue(type, &definition, value));
+    EXPECT_STREQ(value, "( 1.3.6.1.4.1.99999.9.50 NAME 'corvidSetupPlain' SUP 'top' MUST ( cn $ corvidSetupShade ) )");
+    char other[] = "ditcontentrules";
+    EXPECT_FALSE(LdapSchema::formValue(other, &definition, value));
+    NVPair nameless;
+    EXPECT_TRUE(LdapSchema::formValue(type, &nameless, value));  // value untouched
+    EXPECT_NE(std::string(value).find("corvidSetupPlain"), std::string::npos);
+    EXPECT_TRUE(LdapSchema::isBlank(" \t"));
+    char text[] = "  a b  ";
+    LdapSchema::stripBlank(text, 1);
+    EXPECT_STREQ(text, "a b");
+
+    LdapSchema schema(ldap_);
+    ASSERT_EQ(schema.retrieve(), 0);
+    std::string f = file("plain.schema", "attribute corvidSetupShade 1.3.6.1.4.1.99999.9.51 cis\nnot a keyword\n"
+                                         "attribute corvidSetup" + std::string(200, 'x') + " 1.3.6.1.4.1.99999.9.52 cis\n\n"
+                                         "objectclass corvidSetupPlain\n oid 1.3.6.1.4.1.99999.9.50\n superior top\n"
+                                         " requires cn, corvidSetupShade\n");
+    ASSERT_EQ(schema.openFile(f.c_str()), 0);
+    std::vector<std::string> seen;
+    while (schema.nextEntry(type, name, value)) {
+        seen.push_back(std::string(type) + " " + name + " " + (*value ? "written" : "skipped"));
+        if (*value) {
+            EXPECT_EQ(schema.updateEntryValue(type, name, value, 1), 0) << log_.lines();
+        }
+    }
+    // The line of neither keyword and the name too long for its buffer leave
+    // type and name as they were.
+    EXPECT_EQ(seen, (std::vector<std::string>{"attributetypes corvidSetupShade written",
+                                              "attributetypes corvidSetupShade skipped",
+                                              "attributetypes corvidSetupShade skipped",
+                                              "objectclasses corvidSetupPlain written"}));
+    std::string out;
+    EXPECT_TRUE(slapd().add("dn: cn=plain,o=CorvidRoot\nobjectclass: corvidSetupPlain\ncn: plain\n"
+                            "corvidSetupShade: dark\n", &out)) << out;
+    slapd().remove("cn=plain,o=CorvidRoot");
+    // slapd keeps its subschema entry read-only: the server's own refusal.
+    char attributeTypes[] = "attributetypes";
+    char* values[] = {value, nullptr};
+    LDAPMod mod = {LDAP_MOD_ADD, attributeTypes, {values}};
+    LDAPMod* mods[] = {&mod, nullptr};
+    int code = schema.domodify(mods);
+    EXPECT_GT(code, 0);
+    EXPECT_LT(code, SETUP_LDAP_BAD_ARGUMENT);
+}
+
+TEST_F(SchemaConfigTest, FailedWritesAreLoggedAsWritingNewOrUpdating)
+{
+    std::string hue = file("hue.schema", "attribute corvidSetupHue 1.3.6.1.4.1.99999.9.60 cis\n");
+    ASSERT_EQ(insertSchemaEntries(ldap_, hue.c_str()), 0) << log_.lines();
+    // An unknown syntax: the server refuses the replacement and the addition.
+    std::string bad = file("bad.schema", "attribute corvidSetupHue 1.3.6.1.4.1.99999.9.60 1.2.3.4.5\n"
+                                         "attribute corvidSetupTint 1.3.6.1.4.1.99999.9.61 1.2.3.4.5\n");
+    EXPECT_NE(insertSchemaEntries(ldap_, bad.c_str()), 0);
+    std::string log = log_.lines();
+    EXPECT_NE(log.find("[schema] Fatal updating attributetypes: attributetypes,( 1.3.6.1.4.1.99999.9.60 NAME "
+                       "'corvidSetupHue' SYNTAX '1.2.3.4.5' ) (error "),
+              std::string::npos) << log;
+    EXPECT_NE(log.find("[schema] Fatal writing new attributetypes: attributetypes,( 1.3.6.1.4.1.99999.9.61 NAME "
+                       "'corvidSetupTint' SYNTAX '1.2.3.4.5' ) (error "),
+              std::string::npos) << log;
 }
 
 // The scripted peer: started on a free loopback port, always stopped.
