@@ -21,21 +21,9 @@ template <class T>
 using CvMallocPtr = std::unique_ptr<T, CvFree>;
 
 // The failure result passed to cvGuard follows the function's own
-// convention: directory functions answer kCvLdapNoMemory, functions
+// convention: directory functions answer kCvNoMemory, functions
 // returning pointers answer null, predicates 0, and the others the failure
 // value their header documents.
-
-// Exhausted memory as a directory result: 90, the LDAP C API's code for it.
-// OpenLDAP's LDAP_NO_MEMORY is -10, and no result of ours is negative.
-constexpr int kCvLdapNoMemory = 90;
-
-// libldap reports the failures it makes up itself with negative codes:
-// exhausted memory (-10) gives kCvLdapNoMemory, every other one (server
-// down, timeout, connect error ...) a failed connection.
-constexpr int cvWithoutNegative(int code)
-{
-    return code >= 0 ? code : code == -10 ? kCvLdapNoMemory : SETUP_LDAP_CONNECT_FAILED;
-}
 
 template <class R, class Body>
 R cvGuard(R onFailure, Body&& body) noexcept

@@ -11,6 +11,7 @@
 #include "ldap_adapter.h"
 #include "ldap_bermods.h"
 #include "read_line.h"
+#include "regular_file.h"
 #include "setup_ldap.h"
 #include "setup_ldif.h"
 #include "setup_util.h"
@@ -83,11 +84,11 @@ int LdapSchema::retrieve()
         for (const std::string& c : root[1])
             configPath_ = configPath_ || strcasecmp(c.c_str(), "cn=config") == 0;
     } else if (code < 0) {
-        return cvWithoutNegative(code);
+        return cvPlainCode(code);
     }
     std::vector<std::vector<std::string>> schema;
     if (!readBase(ld, subschemaDN_.c_str(), {"attributeTypes", "objectClasses"}, &schema, &code))
-        return code != LDAP_SUCCESS ? cvWithoutNegative(code) : SETUP_LDAP_NO_ENTRIES;
+        return code != LDAP_SUCCESS ? cvPlainCode(code) : SETUP_LDAP_NO_ENTRIES;
     attributeTypes_.clear();
     objectClasses_.clear();
     for (int which = 0; which < 2; ++which) {
@@ -144,7 +145,7 @@ int LdapSchema::domodify(LDAPMod** mods)
 {
     if (!ldap_ || !ldap_->handle_)
         return SETUP_LDAP_CONNECT_FAILED;
-    return cvWithoutNegative(ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
+    return cvPlainCode(ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
 }
 
 int LdapSchema::writeToSubschema(const char* type, const char* name, const std::string& value, int replace)
@@ -182,13 +183,13 @@ int LdapSchema::writeToConfig(const char* type, const char* name, const std::str
         entry.add(LDAP_MOD_ADD, "objectClass", {&kClass});
         entry.add(LDAP_MOD_ADD, "cn", {&kName});
         entry.add(LDAP_MOD_ADD, attr, {&value});
-        code = cvWithoutNegative(ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get()));
+        code = cvPlainCode(ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get()));
     } else {
         BerMods mods;
         if (replacing)
             mods.add(LDAP_MOD_DELETE, attr, {held});
         mods.add(LDAP_MOD_ADD, attr, {&value});
-        code = cvWithoutNegative(ldap_->modify(configDN_.c_str(), mods.get()));
+        code = cvPlainCode(ldap_->modify(configDN_.c_str(), mods.get()));
     }
     if (code != 0)
         setupLogMessage(SETUP_LOG_FATAL, "schema", replacing ? "updating %s: %s,%s (error %d)" : "writing new %s: %s,%s (error %d)",
@@ -279,7 +280,7 @@ int insertSchemaEntries(Ldap* ldap, const char* file)
 {
     if (!ldap || !file)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvLdapNoMemory, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapSchema schema(ldap);
         return schema.insertSchemaFile(file, 1);
     });
@@ -289,7 +290,7 @@ int appendSchemaEntries(Ldap* ldap, const char* file)
 {
     if (!ldap || !file)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvLdapNoMemory, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapSchema schema(ldap);
         return schema.insertSchemaFile(file, 0);
     });
@@ -300,7 +301,7 @@ int setupInsertPluginSchemaEntries(const char* url, const char* user, const char
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return cvWithoutNegative(code);
+        return cvPlainCode(code);
     code = insertSchemaEntries(handle, file);
     setupDestroyLdap(handle);
     return code;

@@ -356,9 +356,9 @@ int LdifLoader::load(LdifEntry& reader)
     // A load the server cut short is a lost connection (or no memory),
     // whatever an earlier record met: most of the file may be missing.
     if (stopped_)
-        return cvWithoutNegative(stopped_);
+        return cvPlainCode(stopped_);
     // report() put the failures in file order.
-    return failures_.empty() ? 0 : cvWithoutNegative(failures_.front().code);
+    return failures_.empty() ? 0 : cvPlainCode(failures_.front().code);
 }
 
 void LdifLoader::report(long records)
@@ -398,7 +398,7 @@ extern "C" {
 
 int setupUpdateLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
 {
-    return cvGuard(kCvLdapNoMemory, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Update); });
+    return cvGuard(kCvNoMemory, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Update); });
 }
 
 int insertLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
@@ -408,7 +408,7 @@ int insertLdifEntries(Ldap* ldap, const char* suffix, const char* file, const ch
 
 int setupReplaceLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
 {
-    return cvGuard(kCvLdapNoMemory, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Replace); });
+    return cvGuard(kCvNoMemory, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Replace); });
 }
 
 int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
@@ -417,7 +417,7 @@ int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return cvWithoutNegative(code);
+        return cvPlainCode(code);
     code = insertLdifEntries(handle, suffix, file, nullptr);
     setupDestroyLdap(handle);
     return code;

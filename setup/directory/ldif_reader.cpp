@@ -1,6 +1,7 @@
 // LdifEntry: the RFC 2849 reader.
 #include "ldifentry.h"
 #include "read_line.h"
+#include "regular_file.h"
 
 #include <cctype>
 #include <cerrno>

@@ -15,7 +15,8 @@
  *    (setup_ldap_codes.h, mapped by the connection) or LDAP result codes
  *    (entry operations, unmapped). libldap's negative codes (a server that
  *    went away, a timeout) are given as SETUP_LDAP_CONNECT_FAILED (151), so
- *    no result is ever negative; running out of memory gives LDAP_NO_MEMORY.
+ *    no result is ever negative; running out of memory gives 90 (the classic
+ *    API's LDAP_NO_MEMORY; OpenLDAP's constant of that name is -10).
  *  - Handles are made by the create functions and released by the matching
  *    destroy function; an entry handle must be destroyed before its
  *    connection handle.

@@ -43,7 +43,7 @@ int setupCreateLdap(Ldap** handle, const char* url, const char* user, const char
     if (!handle || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
     *handle = nullptr;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapError err;
         Ldap* ldap = new Ldap(err, url, user, password, searchDN, searchPwd);
         if (err.code != 0)
@@ -73,7 +73,7 @@ int setupLdapModify(Ldap* ldap, const char* dn, LDAPMod** mods)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(ldap->modify(dn, mods)); });
+    return cvGuard(kCvNoMemory, [&] { return resultCode(ldap->modify(dn, mods)); });
 }
 
 int setupCreateSuffix(Ldap* ldap, const char* suffix)
@@ -92,7 +92,7 @@ int setupCreateSuffix(Ldap* ldap, const char* suffix)
 
 int setupVerifyLdapUrl(const char* url, const char* user, const char* password)
 {
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapError err;
         Ldap ldap(err, url, user, checkedPassword(user, password), nullptr, nullptr);
         return resultCode(err);
@@ -102,7 +102,7 @@ int setupVerifyLdapUrl(const char* url, const char* user, const char* password)
 int setupAuthLdapUser(const char* url, const char* user, const char* password, const char* searchDN,
                       const char* searchPwd)
 {
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapError err;
         Ldap ldap(err, url, user, checkedPassword(user, password), searchDN, searchPwd);
         return resultCode(err);
@@ -137,21 +137,21 @@ int setupRetrieveLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->retrieve(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->retrieve(dn)); });
 }
 
 int setupRetrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base)
 {
     if (!entry || !filter)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->retrieve(filter, scope, base)); });
+    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->retrieve(filter, scope, base)); });
 }
 
 int setupNextLdapEntry(LdapEntry* entry)
 {
     if (!entry)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->next()); });
+    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->next()); });
 }
 
 char** setupGetLdapAttributeNames(LdapEntry* entry)
@@ -206,35 +206,35 @@ int setupRenameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN)
 {
     if (!entry || !dn || !newRDN)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->rename(dn, newRDN)); });
+    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->rename(dn, newRDN)); });
 }
 
 int setupReplaceLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->replace(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->replace(dn)); });
 }
 
 int setupInsertLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->insert(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->insert(dn)); });
 }
 
 int setupUpdateLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return resultCode(entry->update(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->update(dn)); });
 }
 
 int setupDropLdapEntry(Ldap* ldap, const char* dn)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapEntry entry(ldap);
         return resultCode(entry.drop(dn));
     });
@@ -244,7 +244,7 @@ int setupDropAllLdapEntries(Ldap* ldap, const char* dn)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapEntry entry(ldap);
         return resultCode(entry.dropAll(dn));
     });

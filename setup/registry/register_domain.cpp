@@ -112,7 +112,7 @@ int setupCreateACIForConfigEntry(LdapEntry* entry, const char* groupDN)
 {
     if (!entry || !groupDN || !entry->connection())
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         entry->addAttribute("aci", cvFillAci(DEFAULT_SIE_CONFIG_ACI, groupDN).c_str());
         return 0;
     });
@@ -122,7 +122,7 @@ int setupCheckAdminDomain(Ldap* ldap, const char* adminDomain)
 {
     if (!ldap)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         int code = checkConfigRoot(ldap);
         if (code != 0)
             return withoutNegative(code);
@@ -137,14 +137,14 @@ int setupInstallFramework(Ldap* ldap, const char* adminDomain)
 {
     if (!ldap)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return withoutNegative(installFrameworkChecked(ldap, adminDomain)); });
+    return cvGuard(kCvNoMemory, [&] { return withoutNegative(installFrameworkChecked(ldap, adminDomain)); });
 }
 
 int setupIsSubTreeWritable(Ldap* ldap, const char* dn)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return withoutNegative(probeSubtree(ldap, dn)); });
+    return cvGuard(kCvNoMemory, [&] { return withoutNegative(probeSubtree(ldap, dn)); });
 }
 
 char* setupGuessAdminDomainName(const char* url, const char* bindUser, const char* password)

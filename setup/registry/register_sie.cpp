@@ -555,7 +555,7 @@ int setupCreateSIE(LdapEntry* sie, LdapEntry* isie, const char* hostName, const 
 {
     if (!sie || !isie || !hostName || !serverRoot || !adminDomain)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         Registration r(sie, isie, hostName, serverRoot, adminDomain);
         int code = r.run();
         return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;

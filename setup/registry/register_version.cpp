@@ -66,7 +66,7 @@ int setupUpdateISIEVersionInfo(Ldap* ldap, LdapEntry* source, const char* produc
 {
     if (!ldap || !source || !productName || !hostName || !serverRoot || !adminDomain)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         int code = updateVersionChecked(ldap, source, productName, hostName, serverRoot, adminDomain);
         return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
     });

@@ -181,14 +181,14 @@ int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
 {
     if (ldap == nullptr || sieDN == nullptr)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return removeSIEChecked(ldap, sieDN, alsoISIE); });
+    return cvGuard(kCvNoMemory, [&] { return removeSIEChecked(ldap, sieDN, alsoISIE); });
 }
 
 int setupRemoveISIE(Ldap* ldap, const char* isieDN)
 {
     if (ldap == nullptr || isieDN == nullptr)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return removeISIEChecked(ldap, isieDN); });
+    return cvGuard(kCvNoMemory, [&] { return removeISIEChecked(ldap, isieDN); });
 }
 
 int removeSIE(Ldap* ldap, const char* sieDN, int alsoISIE)

@@ -96,7 +96,7 @@ int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char*
 {
     if (!ldap || !adminDomain || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY,
+    return cvGuard(kCvNoMemory,
                    [&] { return withoutNegative(addGlobalChecked(ldap, adminDomain, url, bindDN, bindPassword)); });
 }
 
@@ -105,7 +105,7 @@ int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bind
     if (!ldap || !sieDN || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
     clearOutputs(url, bindDN, bindPassword);
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         LdapEntry entry(ldap);
         std::string dn = std::string("cn=configuration") + LDAP_PATHSEP + sieDN;
         int code = resolveDirectoryInfo(&entry, dn.c_str());
@@ -121,7 +121,7 @@ int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* 
     if (!ldap || !adminDomain || !hostName || !serverRoot || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
     clearOutputs(url, bindDN, bindPassword);
-    return cvGuard(LDAP_NO_MEMORY, [&] {
+    return cvGuard(kCvNoMemory, [&] {
         return withoutNegative(getLocalChecked(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword));
     });
 }

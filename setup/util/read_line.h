@@ -3,13 +3,10 @@
 #ifndef CV_READ_LINE_H
 #define CV_READ_LINE_H
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/types.h>
 
 // One line of a stream without its '\n', of any length; a NUL byte stays in
 // the line. False at the end of the stream with nothing read.
@@ -28,38 +25,6 @@ inline bool cvReadLine(FILE* file, std::string* line)
     }
     free(text);
     return n >= 0;
-}
-
-// path opened for reading, or null with errno set. Only a regular file is
-// read: a fifo would hold the open (and every read) until some writer came,
-// and a device may act when it is opened. So the path is looked at first,
-// the open does not wait (O_NONBLOCK), and what was opened is looked at
-// again (it may have been swapped since); anything else gives EINVAL. Links
-// are followed.
-inline FILE* cvOpenRegularFile(const char* path)
-{
-    struct stat st;
-    if (stat(path, &st) != 0)
-        return nullptr;
-    if (!S_ISREG(st.st_mode)) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    int flags = fstat(fd, &st) == 0 ? fcntl(fd, F_GETFL) : -1;
-    if (flags >= 0 && !S_ISREG(st.st_mode)) {
-        flags = -1;
-        errno = EINVAL;
-    }
-    FILE* file = flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, "rb") : nullptr;
-    if (!file) {
-        int saved = errno;
-        close(fd);
-        errno = saved;
-    }
-    return file;
 }
 
 #endif

@@ -19,6 +19,7 @@
 #include "setup_register.h"
 #include "setup_remove.h"
 #include "setup_util.h"
+#include "c_boundary.h"
 #include "slapd.h"
 #include "tempdir.h"
 
@@ -143,7 +144,7 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
             return setupCreateLdap(&ldap, url.c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr);
         },
         [&](int r) {
-            bool ok = (r == 0 && ldap != nullptr) || (r == LDAP_NO_MEMORY && ldap == nullptr);
+            bool ok = (r == 0 && ldap != nullptr) || (r == kCvNoMemory && ldap == nullptr);
             setupDestroyLdap(ldap);
             return ok;
         });
@@ -155,7 +156,7 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
     ASSERT_NE(entry, nullptr);
     failEachAllocation("setupRetrieveLdapEntries",
                        [&] { return setupRetrieveLdapEntries(entry, "(objectclass=*)", 2, "o=CorvidRoot"); },
-                       [](int r) { return r == 0 || r == LDAP_NO_MEMORY; });
+                       [](int r) { return r == 0 || r == kCvNoMemory; });
     const char* child = "ou=Child, ou=Boundary, o=CorvidRoot";
     // A fresh store: the search left o=CorvidRoot's attributes in this one.
     setupDestroyLdapEntry(entry);
@@ -167,14 +168,14 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
     };
     failEachAllocation(
         "setupInsertLdapEntry", [&] { return setupInsertLdapEntry(entry, child); },
-        [](int r) { return r == 0 || r == LDAP_NO_MEMORY || r == LDAP_ALREADY_EXISTS; }, childAttributes);
+        [](int r) { return r == 0 || r == kCvNoMemory || r == LDAP_ALREADY_EXISTS; }, childAttributes);
     failEachAllocation(
         "setupReplaceLdapEntry", [&] { return setupReplaceLdapEntry(entry, child); },
-        [](int r) { return r == 0 || r == LDAP_NO_MEMORY; }, childAttributes);
+        [](int r) { return r == 0 || r == kCvNoMemory; }, childAttributes);
     EXPECT_EQ(server.values("ou=Child,ou=Boundary,o=CorvidRoot", "description"),
               std::vector<std::string>{"written"});
     failEachAllocation("setupRemoveSIE", [&] { return setupRemoveSIE(ldap, child, 0); },
-                       [](int r) { return r == 0 || r == LDAP_NO_MEMORY || r == SETUP_LDAP_ENTRY_MISSING; });
+                       [](int r) { return r == 0 || r == kCvNoMemory || r == SETUP_LDAP_ENTRY_MISSING; });
     EXPECT_FALSE(server.exists("ou=Child,ou=Boundary,o=CorvidRoot"));
     setupDestroyLdapEntry(entry);
 
@@ -198,7 +199,7 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
     failEachAllocation(
         "setupCreateSIE",
         [&] { return setupCreateSIE(&*sie, &*isie, "alpha.example.com", "/srv/boundary", "example.com"); },
-        [](int r) { return r == 0 || r == LDAP_NO_MEMORY; }, instanceEntries);
+        [](int r) { return r == 0 || r == kCvNoMemory; }, instanceEntries);
     EXPECT_TRUE(server.exists("cn=slapd-boundary, cn=Corvid Directory Server, cn=Server Group, "
                               "cn=alpha.example.com, ou=example.com, o=CorvidRoot"));
     sie.reset();
