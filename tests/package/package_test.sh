@@ -11,9 +11,10 @@
 # there (installed from elsewhere), and always purges what it installed.
 # Skipped (status 77) when the Debian tools are missing; as a user other than
 # root it builds and checks the packages, then skips the installation.
-# Usage: package_test.sh SOURCE_DIR BUILD_DIR CC CXX
+# Usage: package_test.sh SOURCE_DIR BUILD_DIR VERSION CC CXX
+# (VERSION: the project's version as CMake read it; the packages must carry it)
 set -euo pipefail
-top=$1 build=$2 cc=$3 cxx=$4
+top=$1 build=$2 version=$3 cc=$4 cxx=$5
 pkgs=(libcvsetup1 libcvsetup-dev remove-instance)
 fail() { echo "FAIL: $*"; exit 1; }
 skip() { echo "SKIP: $*"; exit 77; }
@@ -50,7 +51,6 @@ if [ "$(id -u)" -eq 0 ]; then
   done
 fi
 
-version=$(sed -n 's/^project([^)]* VERSION \([0-9][0-9.]*\)[ )].*/\1/p' "$top/CMakeLists.txt")
 bash "$top/scripts/package.sh" "$out" >"$tmp/package.log" 2>&1 ||
   { tail -n 80 "$tmp/package.log"; fail "scripts/package.sh"; }
 built=$SECONDS
