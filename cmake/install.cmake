@@ -32,5 +32,9 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/cvsetup.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 install(TARGETS remove-instance remove-instance-plan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${CMAKE_SOURCE_DIR}/man/remove-instance.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/man/cvsetup.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3)
+# The pages' headers carry the project's version.
+foreach(page remove-instance.1 remove-instance-plan.1 cvsetup.3)
+  configure_file(${CMAKE_SOURCE_DIR}/man/${page} ${CMAKE_CURRENT_BINARY_DIR}/man/${page} @ONLY)
+  string(REGEX REPLACE ".*\\." "man" section ${page})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man/${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/${section})
+endforeach()

@@ -9,13 +9,36 @@
 # and `remove-instance -f` with an install-info file takes one
 # of them off the registry, stops it and deletes its files, while its sibling
 # keeps everything. Everything is cleaned up afterwards, whatever happens.
+#
+# Usage: demo.sh [--bindir DIR] [--slapd PROGRAM]
+#   --bindir DIR      run the remove-instance and remove-instance-plan in DIR
+#                     (/usr/bin once the Debian packages are installed)
+#                     instead of the ones built into build/;
+#   --slapd PROGRAM   hold the registry in this test slapd launcher (a build's
+#                     tests/support/cv-slapd) instead of build/'s.
+# The demo builds build/ only for what is not given.
 set -euo pipefail
+bindir= slapd=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --bindir) bindir=$(realpath -e "${2:?--bindir needs a directory}") ;;
+    --slapd) slapd=$(realpath -e "${2:?--slapd needs a program}") ;;
+    *) echo "usage: demo.sh [--bindir DIR] [--slapd PROGRAM]" >&2; exit 2 ;;
+  esac
+  shift 2
+done
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-echo "== build"
-bash scripts/build.sh build >/dev/null
-tool=$PWD/build/remove-instance
+if [ -z "$bindir" ] || [ -z "$slapd" ]; then
+  echo "== build"
+  bash scripts/build.sh build >/dev/null
+fi
+bindir=${bindir:-$PWD/build}
+slapd=${slapd:-$PWD/build/tests/support/cv-slapd}
+tool=$bindir/remove-instance
+plan_tool=$bindir/remove-instance-plan
+echo "== running $tool and $plan_tool"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/cv-demo.XXXXXX")
 server_pid=

@@ -1,5 +1,6 @@
 # Silent-mode part of the demo, sourced by scripts/demo.sh (which provides
-# $work, $tool and the cleanup of every pid listed in $extra_pids).
+# $work, $tool, $plan_tool, $slapd and the cleanup of every pid listed in
+# $extra_pids).
 #
 # A throwaway slapd on 127.0.0.1 with the tests' schema holds a small
 # registry: one admin domain, one host, one admin group, and the product
@@ -9,11 +10,11 @@
 # (the product entry stays and only lists it), its files and its process.
 
 echo "== configuration directory: a throwaway slapd"
-# The same private server the tests start (build/tests/support/cv-slapd): the
+# The same private server the tests start ($slapd, a build's cv-slapd): the
 # registry's schema on 127.0.0.1, rootdn cn=Manager,o=CorvidRoot, its files in
 # a temporary directory that it removes when it stops.
 export LDAPNOINIT=1
-"$PWD/build/tests/support/cv-slapd" "$work/slapd.port" &
+"$slapd" "$work/slapd.port" &
 extra_pids="$extra_pids $!"
 slapd_pid=$!
 for _ in $(seq 300); do
@@ -129,7 +130,7 @@ ConfigDirectoryAdminPwd= secret
 INF
 echo "== remove-instance-plan -f remove.inf (what the removal would do; changes nothing)"
 plan_status=0
-env -i PATH="$PATH" LDAPNOINIT=1 "$PWD/build/remove-instance-plan" -f "$work/remove.inf" \
+env -i PATH="$PATH" LDAPNOINIT=1 "$plan_tool" -f "$work/remove.inf" \
   >"$work/plan.txt" 2>&1 || plan_status=$?
 sed 's/^/    | /' "$work/plan.txt"
 echo "    exit status: $plan_status"

@@ -13,6 +13,8 @@ pkgs=(
   slapd ldap-utils
   python3 valgrind util-linux coreutils procps
   nlohmann-json3-dev libnet-ldap-server-perl man-db groff-base
+  # scripts/package.sh and its test: the Debian packages, built and checked
+  debhelper dpkg-dev lintian
 )
 
 missing=()
