@@ -139,7 +139,7 @@ int parseOne(const std::string& text, ldapapi::UrlList* out)
     std::vector<std::string> hosts = items(authority);
     if (hosts.empty()) {
         // RFC 4516 allows an URL without a host: the client's default.
-        if (authority.find_first_not_of(' ') != std::string::npos || !authority.empty())
+        if (!authority.empty())
             return LDAP_URL_ERR_BADURL;
         ldapapi::UrlServer none;
         none.scheme = out->scheme;
@@ -160,9 +160,14 @@ int parseOne(const std::string& text, ldapapi::UrlList* out)
 
 namespace ldapapi {
 
+std::string UrlServer::hostText() const
+{
+    return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
 std::string UrlServer::hostPort() const
 {
-    std::string text = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    std::string text = hostText();
     if (port != 0)
         text += ":" + std::to_string(port);
     return text;
@@ -175,8 +180,7 @@ int UrlServer::effectivePort() const
 
 std::string UrlServer::url() const
 {
-    std::string h = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    return scheme + "://" + h + ":" + std::to_string(effectivePort());
+    return scheme + "://" + hostText() + ":" + std::to_string(effectivePort());
 }
 
 std::string UrlList::text() const

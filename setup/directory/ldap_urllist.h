@@ -26,7 +26,8 @@ struct UrlServer {
     std::string scheme; // "ldap" or "ldaps", lower case
     std::string host;   // IPv6 without brackets; empty when the URL names none
     int port = 0;       // 0 when the text names none (or "0")
-    // host[:port] as an URL writes it (IPv6 bracketed).
+    // The host as an URL writes it (IPv6 bracketed), and host[:port].
+    std::string hostText() const;
     std::string hostPort() const;
     // The port connected to: the written one, else the scheme's default.
     int effectivePort() const;
