@@ -5,12 +5,14 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <strings.h>
 
 #include "admtask.h"
 #include "ldap_adapter.h"
 #include "ldap_escape.h"
 #include "nvpair.h"
 #include "removal.h"
+#include "setup_ldap.h"
 #include "silent_env.h"
 
 namespace {
@@ -150,6 +152,15 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
     reg.suffix = suffix;
     reg.bindDN = keys.get("ConfigDirectoryAdminID");
     reg.bindPassword = keys.get("ConfigDirectoryAdminPwd");
+    // StartTLS on an ldap:// URL is asked for by the key; a value that is
+    // not plainly "no" asks for it, so a misspelt "yes" never sends the
+    // password in the clear.
+    const char* startTls = keys.get("ConfigDirectoryStartTLS");
+    if (startTls != nullptr && *startTls != '\0' && strcasecmp(startTls, "no") != 0 &&
+        strcasecmp(startTls, "false") != 0 && strcasecmp(startTls, "off") != 0 &&
+        strcmp(startTls, "0") != 0) {
+        setupRequireStartTLS(1);
+    }
     reg.machine = keys.get("FullMachineName");
 }
 

@@ -37,63 +37,6 @@ bool hostItemHasPort(const std::string& item)
     return item.find(':') != std::string::npos;
 }
 
-bool g_requireStartTls = false;
-
-// The limits and options every handle we make carries; false when one
-// cannot be set.
-bool configure(LDAP* ld)
-{
-    // Without limits a server that accepts and never answers holds every
-    // synchronous call forever.
-    struct timeval network = {ldapapi::kNetworkTimeoutSeconds, 0};
-    struct timeval operation = {ldapapi::kOperationTimeoutSeconds, 0};
-    int version = LDAP_VERSION3;
-    return ldap_set_option(ld, LDAP_OPT_NETWORK_TIMEOUT, &network) == LDAP_OPT_SUCCESS &&
-           ldap_set_option(ld, LDAP_OPT_TIMEOUT, &operation) == LDAP_OPT_SUCCESS &&
-           ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version) == LDAP_OPT_SUCCESS &&
-           ldap_set_option(ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF) == LDAP_OPT_SUCCESS;
-}
-
-// libldap's text for code, and the server's or TLS layer's diagnostic.
-std::string failureText(LDAP* ld, int code)
-{
-    std::string text = ldap_err2string(code);
-    char* diagnostic = nullptr;
-    if (ld && ldap_get_option(ld, LDAP_OPT_DIAGNOSTIC_MESSAGE, &diagnostic) == LDAP_OPT_SUCCESS &&
-        diagnostic) {
-        if (*diagnostic)
-            text += std::string(" (") + diagnostic + ")";
-        ldap_memfree(diagnostic);
-    }
-    return text;
-}
-
-// One server connected, and its TLS in place; null with *reason set.
-LDAP* openServer(const ldapapi::UrlServer& server, bool startTls, std::string* reason)
-{
-    std::string url = server.url();
-    LDAP* raw = nullptr;
-    int code = ldap_initialize(&raw, url.c_str());
-    ldapapi::HandlePtr ld(raw);
-    if (code != LDAP_SUCCESS || !ld || !configure(ld.get())) {
-        *reason = url + ": " + ldap_err2string(code != LDAP_SUCCESS ? code : LDAP_PARAM_ERROR);
-        return nullptr;
-    }
-    code = ldap_connect(ld.get());
-    if (code == LDAP_SUCCESS && startTls && server.scheme == "ldap") {
-        code = ldap_start_tls_s(ld.get(), nullptr, nullptr);
-        if (code != LDAP_SUCCESS) {
-            *reason = url + ": StartTLS failed: " + failureText(ld.get(), code);
-            return nullptr;
-        }
-    }
-    if (code != LDAP_SUCCESS) {
-        *reason = url + ": " + failureText(ld.get(), code);
-        return nullptr;
-    }
-    return ld.release();
-}
-
 } // namespace
 
 namespace ldapapi {
@@ -114,37 +57,11 @@ LDAP* prldap_init(const char* host, int port, int /*shared*/)
     LDAP* ld = nullptr;
     if (ldap_initialize(&ld, urls.c_str()) != LDAP_SUCCESS)
         return nullptr;
-    if (!configure(ld)) {
+    if (!configure_handle(ld)) {
         ldap_unbind_ext_s(ld, nullptr, nullptr);
         return nullptr;
     }
     return ld;
-}
-
-void set_require_starttls(bool required)
-{
-    g_requireStartTls = required;
-}
-
-bool require_starttls()
-{
-    return g_requireStartTls;
-}
-
-LDAP* open_first(const std::vector<UrlServer>& servers, bool startTls, size_t* answered,
-                 std::string* reason)
-{
-    reason->clear();
-    for (size_t i = 0; i < servers.size(); ++i) {
-        std::string why;
-        if (LDAP* ld = openServer(servers[i], startTls, &why)) {
-            *answered = i;
-            reason->clear();
-            return ld;
-        }
-        *reason += (reason->empty() ? "" : "; ") + why;
-    }
-    return nullptr;
 }
 
 int cv_is_ldap_url(const char* url)

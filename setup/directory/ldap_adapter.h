@@ -96,6 +96,10 @@ const int kOperationTimeoutSeconds = 30;
 
 LDAP* prldap_init(const char* host, int port, int shared);
 
+// The timeouts, protocol version 3 and referral chasing off, on a handle we
+// made; false when an option cannot be set.
+bool configure_handle(LDAP* ld);
+
 // Whether every "ldap" connection made from now on must start TLS first
 // (process-wide; off unless set).
 void set_require_starttls(bool required);
@@ -104,7 +108,9 @@ bool require_starttls();
 // A handle connected to the first of servers that answers (TLS done when
 // its scheme is "ldaps", StartTLS when startTls and its scheme is "ldap"),
 // with *answered its index. Null when none answers; *reason then says why,
-// server by server.
+// server by server. When TLS fails without a usable text from libldap, a
+// second handshake that accepts any certificate (and sends nothing else)
+// tells whether the certificate was the obstacle.
 LDAP* open_first(const std::vector<UrlServer>& servers, bool startTls, size_t* answered,
                  std::string* reason);
 

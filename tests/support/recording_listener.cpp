@@ -11,7 +11,7 @@
 
 namespace cvtest {
 
-RecordingListener::RecordingListener()
+RecordingListener::RecordingListener(bool hangUp) : hangUp_(hangUp)
 {
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
@@ -72,7 +72,8 @@ void RecordingListener::run()
             if (n > 0) {
                 std::lock_guard<std::mutex> hold(lock_);
                 bytes_.append(buffer, static_cast<size_t>(n));
-                continue;
+                if (!hangUp_)
+                    continue;
             }
             close(fds[i].fd);
             fds.erase(fds.begin() + static_cast<long>(i));

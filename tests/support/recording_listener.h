@@ -15,7 +15,10 @@ namespace cvtest {
 
 class RecordingListener {
 public:
-    RecordingListener();  // listening once constructed (port() is 0 if it could not)
+    // Listening once constructed (port() is 0 if it could not). With hangUp,
+    // every connection is closed after its first bytes arrived, so a client
+    // waiting for an answer fails at once.
+    explicit RecordingListener(bool hangUp = false);
     ~RecordingListener();
     RecordingListener(const RecordingListener&) = delete;
     RecordingListener& operator=(const RecordingListener&) = delete;
@@ -36,6 +39,7 @@ private:
     int listenFd_ = -1;
     int stopPipe_[2] = {-1, -1};
     int port_ = 0;
+    bool hangUp_ = false;
     std::atomic<int> connections_{0};
     mutable std::mutex lock_;
     std::string bytes_;
