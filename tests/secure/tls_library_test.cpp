@@ -28,8 +28,10 @@ public:
     {
         RegisterSuite<TlsLibrary>::SetUpTestSuite();
         unsetenv("LDAPNOINIT");
-        for (const std::string& e : slapd().clientEnvironment())
-            putenv(strdup(e.c_str()));
+        for (const std::string& e : slapd().clientEnvironment()) {
+            size_t eq = e.find('=');
+            setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+        }
     }
 
     std::string connectionUrl() { return startTls_ ? server().url() : server().ldapsUrl(); }
