@@ -9,23 +9,6 @@
 
 namespace {
 
-std::vector<std::string> splitBlanks(const std::string& text)
-{
-    std::vector<std::string> items;
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t start = text.find_first_not_of(' ', i);
-        if (start == std::string::npos)
-            break;
-        size_t end = text.find(' ', start);
-        if (end == std::string::npos)
-            end = text.size();
-        items.push_back(text.substr(start, end - start));
-        i = end;
-    }
-    return items;
-}
-
 // A host item has a port when its text after the last ':' (outside
 // brackets) is present.
 bool hostItemHasPort(const std::string& item)
@@ -44,7 +27,7 @@ namespace ldapapi {
 LDAP* prldap_init(const char* host, int port, int /*shared*/)
 {
     std::string urls;
-    std::vector<std::string> hosts = splitBlanks(host ? host : "");
+    std::vector<std::string> hosts = ldapapi::split_blanks(host ? host : "");
     if (hosts.empty())
         hosts.push_back(std::string());
     for (const std::string& h : hosts) {

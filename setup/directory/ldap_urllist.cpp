@@ -108,21 +108,6 @@ bool parseHostItem(const std::string& item, ldapapi::UrlServer* server)
     return parsePort(port, &server->port);
 }
 
-// The blank-separated items of an authority.
-std::vector<std::string> items(const std::string& authority)
-{
-    std::vector<std::string> out;
-    size_t i = 0;
-    while ((i = authority.find_first_not_of(' ', i)) != std::string::npos) {
-        size_t end = authority.find(' ', i);
-        if (end == std::string::npos)
-            end = authority.size();
-        out.push_back(authority.substr(i, end - i));
-        i = end;
-    }
-    return out;
-}
-
 // One whole URL (which may hold a host list): its scheme, servers and rest.
 int parseOne(const std::string& text, ldapapi::UrlList* out)
 {
@@ -136,7 +121,7 @@ int parseOne(const std::string& text, ldapapi::UrlList* out)
     out->rest = slash == std::string::npos ? std::string() : text.substr(slash);
     if (authority.find_first_of("?#") != std::string::npos)
         return LDAP_URL_ERR_BADURL;
-    std::vector<std::string> hosts = items(authority);
+    std::vector<std::string> hosts = ldapapi::split_blanks(authority);
     if (hosts.empty()) {
         // RFC 4516 allows an URL without a host: the client's default.
         if (!authority.empty())
@@ -191,10 +176,18 @@ std::string UrlList::text() const
     return scheme + "://" + hosts + rest;
 }
 
-bool valid_host_item(const std::string& item)
+std::vector<std::string> split_blanks(const std::string& text)
 {
-    UrlServer server;
-    return !item.empty() && parseHostItem(item, &server);
+    std::vector<std::string> out;
+    size_t i = 0;
+    while ((i = text.find_first_not_of(' ', i)) != std::string::npos) {
+        size_t end = text.find(' ', i);
+        if (end == std::string::npos)
+            end = text.size();
+        out.push_back(text.substr(i, end - i));
+        i = end;
+    }
+    return out;
 }
 
 int parse_url_list(const char* url, UrlList* out)

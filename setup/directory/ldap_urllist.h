@@ -46,8 +46,8 @@ struct UrlList {
 // 0 with *out filled, or a libldap URL error code (LDAP_URL_ERR_*).
 int parse_url_list(const char* url, UrlList* out);
 
-// True when text is one host item ("h", "h:389", "[::1]:636").
-bool valid_host_item(const std::string& item);
+// The blank-separated items of text (a host list).
+std::vector<std::string> split_blanks(const std::string& text);
 
 } // namespace ldapapi
 
