@@ -78,6 +78,13 @@ TEST_F(Replica, RegistrationsThroughTheConsumerAreWrittenToTheProviderQuickly)
     for (const char* id : {"slapd-one", "slapd-two", "slapd-three"})
         EXPECT_TRUE(server().exists(std::string("cn=") + id + ", " + product)) << id;
     EXPECT_EQ(members(product).size(), 3u);
+    // The version update reads through the consumer and writes to the provider.
+    LdapEntry* source = entry();
+    source->setAttribute("cvProductVersion", "6.0");
+    EXPECT_EQ(setupUpdateISIEVersionInfo(ldap_.get(), source, "Corvid Directory Server", "rep.example.com",
+                                         "/srv/rep", "example.com"),
+              0);
+    EXPECT_EQ(values(product, "cvProductVersion"), (std::vector<std::string>{"6.0"}));
 }
 
 TEST_F(Replica, RegisterThenRemoveLeavesTheProviderRegistryAsBefore)
