@@ -125,3 +125,51 @@ TEST_F(TlsTool, PasswordNeverCrossesInTheClearWhenTlsWasAskedFor)
 }
 
 } // namespace
+
+namespace {
+
+using namespace cvtest;
+
+// A host that a referral entry in the registry and the server's default
+// referral both name; the admin password must never reach it.
+RecordingListener& rogue()
+{
+    static RecordingListener listener;
+    return listener;
+}
+
+class RogueReferral : public EndToEndSuite<RogueReferral> {
+public:
+    static SlapdOptions slapdOptions()
+    {
+        SlapdOptions o;
+        o.defaultReferral = "ldap://" + rogue().hostPort() + "/";
+        return o;
+    }
+
+protected:
+    void SetUp() override
+    {
+        EndToEndSuite<RogueReferral>::SetUp();
+        std::string out;
+        ASSERT_TRUE(slapd().add("dn: ou=Trap, " + kAlphaDS + "\nobjectclass: referral\nobjectclass: extensibleObject\n"
+                                "ou: Trap\nref: ldap://" + rogue().hostPort() + "/ou=Trap,o=CorvidRoot\n",
+                                &out, true))
+            << out;
+        before_ = registryEntries(slapd());
+    }
+};
+
+TEST_F(RogueReferral, PlanAndRemovalNeverSendAByteToAHostTheRegistryNames)
+{
+    dir_.write("remove.inf", infFor("slapd-east", Slapd::kRootPassword));
+    ProcessResult plan = runProcess(CV_REMOVE_INSTANCE_PLAN, {"-f", dir_.file("remove.inf")}, baseEnvironment());
+    EXPECT_EQ(plan.status, 0) << plan.out << plan.err;
+    ProcessResult removal = silent("slapd-east");
+    EXPECT_EQ(removal.status, 0) << removal.out << removal.err;
+    EXPECT_EQ(removed(), normSet({kEast, kEastConfig}));
+    EXPECT_EQ(rogue().connections(), 0);
+    EXPECT_EQ(rogue().received(), "");
+}
+
+} // namespace
