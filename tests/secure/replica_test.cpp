@@ -121,6 +121,21 @@ TEST_F(Replica, WriteThroughTheConsumerAloneNamesTheProviderToAdd)
     EXPECT_FALSE(server().exists(hostDN("rep.example.com")));
 }
 
+TEST_F(Replica, RemovalThroughTheConsumerAloneSaysWhichServerToAdd)
+{
+    ASSERT_EQ(registerInstance({"slapd-kept", "Corvid Directory Server", "rep.example.com", "/srv/rep"}), 0);
+    ASSERT_EQ(cvWaitUntil([] { return consumer_->count(Slapd::kBase) == slapd().count(Slapd::kBase); }), 1);
+    testing::internal::CaptureStderr();
+    UnregisterResult result = cvUnregisterInstance(consumer_->url(), Slapd::kRootDN, Slapd::kRootPassword,
+                                                   "slapd-kept", "rep.example.com", "/srv/rep");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result.code, LDAP_REFERRAL);
+    EXPECT_EQ(err.rfind("Error: could not remove SIE entry cn=slapd-kept", 0), 0u) << err;
+    EXPECT_NE(err.find("referred the request to ldap://" + slapd().hostPort()), std::string::npos) << err;
+    EXPECT_NE(err.find("Add that server to the URL"), std::string::npos) << err;
+    EXPECT_TRUE(server().exists("cn=slapd-kept, cn=Corvid Directory Server, " + groupDN("rep.example.com")));
+}
+
 TEST_F(Replica, HostListWhoseFirstHostIsDownConnectsToTheNext)
 {
     const std::string url = "ldap://127.0.0.1:" + std::to_string(closedPort()) + " " + consumer_->hostPort() +
