@@ -35,9 +35,10 @@ protected:
         return env;
     }
 
-    std::string infWithUrl(const std::string& url, const std::string& extra = "")
+    std::string infWithUrl(const std::string& url, const std::string& extra = "",
+                           const std::string& instance = "slapd-east")
     {
-        return "[uninstall]\nServerIdentifier= slapd-east\nServerRoot= " + roots_.alpha +
+        return "[uninstall]\nServerIdentifier= " + instance + "\nServerRoot= " + roots_.alpha +
                "\nFullMachineName= alpha.example.com\nConfigDirectoryLdapURL= " + url +
                "\nConfigDirectoryAdminID= " + Slapd::kRootDN + "\nConfigDirectoryAdminPwd= " +
                Slapd::kRootPassword + "\n" + extra;
@@ -89,9 +90,9 @@ TEST_F(TlsTool, PlanOverLdapsNamesTheTlsServer)
 TEST_F(TlsTool, UntrustedCertificateFailsWithItsReasonAndKeepsTheRegistration)
 {
     for (const std::string& extra : {std::string(), std::string("ConfigDirectoryStartTLS= yes\n")}) {
-        makeInstance("slapd-east");
         const std::string url = extra.empty() ? slapd().ldapsUrl() : slapd().url();
-        ProcessResult r = run(CV_REMOVE_INSTANCE, infWithUrl(url, extra), false);
+        ProcessResult r = run(CV_REMOVE_INSTANCE, infWithUrl(url, extra, extra.empty() ? "slapd-east" : "slapd-west"),
+                              false);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err.rfind("Error: could not connect to the configuration directory " + url + " (", 0), 0u)
             << r.err;
@@ -109,9 +110,8 @@ TEST_F(TlsTool, PasswordNeverCrossesInTheClearWhenTlsWasAskedFor)
     RecordingListener ldaps(true);
     RecordingListener startTls(true);
     ProcessResult a = run(CV_REMOVE_INSTANCE, infWithUrl("ldaps://" + ldaps.hostPort() + "/o=CorvidRoot"));
-    makeInstance("slapd-east");
-    ProcessResult b = run(CV_REMOVE_INSTANCE,
-                          infWithUrl("ldap://" + startTls.hostPort() + "/o=CorvidRoot", "ConfigDirectoryStartTLS= yes\n"));
+    ProcessResult b = run(CV_REMOVE_INSTANCE, infWithUrl("ldap://" + startTls.hostPort() + "/o=CorvidRoot",
+                                                         "ConfigDirectoryStartTLS= yes\n", "slapd-west"));
     EXPECT_EQ(a.status, 1);
     EXPECT_EQ(b.status, 1);
     EXPECT_GE(ldaps.connections(), 1);
