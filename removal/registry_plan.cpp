@@ -123,23 +123,21 @@ ConfigConnection::~ConfigConnection() = default;
 ConfigConnection::ConfigConnection(ConfigConnection&&) noexcept = default;
 ConfigConnection& ConfigConnection::operator=(ConfigConnection&&) noexcept = default;
 
-ConfigConnection cvConnectConfigDirectory(const char* host, const char* port, const char* suffix,
-                                          const char* bindDN, const char* bindPassword)
+ConfigConnection cvConnectConfigDirectory(const std::string& url, const char* bindDN,
+                                          const char* bindPassword)
 {
     ConfigConnection conn;
-    conn.url = cvConfigDirectoryUrl(host, port, suffix);
-    // A port text that is no port is refused here, whole, rather than cut or
-    // read up to its first non-digit by the URL parser.
-    if (!cvIsDecimalPort(port)) {
-        conn.code = SETUP_LDAP_BAD_URL;
-        return conn;
-    }
+    conn.url = url;
     LdapError err;
-    std::unique_ptr<Ldap> ldap(new Ldap(err, conn.url.c_str(), bindDN, bindPassword, nullptr,
-                                        nullptr));
+    std::unique_ptr<Ldap> ldap(new Ldap(err, url.c_str(), bindDN, bindPassword, nullptr, nullptr));
     conn.code = err.code;
     if (conn.code == 0) {
+        // The messages name the server that answered.
+        const char* base = ldap->baseSuffix();
+        conn.url = std::string(ldap->server()) + "/" + cvEncodeUrlDN(base);
         conn.ldap = std::move(ldap);
+    } else if (err.message) {
+        conn.reason = err.message;
     }
     return conn;
 }

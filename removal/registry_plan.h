@@ -17,11 +17,14 @@ class Ldap;
 
 // The configuration directory opened as the removal opens it.
 struct ConfigConnection {
-    // "ldap://host:port/suffix", never holding the password.
+    // The server that answered and the suffix ("ldaps://host:port/suffix")
+    // once connected, else the URL as given; never holding the password.
     std::string url;
-    // 0 when connected and bound; SETUP_LDAP_BAD_URL for a port text that is
-    // no decimal port (refused whole, never cut); else the connection's code.
+    // 0 when connected and bound; else the connection's code
+    // (SETUP_LDAP_BAD_URL for a URL the strict reading refuses).
     int code = 0;
+    // Why the connection failed, server by server; empty when it did not.
+    std::string reason;
     // Open and bound when code is 0, else null.
     std::unique_ptr<Ldap> ldap;
 
@@ -31,8 +34,8 @@ struct ConfigConnection {
     ConfigConnection& operator=(ConfigConnection&&) noexcept;
 };
 
-ConfigConnection cvConnectConfigDirectory(const char* host, const char* port, const char* suffix,
-                                          const char* bindDN, const char* bindPassword);
+ConfigConnection cvConnectConfigDirectory(const std::string& url, const char* bindDN,
+                                          const char* bindPassword);
 
 // Why the pruning walk stops at RegistryPlan::pruneStop.
 enum class PruneStop {

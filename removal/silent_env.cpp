@@ -5,11 +5,14 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <strings.h>
 
 #include "admtask.h"
 #include "ldap_adapter.h"
+#include "ldap_escape.h"
 #include "nvpair.h"
 #include "removal.h"
+#include "setup_ldap.h"
 #include "silent_env.h"
 
 namespace {
@@ -54,25 +57,30 @@ std::string formEncode(const char* value)
     return out;
 }
 
-// True when the URL text writes a port after its (first) host: "ldap://h/",
-// "ldap://h:/" and "ldap://[::1]/" name none, "ldap://h:0/" names 0.
-bool urlNamesPort(const char* url)
+// The configuration URL of the inf file with the values of its own keys
+// applied: a host or port key replaces the URL's host list with that one
+// server, a suffix key its base; the URL's scheme ("ldaps" too) is kept. A
+// server that names no port gets its scheme's default.
+std::string configUrl(const ldapapi::UrlList* parsed, const char* hostKey, const char* portKey,
+                      const char* suffix)
 {
-    const char* p = std::strstr(url, "://");
-    if (p == nullptr) {
-        return false;
-    }
-    p += 3;
-    std::string host(p, std::strcspn(p, "/? "));
-    size_t from = 0;
-    if (!host.empty() && host[0] == '[') {
-        from = host.find(']');
-        if (from == std::string::npos) {
-            return false;
+    std::string scheme = parsed != nullptr ? parsed->scheme : "ldap";
+    std::string hosts;
+    if (parsed != nullptr && hostKey == nullptr && (portKey == nullptr || *portKey == '\0')) {
+        for (ldapapi::UrlServer server : parsed->servers) {
+            server.port = server.effectivePort();
+            hosts += (hosts.empty() ? "" : " ") + server.hostPort();
         }
+        return scheme + "://" + hosts + "/" + cvEncodeUrlDN(suffix);
     }
-    size_t colon = host.find(':', from);
-    return colon != std::string::npos && colon + 1 < host.size();
+    const ldapapi::UrlServer* first = parsed != nullptr ? &parsed->servers[0] : nullptr;
+    std::string host = hostKey != nullptr ? cvEncodeUrlHost(hostKey)
+                       : first != nullptr ? first->hostText()
+                                          : std::string();
+    std::string port = portKey != nullptr && *portKey != '\0' ? cvEncodeUrlHost(portKey)
+                       : first != nullptr ? std::to_string(first->effectivePort())
+                                          : std::string();
+    return scheme + "://" + host + ":" + port + "/" + cvEncodeUrlDN(suffix);
 }
 
 struct UrlDescFree {
@@ -116,15 +124,25 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
     std::unique_ptr<LDAPURLDesc, UrlDescFree> url;
     const char* urlText = keys.get("ConfigDirectoryLdapURL");
     LDAPURLDesc* desc = nullptr;
-    if (urlText != nullptr && ldapapi::cv_url_parse(urlText, &desc) == 0 && desc != nullptr) {
+    ldapapi::UrlList list;
+    bool parsed = false;
+    if (urlText != nullptr && ldapapi::cv_url_parse(urlText, &desc) == 0 && desc != nullptr &&
+        ldapapi::parse_url_list(urlText, &list) == 0) {
         url.reset(desc);
+        parsed = true;
+    } else if (desc != nullptr) {
+        ldap_free_urldesc(desc);
+    }
+    reg.url = configUrl(parsed ? &list : nullptr, host, portKey, suffix != nullptr ? suffix
+                                                                              : parsed ? url->lud_dn
+                                                                                       : nullptr);
+    if (parsed) {
         // Values given by their own keys win over the URL.
         if (host == nullptr) {
             host = url->lud_host;
         }
         if (reg.port.empty()) {
-            reg.port = urlNamesPort(urlText) ? std::to_string(url->lud_port)
-                                             : std::to_string(LDAP_PORT);
+            reg.port = std::to_string(list.servers[0].effectivePort());
         }
         if (suffix == nullptr) {
             suffix = url->lud_dn;
@@ -134,13 +152,21 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
     reg.suffix = suffix;
     reg.bindDN = keys.get("ConfigDirectoryAdminID");
     reg.bindPassword = keys.get("ConfigDirectoryAdminPwd");
+    // StartTLS on an ldap:// URL is asked for by the key; a value that is
+    // not plainly "no" asks for it, so a misspelt "yes" never sends the
+    // password in the clear.
+    const char* startTls = keys.get("ConfigDirectoryStartTLS");
+    if (startTls != nullptr && *startTls != '\0' && strcasecmp(startTls, "no") != 0 &&
+        strcasecmp(startTls, "false") != 0 && strcasecmp(startTls, "off") != 0 &&
+        strcmp(startTls, "0") != 0) {
+        setupRequireStartTLS(1);
+    }
     reg.machine = keys.get("FullMachineName");
 }
 
 UnregisterResult cvSilentUnregister(const SilentRegistration& reg)
 {
-    return cvUnregisterInstance(reg.host.get(), reg.port.c_str(), reg.suffix.get(),
-                                reg.bindDN.get(), reg.bindPassword.get(), reg.instance.get(),
+    return cvUnregisterInstance(reg.url, reg.bindDN.get(), reg.bindPassword.get(), reg.instance.get(),
                                 reg.machine.get(), reg.serverRoot.get());
 }
 

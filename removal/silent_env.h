@@ -21,16 +21,20 @@ private:
     std::string text_;
 };
 
-// The parameters of removeInstanceLDAPEntries, in its order.
+// The parameters of removeInstanceLDAPEntries, in its order, and the URL
+// the unregistration connects to: that of "ConfigDirectoryLdapURL" with its
+// scheme ("ldaps" too) and host list, the keys "LDAPHost", "LDAPPort" and
+// "Suffix" winning over its parts (a host or port key leaves one server).
 struct SilentRegistration {
     OptionalText host;
     std::string port;
     OptionalText suffix, bindDN, bindPassword, instance, machine, serverRoot;
+    std::string url;
 };
 
 // Sets REQUEST_METHOD, QUERY_STRING, WAYPOST_ROOT and SCRIPT_NAME from the
 // inf file and fills reg; touches no directory. A configuration URL that
-// names no port gives port 389, the LDAP default.
+// names no port gives its scheme's default (389, or 636 for ldaps).
 void cvSilentPrepare(const char* infFile, SilentRegistration& reg);
 
 UnregisterResult cvSilentUnregister(const SilentRegistration& reg);

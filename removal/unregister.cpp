@@ -19,9 +19,16 @@
 
 namespace {
 
-void writeDiagnostic(const std::string& what, int code)
+// A referral the connection would not follow is named in the line: where
+// it pointed, and that the server must be added to the URL to follow it.
+void writeDiagnostic(const std::string& what, int code, const Ldap* ldap = nullptr)
 {
-    std::fprintf(stderr, "Error: could not %s: error = %d\n", what.c_str(), code);
+    std::string text = what;
+    const char* refusal = ldap != nullptr ? ldap->referralRefusal() : nullptr;
+    if (code == LDAP_REFERRAL && refusal != nullptr) {
+        text += " (" + std::string(refusal) + ")";
+    }
+    std::fprintf(stderr, "Error: could not %s: error = %d\n", text.c_str(), code);
     std::fflush(stderr);
 }
 
@@ -36,7 +43,7 @@ int dropMember(Ldap& ldap, const std::string& isieDN, const std::string& sieDN)
     int code = ldap.modify(isieDN.c_str(), mods);
     // A product entry that never listed the SIE has nothing to give up.
     if (code != LDAP_SUCCESS && code != LDAP_NO_SUCH_ATTRIBUTE) {
-        writeDiagnostic("remove " + sieDN + " from the members of ISIE entry " + isieDN, code);
+        writeDiagnostic("remove " + sieDN + " from the members of ISIE entry " + isieDN, code, &ldap);
         return code;
     }
     return 0;
@@ -53,22 +60,28 @@ int removeISIEAndPrune(LdapEntry& isie)
     const std::string dn = isie.entryDN();
     int code = cvDropAndPrune(isie.connection(), dn, false);
     if (code != 0) {
-        writeDiagnostic("remove ISIE entry " + dn, code);
+        writeDiagnostic("remove ISIE entry " + dn, code, isie.connection());
     }
     return 0;
 }
 
-UnregisterResult cvUnregisterInstance(const char* host, const char* port, const char* suffix,
-                                      const char* bindDN, const char* bindPassword,
-                                      const char* instanceName, const char* machineName,
-                                      const char* serverRoot)
+UnregisterResult cvUnregisterInstance(const std::string& url, const char* bindDN,
+                                      const char* bindPassword, const char* instanceName,
+                                      const char* machineName, const char* serverRoot)
 {
     UnregisterResult result;
-    ConfigConnection conn = cvConnectConfigDirectory(host, port, suffix, bindDN, bindPassword);
+    ConfigConnection conn = cvConnectConfigDirectory(url, bindDN, bindPassword);
     result.url = conn.url;
     if (conn.code != 0) {
         result.code = conn.code;
-        writeDiagnostic("connect to the configuration directory " + result.url, conn.code);
+        // Why no server could be used (refused, no TLS, an untrusted
+        // certificate) is told; a bad URL or refused credentials speak for
+        // themselves.
+        std::string what = "connect to the configuration directory " + result.url;
+        if (conn.code == SETUP_LDAP_CONNECT_FAILED && !conn.reason.empty()) {
+            what += " (" + conn.reason + ")";
+        }
+        writeDiagnostic(what, conn.code);
         return result;
     }
     Ldap& ldap = *conn.ldap;
@@ -78,17 +91,17 @@ UnregisterResult cvUnregisterInstance(const char* host, const char* port, const 
     const RegistryPlan plan = cvPlanRegistry(ldap, instanceName, machineName, serverRoot);
     if (plan.code != 0) {
         result.code = plan.code;
-        writeDiagnostic(plan.failure, plan.code);
+        writeDiagnostic(plan.failure, plan.code, &ldap);
         return result;
     }
     result.found = true;
     if (plan.siblingsCode != 0) {
-        writeDiagnostic("read the entries below ISIE entry " + plan.isieDN, plan.siblingsCode);
+        writeDiagnostic("read the entries below ISIE entry " + plan.isieDN, plan.siblingsCode, &ldap);
     }
 
     int code = removeSIE(&ldap, plan.sieDN.c_str(), 0);
     if (code != 0) {
-        writeDiagnostic("remove SIE entry " + plan.sieDN, code);
+        writeDiagnostic("remove SIE entry " + plan.sieDN, code, &ldap);
         result.code = code;
     }
     if (plan.deleteProduct) {
@@ -96,7 +109,7 @@ UnregisterResult cvUnregisterInstance(const char* host, const char* port, const 
         // children right before it goes.
         code = cvDropAndPrune(&ldap, plan.isieDN, false, plan.prune.size());
         if (code != 0) {
-            writeDiagnostic("remove ISIE entry " + plan.isieDN, code);
+            writeDiagnostic("remove ISIE entry " + plan.isieDN, code, &ldap);
             if (result.code == 0) {
                 result.code = code;
             }
@@ -117,7 +130,8 @@ int removeInstanceLDAPEntries(const char* host, const char* port, const char* su
                               const char* instanceName, const char* machineName,
                               const char* serverRoot)
 {
-    UnregisterResult result = cvUnregisterInstance(host, port, suffix, bindDN, bindPassword,
-                                                   instanceName, machineName, serverRoot);
+    UnregisterResult result = cvUnregisterInstance(cvConfigDirectoryUrl(host, port, suffix), bindDN,
+                                                   bindPassword, instanceName, machineName,
+                                                   serverRoot);
     return result.found ? 0 : 1;
 }

@@ -21,7 +21,8 @@ struct UnregisterResult {
     // 0 when the instance's registration is gone; otherwise the code of the
     // first failure (connection, search, or a deletion the directory refused).
     int code = 0;
-    // The configuration directory as the connection named it (no password).
+    // The configuration directory (no password): the server that answered
+    // and the suffix once connected, else the URL as configured.
     std::string url;
 };
 
@@ -33,10 +34,9 @@ struct UnregisterResult {
  * without an exact one nothing is deleted (code 153). Pruning ancestors that
  * stay behind is not a failure: the instance's own entries are gone.
  */
-UnregisterResult cvUnregisterInstance(const char* host, const char* port, const char* suffix,
-                                      const char* bindDN, const char* bindPassword,
-                                      const char* instanceName, const char* machineName,
-                                      const char* serverRoot);
+UnregisterResult cvUnregisterInstance(const std::string& url, const char* bindDN,
+                                      const char* bindPassword, const char* instanceName,
+                                      const char* machineName, const char* serverRoot);
 
 /*
  * Any argument may be null. Returns 0 when the SIE and the ISIE were found
@@ -68,6 +68,7 @@ char* escapeBackslashes(const char* text);
 int removeISIEAndPrune(LdapEntry& isie);
 
 // "ldap://" host ":" port "/" encoded suffix; a null part contributes nothing.
+// The URL of removeInstanceLDAPEntries, whose parameters name no scheme.
 std::string cvConfigDirectoryUrl(const char* host, const char* port, const char* suffix);
 
 // True when text is a decimal port number from 1 to 65535.

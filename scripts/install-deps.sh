@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 pkgs=(
   build-essential cmake pkg-config g++ clang libclang-rt-14-dev
   libldap-dev libicu-dev libnspr4-dev libgtest-dev googletest
-  slapd ldap-utils
+  slapd ldap-utils openssl
   python3 valgrind util-linux coreutils procps
   nlohmann-json3-dev libnet-ldap-server-perl man-db groff-base
   # scripts/package.sh and its test: the Debian packages, built and checked

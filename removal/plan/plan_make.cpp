@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "admtask.h"
+#include "cvldap.h"
 #include "removal_request.h"
 #include "setup_ldap_codes.h"
 
@@ -57,20 +58,25 @@ void planRegistry(const SilentRegistration& reg, RemovalPlan& plan)
     dir.used = true;
     dir.bindIdentityGiven = reg.bindDN.get() != nullptr;
     dir.bindIdentity = dir.bindIdentityGiven ? reg.bindDN.get() : "";
-    ConfigConnection conn = cvConnectConfigDirectory(reg.host.get(), reg.port.c_str(),
-                                                     reg.suffix.get(), reg.bindDN.get(),
+    ConfigConnection conn = cvConnectConfigDirectory(reg.url, reg.bindDN.get(),
                                                      reg.bindPassword.get());
     dir.url = conn.url;
     dir.code = conn.code;
     if (conn.code != 0) {
         plan.incomplete.push_back(
             "the registration would not be removed: the configuration directory cannot be used "
-            "(error = " + std::to_string(conn.code) + ")");
+            "(error = " + std::to_string(conn.code) +
+            (conn.code == SETUP_LDAP_CONNECT_FAILED && !conn.reason.empty() ? ": " + conn.reason : "") +
+            ")");
         return;
     }
     dir.registry = cvPlanRegistry(*conn.ldap, reg.instance.get(), reg.machine.get(),
                                   reg.serverRoot.get());
-    if (dir.registry.code != 0)
+    const char* refusal = conn.ldap->referralRefusal();
+    if (dir.registry.code == LDAP_REFERRAL && refusal != nullptr)
+        plan.incomplete.push_back("the registration would not be removed: " + std::string(refusal) +
+                                  " (error = 10)");
+    else if (dir.registry.code != 0)
         plan.incomplete.push_back("the registration would not be removed: the instance is not "
                                   "registered (error = " +
                                   std::to_string(dir.registry.code) + ")");

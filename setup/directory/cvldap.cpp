@@ -23,7 +23,7 @@ thread_local int t_fallbackNesting = 0;
 Ldap::Ldap(LdapError& err, const char* url, const char* user, const char* password,
            const char* searchDN, const char* searchPwd)
     : searchDN_(searchDN), searchPwd_(searchPwd), rebindDN_(searchDN), rebindPwd_(searchPwd),
-      handle_(nullptr), url_(nullptr), fallbackDepth_(t_fallbackNesting)
+      handle_(nullptr), url_(nullptr), referrals_(nullptr), fallbackDepth_(t_fallbackNesting)
 {
     // A constructor that throws gets no destructor call: the connection it
     // opened is closed here.
@@ -33,10 +33,8 @@ Ldap::Ldap(LdapError& err, const char* url, const char* user, const char* passwo
         if (err.code == 0 && user && password)
             err = authenticate(user, password);
     } catch (...) {
-        if (url_)
-            ldap_free_urldesc(url_);
-        if (handle_)
-            ldapapi::ldap_unbind(handle_);
+        disconnect();
+        delete referrals_;
         throw;
     }
 }
@@ -63,41 +61,65 @@ void Ldap::probeVersion(const LdapError& err)
 
 Ldap::~Ldap()
 {
+    disconnect();
+    delete referrals_;
+}
+
+void Ldap::disconnect()
+{
     if (url_)
         ldap_free_urldesc(url_);
-    if (handle_)
+    if (handle_) {
+        if (referrals_)
+            referrals_->detach(handle_);
         ldapapi::ldap_unbind(handle_);
+    }
+    url_ = nullptr;
+    handle_ = nullptr;
+    server_ = nullptr;
 }
 
 LdapError Ldap::verifyUrl(const char* url)
 {
     LDAPURLDesc* parsed = nullptr;
+    ldapapi::UrlList list;
     int code = 0;
-    if (!ldapapi::cv_is_ldap_url(url) || ldapapi::cv_url_parse(url, &parsed) != 0)
+    if (ldapapi::parse_url_list(url, &list) != 0 || ldapapi::cv_url_parse(url, &parsed) != 0)
         code = SETUP_LDAP_BAD_URL;
     ldapapi::UrlPtr desc(parsed);
     ldapapi::HandlePtr ld;
+    std::string reason;
+    size_t answered = 0;
+    const bool startTls = ldapapi::require_starttls();
     if (code == 0 && desc->lud_port == 0) {
         code = SETUP_LDAP_BAD_URL;
+        reason = std::string("the URL names no port: ") + url;
     } else if (code == 0) {
-        ld.reset(ldapapi::prldap_init(desc->lud_host, desc->lud_port, 1));
-        if (!ld) {
-            code = SETUP_LDAP_CONNECT_FAILED;
-        } else {
-            ldapapi::ldap_set_protocol_version(ld.get(), LDAP_VERSION3);
-            code = ldapapi::ldap_simple_bind_s(ld.get(), nullptr, nullptr);
-        }
+        // Hosts of a list that name no port of their own take the first's.
+        for (ldapapi::UrlServer& s : list.servers)
+            if (s.port == 0)
+                s.port = desc->lud_port;
+        ld.reset(ldapapi::open_first(list.servers, startTls, &answered, &reason));
+        code = ld ? ldapapi::ldap_simple_bind_s(ld.get(), nullptr, nullptr) : LDAP_CONNECT_ERROR;
+        if (ld && code != 0)
+            reason = list.servers[answered].url() + ": " + ldap_err2string(code);
+    } else {
+        reason = std::string("not an LDAP URL: ") + (url ? url : "(null)");
     }
     if (code == 0) {
         // A second verifyUrl replaces the connection; the old one is closed.
-        if (url_)
-            ldap_free_urldesc(url_);
-        if (handle_)
-            ldapapi::ldap_unbind(handle_);
+        disconnect();
+        delete referrals_;
+        referrals_ = nullptr;
         handle_ = ld.release();
         url_ = desc.release();
+        server_ = list.servers[answered].url().c_str();
+        referrals_ = new ldapapi::ReferralScope(this, list.servers, startTls);
+        referrals_->attach(handle_);
     }
-    return mapLdapError(code);
+    LdapError err = mapLdapError(code);
+    err.message = reason.c_str();
+    return err;
 }
 
 LdapError Ldap::authenticate(const char* user, const char* password)
@@ -105,7 +127,6 @@ LdapError Ldap::authenticate(const char* user, const char* password)
     if (!handle_ || !url_)
         return mapLdapError(SETUP_LDAP_CONNECT_FAILED);
     int code = 0;
-    ldap_set_rebind_proc(handle_, cv_ldap_rebind_proc, this);
     if (user && *user && (!password || !*password)) {
         // A DN with an empty password is an unauthenticated bind, which
         // servers may answer with success: it must never authenticate.
@@ -123,10 +144,7 @@ LdapError Ldap::authenticate(const char* user, const char* password)
         userPassword_ = password;
     } else {
         // A connection whose authentication failed is closed.
-        ldapapi::ldap_unbind(handle_);
-        ldap_free_urldesc(url_);
-        handle_ = nullptr;
-        url_ = nullptr;
+        disconnect();
     }
     return mapLdapError(code);
 }
@@ -231,6 +249,12 @@ const char* Ldap::userPassword() const { return userPassword_; }
 const char* Ldap::version() const { return version_; }
 const char* Ldap::rebindDN() const { return rebindDN_; }
 const char* Ldap::rebindPwd() const { return rebindPwd_; }
+const char* Ldap::server() const { return server_; }
+
+const char* Ldap::referralRefusal() const
+{
+    return referrals_ && !referrals_->refusal().empty() ? referrals_->refusal().c_str() : nullptr;
+}
 
 int Ldap::modify(const char* dn, LDAPMod** mods)
 {

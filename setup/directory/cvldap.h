@@ -16,6 +16,9 @@
 #include "ldaperror.h"
 
 class LdapEntry;
+namespace ldapapi {
+class ReferralScope;
+}
 
 class SETUP_EXPORT Ldap {
 public:
@@ -37,6 +40,12 @@ public:
     const char* version() const;
     const char* rebindDN() const;
     const char* rebindPwd() const;
+    // "scheme://host:port" of the server that answered among those the URL
+    // lists; null when not connected.
+    const char* server() const;
+    // Why the last referral met on this connection was not followed (it
+    // named a server the URL does not list); null when none was refused.
+    const char* referralRefusal() const;
 
     // ldap_modify_s on the handle; the LDAP result code, unmapped.
     int modify(const char* dn, LDAPMod** mods);
@@ -55,8 +64,8 @@ private:
     // was verified.
     void probeVersion(const LdapError& err);
 
-    friend int cv_ldap_rebind_proc(LDAP* ld, LDAP_CONST char* url, ber_tag_t request,
-                                   ber_int_t msgid, void* params);
+    // Closes the handle and forgets the parsed URL.
+    void disconnect();
 
     CVString userDN_;
     CVString userPassword_;
@@ -67,6 +76,9 @@ private:
     CVString version_;
     LDAP* handle_;
     LDAPURLDesc* url_;
+    CVString server_;
+    // The servers referrals may be followed to: those of the URL.
+    ldapapi::ReferralScope* referrals_;
     // Nesting depth of the admin-domain fallback; nested connections made by
     // the fallback do not fall back again.
     int fallbackDepth_;

@@ -9,66 +9,6 @@
 
 namespace {
 
-// The authority part of an URL text: after "://", up to the first '/' or
-// '?' (or the end). Null when the text has no "://".
-bool urlAuthority(const char* url, std::string* authority, const char** rest)
-{
-    const char* p = url ? strstr(url, "://") : nullptr;
-    if (!p)
-        return false;
-    p += 3;
-    size_t n = strcspn(p, "/?");
-    authority->assign(p, n);
-    if (rest)
-        *rest = p + n;
-    return true;
-}
-
-// Port text of one host item ("h", "h:389", "[::1]:389"): 0 when none, empty
-// or zero, -1 when not a number.
-int hostItemPort(const std::string& item)
-{
-    size_t colon;
-    if (!item.empty() && item[0] == '[') {
-        size_t close = item.find(']');
-        if (close == std::string::npos)
-            return -1;
-        if (close + 1 >= item.size())
-            return 0;
-        if (item[close + 1] != ':')
-            return -1;
-        colon = close + 1;
-    } else {
-        colon = item.rfind(':');
-        if (colon == std::string::npos)
-            return 0;
-    }
-    std::string digits = item.substr(colon + 1);
-    if (digits.empty())
-        return 0;
-    if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
-        return -1;
-    int port = atoi(digits.c_str());
-    return port > 65535 ? -1 : port;
-}
-
-std::vector<std::string> splitBlanks(const std::string& text)
-{
-    std::vector<std::string> items;
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t start = text.find_first_not_of(' ', i);
-        if (start == std::string::npos)
-            break;
-        size_t end = text.find(' ', start);
-        if (end == std::string::npos)
-            end = text.size();
-        items.push_back(text.substr(start, end - start));
-        i = end;
-    }
-    return items;
-}
-
 // A host item has a port when its text after the last ':' (outside
 // brackets) is present.
 bool hostItemHasPort(const std::string& item)
@@ -87,7 +27,7 @@ namespace ldapapi {
 LDAP* prldap_init(const char* host, int port, int /*shared*/)
 {
     std::string urls;
-    std::vector<std::string> hosts = splitBlanks(host ? host : "");
+    std::vector<std::string> hosts = ldapapi::split_blanks(host ? host : "");
     if (hosts.empty())
         hosts.push_back(std::string());
     for (const std::string& h : hosts) {
@@ -100,12 +40,7 @@ LDAP* prldap_init(const char* host, int port, int /*shared*/)
     LDAP* ld = nullptr;
     if (ldap_initialize(&ld, urls.c_str()) != LDAP_SUCCESS)
         return nullptr;
-    // Without limits a server that accepts and never answers holds every
-    // synchronous call forever.
-    struct timeval network = {kNetworkTimeoutSeconds, 0};
-    struct timeval operation = {kOperationTimeoutSeconds, 0};
-    if (ldap_set_option(ld, LDAP_OPT_NETWORK_TIMEOUT, &network) != LDAP_OPT_SUCCESS ||
-        ldap_set_option(ld, LDAP_OPT_TIMEOUT, &operation) != LDAP_OPT_SUCCESS) {
+    if (!configure_handle(ld)) {
         ldap_unbind_ext_s(ld, nullptr, nullptr);
         return nullptr;
     }
@@ -119,47 +54,33 @@ int cv_is_ldap_url(const char* url)
 
 int url_text_port(const char* url)
 {
-    std::string authority;
-    if (!urlAuthority(url, &authority, nullptr))
+    UrlList list;
+    if (parse_url_list(url, &list) != LDAP_URL_SUCCESS)
         return -1;
-    std::vector<std::string> hosts = splitBlanks(authority);
-    return hosts.empty() ? 0 : hostItemPort(hosts[0]);
+    return list.servers[0].port;
 }
 
 int cv_url_parse(const char* url, LDAPURLDesc** desc)
 {
     *desc = nullptr;
-    std::string authority;
-    const char* rest = nullptr;
-    if (!url || !urlAuthority(url, &authority, &rest))
-        return LDAP_URL_ERR_BADSCHEME;
-    std::vector<std::string> hosts = splitBlanks(authority);
-    // libldap parses one host only: parse the URL with the first host, and
-    // keep the whole list as the host text.
-    std::string first = std::string(url, static_cast<size_t>(strstr(url, "://") + 3 - url));
-    if (!hosts.empty())
-        first += hosts[0];
-    first += rest;
-    int port = hosts.empty() ? 0 : hostItemPort(hosts[0]);
-    if (port < 0)
-        return LDAP_URL_ERR_BADURL;
-    for (const std::string& h : hosts)
-        if (hostItemPort(h) < 0)
-            return LDAP_URL_ERR_BADURL;
-    // "h:" is refused by libldap; an empty port names no port, like none.
-    if (!hosts.empty() && !hosts[0].empty() && hosts[0].back() == ':')
-        first = std::string(url, static_cast<size_t>(strstr(url, "://") + 3 - url)) +
-                hosts[0].substr(0, hosts[0].size() - 1) + rest;
-    std::string list;
-    for (const std::string& h : hosts)
-        list += (list.empty() ? "" : " ") + h;
-    LDAPURLDesc* d = nullptr;
-    int rc = ::ldap_url_parse(first.c_str(), &d);
+    UrlList list;
+    int rc = parse_url_list(url, &list);
     if (rc != LDAP_URL_SUCCESS)
         return rc;
-    d->lud_port = port;
-    if (hosts.size() > 1) {
-        char* copy = ber_strdup(list.c_str());
+    // libldap parses one host only: parse the URL with the first host, and
+    // keep the whole list as the host text.
+    const UrlServer& first = list.servers[0];
+    std::string single = list.scheme + "://" + first.hostPort() + list.rest;
+    LDAPURLDesc* d = nullptr;
+    rc = ::ldap_url_parse(single.c_str(), &d);
+    if (rc != LDAP_URL_SUCCESS)
+        return rc;
+    d->lud_port = first.port;
+    if (list.servers.size() > 1) {
+        std::string hosts;
+        for (const UrlServer& s : list.servers)
+            hosts += (hosts.empty() ? "" : " ") + s.hostPort();
+        char* copy = ber_strdup(hosts.c_str());
         if (copy == nullptr) {
             ldap_free_urldesc(d);
             return LDAP_URL_ERR_MEM;
@@ -188,28 +109,56 @@ int ldap_search_s(LDAP* ld, const char* base, int scope, const char* filter, cha
                   int attrsonly, LDAPMessage** result)
 {
     *result = nullptr;
-    return ldap_search_ext_s(ld, base ? base : "", scope, filter, attrs, attrsonly, nullptr, nullptr,
-                             nullptr, 0, result);
+    int code = ldap_search_ext_s(ld, base ? base : "", scope, filter, attrs, attrsonly, nullptr, nullptr,
+                                 nullptr, 0, result);
+    if (code != LDAP_REFERRAL)
+        return code;
+    // The base itself is referred: the search is made where it points.
+    return follow_referral(ld, nullptr, [&](LDAP* target, const char* dn) {
+        if (*result)
+            ldap_msgfree(*result);
+        return ldap_search_s(target, dn ? dn : base, scope, filter, attrs, attrsonly, result);
+    });
 }
 
 int ldap_add_s(LDAP* ld, const char* dn, LDAPMod** mods)
 {
-    return ldap_add_ext_s(ld, dn, mods, nullptr, nullptr);
+    int code = ldap_add_ext_s(ld, dn, mods, nullptr, nullptr);
+    if (code != LDAP_REFERRAL)
+        return code;
+    return follow_referral(ld, nullptr, [&](LDAP* target, const char* referred) {
+        return ldap_add_s(target, referred ? referred : dn, mods);
+    });
 }
 
 int ldap_modify_s(LDAP* ld, const char* dn, LDAPMod** mods)
 {
-    return ldap_modify_ext_s(ld, dn, mods, nullptr, nullptr);
+    int code = ldap_modify_ext_s(ld, dn, mods, nullptr, nullptr);
+    if (code != LDAP_REFERRAL)
+        return code;
+    return follow_referral(ld, nullptr, [&](LDAP* target, const char* referred) {
+        return ldap_modify_s(target, referred ? referred : dn, mods);
+    });
 }
 
 int ldap_delete_s(LDAP* ld, const char* dn)
 {
-    return ldap_delete_ext_s(ld, dn, nullptr, nullptr);
+    int code = ldap_delete_ext_s(ld, dn, nullptr, nullptr);
+    if (code != LDAP_REFERRAL)
+        return code;
+    return follow_referral(ld, nullptr, [&](LDAP* target, const char* referred) {
+        return ldap_delete_s(target, referred ? referred : dn);
+    });
 }
 
 int ldap_modrdn2_s(LDAP* ld, const char* dn, const char* newRDN, int deleteOldRDN)
 {
-    return ldap_rename_s(ld, dn, newRDN, nullptr, deleteOldRDN, nullptr, nullptr);
+    int code = ldap_rename_s(ld, dn, newRDN, nullptr, deleteOldRDN, nullptr, nullptr);
+    if (code != LDAP_REFERRAL)
+        return code;
+    return follow_referral(ld, nullptr, [&](LDAP* target, const char* referred) {
+        return ldap_modrdn2_s(target, referred ? referred : dn, newRDN, deleteOldRDN);
+    });
 }
 
 int ldap_unbind(LDAP* ld)
@@ -300,16 +249,3 @@ std::vector<std::pair<std::string, std::string>> rdn_values(const char* dn)
 }
 
 } // namespace ldapapi
-
-int cv_ldap_rebind_proc(LDAP* ld, LDAP_CONST char* /*url*/, ber_tag_t /*request*/,
-                        ber_int_t /*msgid*/, void* params)
-{
-    // The classic callback handed the rebind DN and password back for the
-    // library to bind with and always answered success; libldap expects the
-    // callback to bind on the new connection itself. The texts stay with the
-    // Ldap object; nothing is freed here.
-    const Ldap* ldap = static_cast<const Ldap*>(params);
-    if (ldap)
-        ldapapi::ldap_simple_bind_s(ld, ldap->rebindDN(), ldap->rebindPwd());
-    return 0;
-}

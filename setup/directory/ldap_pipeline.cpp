@@ -24,9 +24,10 @@ LdapPipeline::~LdapPipeline()
     }
 }
 
-LdapPipeline::Ticket LdapPipeline::sent(int code, int msgid, LdapEntry* entry, const std::string& dn, bool read)
+LdapPipeline::Ticket LdapPipeline::sent(int code, int msgid, LdapEntry* entry, const std::string& dn, bool read,
+                                        Redo redo)
 {
-    requests_.push_back(Request{msgid, entry, dn, read, code == LDAP_SUCCESS, code});
+    requests_.push_back(Request{msgid, entry, dn, read, code == LDAP_SUCCESS, code, std::move(redo)});
     if (code != LDAP_SUCCESS && read && entry)
         requests_.back().code = LdapEntryAccess::adopt(*entry, code, nullptr);
     return requests_.size() - 1;
@@ -45,44 +46,72 @@ LdapPipeline::Ticket LdapPipeline::search(LdapEntry& entry, const std::string& f
                                      const_cast<char**>(cvRequestedAttributes), 0, nullptr, nullptr, nullptr, 0,
                                      &msgid)
                    : LDAP_SERVER_DOWN;
-    return sent(code, msgid, &entry, base, true);
+    Redo redo = [filter, scope, base](LDAP* target, const char* dn, LDAPMessage** answer) {
+        return ldapapi::ldap_search_s(target, dn ? dn : base.c_str(), scope, filter.c_str(),
+                                      const_cast<char**>(cvRequestedAttributes), 0, answer);
+    };
+    return sent(code, msgid, &entry, base, true, std::move(redo));
 }
 
 LdapPipeline::Ticket LdapPipeline::insert(LdapEntry& entry, const std::string& dn)
 {
-    ModList mods;
+    auto mods = std::make_shared<ModList>();
     int msgid = 0;
-    int code = LdapEntryAccess::prepareInsert(entry, dn.c_str(), mods);
+    int code = LdapEntryAccess::prepareInsert(entry, dn.c_str(), *mods);
     if (code == 0 && !ld_)
         code = LDAP_SERVER_DOWN;
     if (code == 0)
-        code = ldap_add_ext(ld_, dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
-    return sent(code, msgid, &entry, dn, false);
+        code = ldap_add_ext(ld_, dn.c_str(), mods->get(), nullptr, nullptr, &msgid);
+    Redo redo = [mods, dn](LDAP* target, const char* referred, LDAPMessage**) {
+        return ldapapi::ldap_add_s(target, referred ? referred : dn.c_str(), mods->get());
+    };
+    return sent(code, msgid, &entry, dn, false, std::move(redo));
 }
 
 LdapPipeline::Ticket LdapPipeline::replace(LdapEntry& entry, const LdapEntry& stored, const std::string& dn)
 {
-    ModList mods;
+    auto mods = std::make_shared<ModList>();
     int msgid = 0;
-    int code = LdapEntryAccess::prepareReplace(entry, stored, dn.c_str(), mods);
+    int code = LdapEntryAccess::prepareReplace(entry, stored, dn.c_str(), *mods);
     if (code == 0 && !ld_)
         code = LDAP_SERVER_DOWN;
     if (code == 0)
-        code = ldap_modify_ext(ld_, dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
-    return sent(code, msgid, &entry, dn, false);
+        code = ldap_modify_ext(ld_, dn.c_str(), mods->get(), nullptr, nullptr, &msgid);
+    Redo redo = [mods, dn](LDAP* target, const char* referred, LDAPMessage**) {
+        return ldapapi::ldap_modify_s(target, referred ? referred : dn.c_str(), mods->get());
+    };
+    return sent(code, msgid, &entry, dn, false, std::move(redo));
 }
 
-LdapPipeline::Ticket LdapPipeline::addValue(const std::string& dn, const char* type, const std::string& value)
+namespace {
+
+// Sends the addition of value to type at dn: synchronously (msgid null, the
+// LDAP code) or kept in flight.
+int sendAddValue(LDAP* ld, const std::string& dn, const std::string& type, const std::string& value,
+                 int* msgid)
 {
     char* values[] = {const_cast<char*>(value.c_str()), nullptr};
     LDAPMod mod;
     mod.mod_op = LDAP_MOD_ADD;
-    mod.mod_type = const_cast<char*>(type);
+    mod.mod_type = const_cast<char*>(type.c_str());
     mod.mod_values = values;
     LDAPMod* mods[] = {&mod, nullptr};
+    if (!msgid)
+        return ldapapi::ldap_modify_s(ld, dn.c_str(), mods);
+    return ldap_modify_ext(ld, dn.c_str(), mods, nullptr, nullptr, msgid);
+}
+
+} // namespace
+
+LdapPipeline::Ticket LdapPipeline::addValue(const std::string& dn, const char* type, const std::string& value)
+{
     int msgid = 0;
-    int code = ld_ ? ldap_modify_ext(ld_, dn.c_str(), mods, nullptr, nullptr, &msgid) : LDAP_SERVER_DOWN;
-    return sent(code, msgid, nullptr, dn, false);
+    std::string name = type;
+    int code = ld_ ? sendAddValue(ld_, dn, name, value, &msgid) : LDAP_SERVER_DOWN;
+    Redo redo = [dn, name, value](LDAP* target, const char* referred, LDAPMessage**) {
+        return sendAddValue(target, referred ? referred : dn, name, value, nullptr);
+    };
+    return sent(code, msgid, nullptr, dn, false, std::move(redo));
 }
 
 void LdapPipeline::answer(Request& r, int code, LDAPMessage* message)
@@ -118,8 +147,23 @@ void LdapPipeline::wait()
             continue;
         }
         int code = LDAP_OTHER;
-        if (ldap_parse_result(ld_, raw, &code, nullptr, nullptr, nullptr, nullptr, 0) != LDAP_SUCCESS)
+        char** refs = nullptr;
+        if (ldap_parse_result(ld_, raw, &code, nullptr, nullptr, &refs, nullptr, 0) != LDAP_SUCCESS)
             code = LDAP_DECODING_ERROR;
+        if (code == LDAP_REFERRAL && r.redo) {
+            // Sent again where the referral points, when the connection may
+            // follow it; the referred answer replaces this one.
+            LDAPMessage* referred = nullptr;
+            int followed = ldapapi::follow_referral(ld_, refs, [&](LDAP* target, const char* dn) {
+                return r.redo(target, dn, &referred);
+            });
+            if (followed != LDAP_REFERRAL || referred) {
+                ldap_msgfree(raw);
+                raw = referred;
+                code = followed;
+            }
+        }
+        ber_memvfree(reinterpret_cast<void**>(refs));
         answer(r, code, raw);
     }
 }

@@ -9,6 +9,7 @@
 
 #include <ldap.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,10 @@ public:
     int code(Ticket t) const { return requests_[t].code; }
 
 private:
+    // The request sent again, synchronously, to where a referral points
+    // (target, the referral's DN or null); a read leaves its answer in the
+    // last argument.
+    using Redo = std::function<int(LDAP*, const char*, LDAPMessage**)>;
     struct Request {
         int msgid;
         LdapEntry* entry;  // filled by a read, named by a write; may be null
@@ -52,8 +57,9 @@ private:
         bool read;
         bool pending;
         int code;
+        Redo redo;
     };
-    Ticket sent(int code, int msgid, LdapEntry* entry, const std::string& dn, bool read);
+    Ticket sent(int code, int msgid, LdapEntry* entry, const std::string& dn, bool read, Redo redo);
     void answer(Request& r, int code, LDAPMessage* message);
 
     LDAP* ld_;

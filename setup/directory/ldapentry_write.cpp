@@ -224,7 +224,7 @@ public:
     ~LeafDeletes()
     {
         for (const auto& p : pending_)
-            ldap_abandon_ext(ld_, p.first, nullptr, nullptr);
+            ldap_abandon_ext(ld_, p.msgid, nullptr, nullptr);
     }
     LeafDeletes(const LeafDeletes&) = delete;
     LeafDeletes& operator=(const LeafDeletes&) = delete;
@@ -244,7 +244,7 @@ public:
         if (code != LDAP_SUCCESS)
             note(order, code);
         else
-            pending_.emplace_back(msgid, order);
+            pending_.push_back(Pending{msgid, order, dn});
     }
     // Waits for every delete in flight.
     void drain()
@@ -261,20 +261,26 @@ private:
         std::unique_ptr<LDAPMessage, MessageFree> answer(raw);
         if (type <= 0 || !raw) {
             for (const auto& p : pending_)
-                note(p.second, LDAP_SERVER_DOWN);
+                note(p.order, LDAP_SERVER_DOWN);
             pending_.clear();
             return;
         }
         int msgid = ldap_msgid(raw);
         auto it = std::find_if(pending_.begin(), pending_.end(),
-                               [&](const std::pair<int, long>& p) { return p.first == msgid; });
+                               [&](const Pending& p) { return p.msgid == msgid; });
         if (it == pending_.end())
             return;
         int code = LDAP_OTHER;
-        if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS)
+        char** refs = nullptr;
+        if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, &refs, nullptr, 1) != LDAP_SUCCESS)
             code = LDAP_DECODING_ERROR;
+        if (code == LDAP_REFERRAL)
+            code = ldapapi::follow_referral(ld_, refs, [&](LDAP* target, const char* dn) {
+                return ldapapi::ldap_delete_s(target, dn ? dn : it->dn.c_str());
+            });
+        ber_memvfree(reinterpret_cast<void**>(refs));
         if (code != LDAP_SUCCESS)
-            note(it->second, code);
+            note(it->order, code);
         pending_.erase(it);
     }
     void note(long order, int code)
@@ -285,8 +291,13 @@ private:
         }
     }
 
+    struct Pending {
+        int msgid;
+        long order;  // order sent
+        std::string dn;
+    };
     LDAP* ld_;
-    std::vector<std::pair<int, long>> pending_;  // msgid, order sent
+    std::vector<Pending> pending_;
     long sent_ = 0;
     int firstFailure_ = 0;
     long firstOrder_ = 0;

@@ -39,6 +39,13 @@ char* serverUrlWith(const char* url, const char* path)
     if (!url)
         return nullptr;
     return cvGuard(static_cast<char*>(nullptr), [&] {
+        // Several servers (a host list, or whole URLs) keep every host: the
+        // result is the host-list form.
+        ldapapi::UrlList list;
+        if (ldapapi::parse_url_list(url, &list) == 0 && list.servers.size() > 1) {
+            list.rest = std::string("/") + path;
+            return copyText(list.text());
+        }
         std::string text(url);
         size_t start = authorityStart(text);
         if (start == std::string::npos)

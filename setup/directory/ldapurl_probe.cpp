@@ -43,6 +43,10 @@ ldapapi::HandlePtr probeHandle(const char* host, int port)
         ldap_set_option(ld.get(), LDAP_OPT_NETWORK_TIMEOUT, &limit) != LDAP_OPT_SUCCESS ||
         ldap_set_option(ld.get(), LDAP_OPT_TIMEOUT, &limit) != LDAP_OPT_SUCCESS)
         ld.reset();
+    // With StartTLS required nothing, the bind least of all, goes in the
+    // clear.
+    if (ld && ldapapi::require_starttls() && ldap_start_tls_s(ld.get(), nullptr, nullptr) != LDAP_SUCCESS)
+        ld.reset();
     return ld;
 }
 

@@ -102,6 +102,8 @@ private:
 
     bool prepare(const LdifEntry& in, long index, Record* out, std::string* why) const;
     bool blocked(const Record& r) const;
+    // The add of r's attributes.
+    static void addMods(const Record& r, BerMods& mods);
     void send(Record& r);
     void harvest();
     void stop(int code);
@@ -152,6 +154,16 @@ bool LdifLoader::prepare(const LdifEntry& in, long index, Record* out, std::stri
     return true;
 }
 
+void LdifLoader::addMods(const Record& r, BerMods& mods)
+{
+    for (const LdifAttribute& a : r.attributes) {
+        std::vector<const std::string*> values;
+        for (const std::string& v : a.values)
+            values.push_back(&v);
+        mods.add(LDAP_MOD_ADD, a.name, values);
+    }
+}
+
 bool LdifLoader::blocked(const Record& r) const
 {
     for (const auto& f : inFlight_)
@@ -167,12 +179,7 @@ void LdifLoader::send(Record& r)
         return;
     }
     BerMods mods;
-    for (const LdifAttribute& a : r.attributes) {
-        std::vector<const std::string*> values;
-        for (const std::string& v : a.values)
-            values.push_back(&v);
-        mods.add(LDAP_MOD_ADD, a.name, values);
-    }
+    addMods(r, mods);
     int msgid = 0;
     int code = ldap_add_ext(ld_, r.dn.c_str(), mods.get(), nullptr, nullptr, &msgid);
     if (code != LDAP_SUCCESS) {
@@ -205,8 +212,18 @@ void LdifLoader::harvest()
     if (it == inFlight_.end())
         return;
     int code = LDAP_OTHER;
-    if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, nullptr, nullptr, 1) != LDAP_SUCCESS)
+    char** refs = nullptr;
+    if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, &refs, nullptr, 1) != LDAP_SUCCESS)
         code = LDAP_DECODING_ERROR;
+    if (code == LDAP_REFERRAL) {
+        // A read-only replica refers the add to its provider.
+        code = ldapapi::follow_referral(ld_, refs, [&](LDAP* target, const char* dn) {
+            BerMods mods;
+            addMods(it->second, mods);
+            return ldapapi::ldap_add_s(target, dn ? dn : it->second.dn.c_str(), mods.get());
+        });
+    }
+    ber_memvfree(reinterpret_cast<void**>(refs));
     if (code == LDAP_ALREADY_EXISTS)
         code = writeExisting(it->second);
     if (code != LDAP_SUCCESS)

@@ -35,7 +35,27 @@
 
 SETUP_BEGIN_DECLS
 
-/* Connections. */
+/* Connections.
+ *
+ * A url is one LDAP URL (RFC 4516), a host list or a list of whole URLs:
+ *   ldap://host:389/o=CorvidRoot
+ *   ldaps://host:636/o=CorvidRoot                 TLS from the first byte
+ *   ldap://h1:389 h2:389/o=CorvidRoot            servers of one directory
+ *   ldap://h1:389/o=CorvidRoot ldap://h2:389/o=CorvidRoot
+ * The connection uses the first server that answers (setup_ldapurl.h has the
+ * exact rules). TLS certificates are checked as OpenLDAP's client
+ * configuration says (ldap.conf: TLS_CACERT, TLS_REQCERT ...; the LDAPTLS_*
+ * environment variables), "demand" unless it says otherwise; a TLS failure
+ * is a connection failure (151, its reason in the install log), never a
+ * fallback to plain text.
+ *
+ * Referrals are followed with the connection's credentials only to a server
+ * that url lists, with the same protection (ldaps stays ldaps; with StartTLS
+ * required the referral connection starts TLS too). A request referred to
+ * any other server fails with the referral code, LDAP_REFERRAL (10);
+ * setupGetReferralRefusal names where it pointed. Search continuations are
+ * not followed. So a read-only replica that refers writes to its provider is
+ * written to through the URL "ldap://replica:389 provider:389/...". */
 
 /* Connects to url and, when user and password are both given, authenticates
  * user (a DN, or a user id looked up with the search identity). On success
@@ -45,6 +65,16 @@ SETUP_BEGIN_DECLS
 int setupCreateLdap(Ldap** handle, const char* url, const char* user, const char* password,
                     const char* searchDN, const char* searchPwd);
 void setupDestroyLdap(Ldap* ldap);
+/* Process-wide, from this call on: with required non-zero every connection
+ * the library opens to an ldap:// server starts TLS (the StartTLS operation)
+ * before anything else is sent, and a server that refuses or fails it is no
+ * connection (151); nothing goes in the clear. 0 switches it off again (the
+ * default). ldaps:// servers always speak TLS. */
+void setupRequireStartTLS(int required);
+/* Why the last referral met on the connection was not followed: a text that
+ * names the referral's URL and says to add its server to the connection's
+ * URL. Null when none was refused or ldap is null; it belongs to the handle. */
+const char* setupGetReferralRefusal(Ldap* ldap);
 const char* setupGetUserDN(Ldap* ldap);
 const char* setupGetServerVersion(Ldap* ldap);
 /* ldap_modify on the connection; an LDAP result code, 144 for a null
@@ -93,6 +123,8 @@ void setupPrintLdapEntry(LdapEntry* entry, const char* file);
 int createLdap(Ldap** handle, const char* url, const char* user, const char* password,
                const char* searchDN, const char* searchPwd);
 void destroyLdap(Ldap* ldap);
+void requireStartTLS(int required);
+const char* referralRefusal(Ldap* ldap);
 const char* userDN(Ldap* ldap);
 const char* ldapServerVersion(Ldap* ldap);
 int verifyLdapUrl(const char* url, const char* user, const char* password);

@@ -3,7 +3,9 @@
 
 #include "c_boundary.h"
 #include "cvldap.h"
+#include "ldap_adapter.h"
 #include "ldapentry.h"
+#include "setup_util.h"
 
 namespace {
 
@@ -46,12 +48,28 @@ int setupCreateLdap(Ldap** handle, const char* url, const char* user, const char
     return cvGuard(kCvNoMemory, [&] {
         LdapError err;
         Ldap* ldap = new Ldap(err, url, user, password, searchDN, searchPwd);
-        if (err.code != 0)
+        if (err.code != 0) {
+            // The caller gets a code only: why no server could be used (an
+            // untrusted certificate, StartTLS refused) goes to the log.
+            if (err.code == SETUP_LDAP_CONNECT_FAILED && err.message)
+                setupLogMessage(SETUP_LOG_FATAL, "ldap", "cannot connect to %s: %s", url,
+                                static_cast<const char*>(err.message));
             delete ldap;
-        else
+        } else {
             *handle = ldap;
+        }
         return resultCode(err);
     });
+}
+
+void setupRequireStartTLS(int required)
+{
+    ldapapi::set_require_starttls(required != 0);
+}
+
+const char* setupGetReferralRefusal(Ldap* ldap)
+{
+    return ldap ? ldap->referralRefusal() : nullptr;
 }
 
 void setupDestroyLdap(Ldap* ldap)
@@ -264,6 +282,8 @@ int createLdap(Ldap** handle, const char* url, const char* user, const char* pas
     return setupCreateLdap(handle, url, user, password, searchDN, searchPwd);
 }
 void destroyLdap(Ldap* ldap) { setupDestroyLdap(ldap); }
+void requireStartTLS(int required) { setupRequireStartTLS(required); }
+const char* referralRefusal(Ldap* ldap) { return setupGetReferralRefusal(ldap); }
 const char* userDN(Ldap* ldap) { return setupGetUserDN(ldap); }
 const char* ldapServerVersion(Ldap* ldap) { return setupGetServerVersion(ldap); }
 int verifyLdapUrl(const char* url, const char* user, const char* password)

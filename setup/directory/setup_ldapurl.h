@@ -8,6 +8,21 @@
  * name and an admin domain DN. Usable from C and C++; every function with a
  * short name has it beside its setup name, forwarding unchanged.
  *
+ * URLs: every url argument of the library is one LDAP URL (RFC 4516), a
+ * host list, or whole URLs separated by blanks:
+ *   ldap://host:389/o=CorvidRoot
+ *   ldaps://host:636/o=CorvidRoot
+ *   ldap://h1:389 h2:389/o=CorvidRoot         (the host-list form)
+ *   ldap://h1:389/o=CorvidRoot ldap://h2:389/o=CorvidRoot
+ * Scheme "ldap" or "ldaps" in any case; every host an IP address ([::1] for
+ * IPv6) or an RFC 1123 host name whose last label is not all digits; a port
+ * decimal, leading zeros allowed, at most 65535 ("host:" names none). After
+ * the hosts comes nothing or "/" and the base DN (and the URL's further
+ * parts); whole URLs of one list share their scheme and everything after
+ * the host. Any other text is refused, so "ldap://127.0.0.1:3 89/o=x",
+ * "ldap://host: 389/" and "ldap://host?cn" name no server. A connection
+ * uses the first server of the list that answers.
+ *
  * Key files, below the server root:
  *   shared/config/ldap.conf      "ConfigURL <url>", "admnm  <user>",
  *                                "AdminDomain:<name>"
@@ -54,8 +69,9 @@ void getDefaultLdapInfo(const char* serverRoot, char** url, char** user, char** 
 void setupSetDefaultLdapInfo(const char* serverRoot, const char* url, const char* user,
                              const char* adminDomain);
 
-/* "ldap://host:port/anything" -> "ldap://host:port/o=CorvidRoot"; "" when
- * url has no "//" at its first '/'; null for a null url. */
+/* "ldap://host:port/anything" -> "ldap://host:port/o=CorvidRoot" (the
+ * scheme kept; several servers give the host-list form with all of them);
+ * "" when url has no "//" at its first '/'; null for a null url. */
 char* setupFormConfigLdapURL(const char* url);
 char* formConfigLdapURL(const char* url);
 
@@ -67,7 +83,8 @@ char* stripConfigLdapURL(const char* url);
 /*
  * 1 when url parses as an LDAP URL with a host: *host a new text, *port the
  * port written in it (0 when none), *baseDN a new text or null. "[::1]"
- * hosts are accepted (*host is then "::1"). 0 otherwise, with *host and
+ * hosts are accepted (*host is then "::1"). For several servers *host is the
+ * list ("h1:389 h2:389") and *port the first one's. 0 otherwise, with *host and
  * *baseDN null and *port 0; a null url leaves them untouched.
  */
 int setupParseLdapUrl(const char* url, char** host, int* port, char** baseDN);

@@ -16,10 +16,6 @@
 
 namespace {
 
-const int kWaitTests = 5;
-const unsigned kWaitSleepSeconds = 5;
-std::atomic<unsigned long> g_waitSleeps{0};
-
 struct FreeText {
     void operator()(char* p) const { free(p); }
 };
@@ -95,31 +91,6 @@ std::vector<std::string> cvAllValues(const LdapEntry& entry, const char* name)
 int cvRead(LdapEntry& entry, const std::string& dn)
 {
     return entry.retrieve(dn.c_str()).code;
-}
-
-int waitForEntry(Ldap* ldap, const char* dn, const char* attr, const char* value)
-{
-    if (!ldap || !dn)
-        return 1;
-    LdapEntry probe(ldap);
-    for (int test = 1;; ++test) {
-        bool seen;
-        if (attr && value)
-            seen = probe.retrieve(dn).code == 0 && probe.checkAttribute(attr, value);
-        else
-            seen = probe.exists(dn);
-        if (seen)
-            return 1;
-        if (test == kWaitTests)
-            return 0;
-        ++g_waitSleeps;
-        sleep(kWaitSleepSeconds);
-    }
-}
-
-unsigned long cvRegistryWaitSleeps()
-{
-    return g_waitSleeps.load();
 }
 
 std::string cvGlobalPreferencesDN(const char* domain)

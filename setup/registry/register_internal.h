@@ -39,13 +39,14 @@ std::vector<std::string> cvAllValues(const LdapEntry& entry, const char* name);
 int cvRead(LdapEntry& entry, const std::string& dn);
 
 // 1 once dn shows (holding attr = value when both are given), 0 when it still
-// does not after 5 tests. Sleeps 5 seconds between tests, never after the
-// last one; a null ldap or dn gives 1 at once.
+// does not once the wait's budget is spent (cvWaitUntil, registry_wait.h:
+// pauses from 50 ms, doubling, 25 s in all); a null ldap or dn gives 1 at
+// once.
 int waitForEntry(Ldap* ldap, const char* dn, const char* attr, const char* value);
 
-// Seconds-long sleeps taken by waitForEntry in this process so far: the
+// Pauses taken by the registry's waits in this process so far: the
 // registration's promise that a server showing its writes at once costs no
-// sleep is testable.
+// pause is testable.
 unsigned long cvRegistryWaitSleeps();
 
 // Creates ou=Global Preferences, {domain DN} or refreshes its "aci" and

@@ -12,6 +12,7 @@
 #include "ldap_pipeline.h"
 #include "ldapentry.h"
 #include "register_internal.h"
+#include "registry_wait.h"
 #include "remove_internal.h"
 #include "setup_registry_consts.h"
 #include "sysinfo.h"
@@ -180,6 +181,19 @@ struct Registration {
     // domain's and a found group's rewrites) are collected at the end; the
     // entries they write are kept here.
     LdapPipeline* background = nullptr;
+    // The members added in the background: a read-only replica shows them
+    // only some time after its provider took them, and the next
+    // registration rewrites these groups from what it reads there.
+    struct AddedMember {
+        std::string dn;
+        std::string member;
+        LdapPipeline::Ticket ticket;
+    };
+    std::vector<AddedMember> addedMembers;
+    void addMember(const std::string& dn, const std::string& member)
+    {
+        addedMembers.push_back(AddedMember{dn, member, background->addValue(dn, "uniquemember", member)});
+    }
     std::unique_ptr<LdapEntry> domainEntry;
     std::unique_ptr<LdapEntry> foundGroup;
 
@@ -417,7 +431,7 @@ int Registration::insertAdminGroup(const std::string& name, const std::string& f
     }
     freshGroup = true;
     if (!writtenAhead)
-        background->addValue(hostDN, "uniquemember", groupDN);
+        addMember(hostDN, groupDN);
     return 0;
 }
 
@@ -443,7 +457,7 @@ int Registration::writeProduct()
         if (code != 0 && code != LDAP_ALREADY_EXISTS && freshGroup)
             dropMember(conn, groupDN, isieDN);
         if ((code == 0 || code == LDAP_ALREADY_EXISTS) && !freshGroup)
-            background->addValue(groupDN, "uniquemember", isieDN);
+            addMember(groupDN, isieDN);
     } else if (code == 0) {
         for (const std::string& member : cvAllValues(*stored, "uniquemember"))
             isie->addAttribute("uniquemember", member.c_str());
@@ -500,7 +514,7 @@ int Registration::writeInstance()
         return code;
     }
     if (!freshProduct)
-        background->addValue(isieDN, "uniquemember", sieDN);
+        addMember(isieDN, sieDN);
     LdapEntry shown(sieConn);
     LdapPipeline test(sieConn);
     LdapPipeline::Ticket read = test.read(shown, sieDN);
@@ -545,7 +559,24 @@ int Registration::run()
     if (code != 0)
         return code;
     reloadProduct();
-    return writeInstance();
+    code = writeInstance();
+    later.wait();
+    // The registration ends once its writes show where they are read: at
+    // once on a single server, after the replica caught up otherwise.
+    for (const AddedMember& added : addedMembers) {
+        if (code != 0 || later.code(added.ticket) != 0)
+            continue;
+        LdapEntry probe(conn);
+        cvWaitUntil([&] {
+            if (cvRead(probe, added.dn) != 0)
+                return false;
+            for (const std::string& v : cvAllValues(probe, "uniquemember"))
+                if (cvSameDN(v.c_str(), added.member.c_str()))
+                    return true;
+            return false;
+        });
+    }
+    return code;
 }
 
 } // namespace

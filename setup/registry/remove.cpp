@@ -14,13 +14,6 @@
 #include "remove_internal.h"
 #include "setup_registry_consts.h"
 
-namespace {
-
-const int kRemovalTests = 5;
-const unsigned kRemovalSleepSeconds = 5;
-
-}  // namespace
-
 bool cvSplitDN(const char* dn, std::vector<std::string>& parts)
 {
     parts.clear();
@@ -69,21 +62,6 @@ bool cvSameDN(const char* a, const char* b)
         }
     }
     return true;
-}
-
-int waitForEntryRemoval(Ldap* ldap, const char* dn)
-{
-    if (dn == nullptr) {
-        return 1;
-    }
-    LdapEntry probe(ldap);
-    for (int test = 0; test < kRemovalTests; ++test) {
-        if (!probe.exists(dn)) {
-            return 1;
-        }
-        sleep(kRemovalSleepSeconds);
-    }
-    return 0;
 }
 
 int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit, std::vector<std::string>* children)

@@ -11,8 +11,8 @@
 class Ldap;
 
 // 1 once an existence test no longer finds dn (at once for a null dn), 0 when
-// it still finds it after 5 tests. Sleeps 5 seconds after each test that
-// finds the entry, so a deletion that already shows costs no sleep at all.
+// it still finds it once the wait's budget is spent (cvWaitUntil,
+// registry_wait.h), so a deletion that already shows costs no pause at all.
 int waitForEntryRemoval(Ldap* ldap, const char* dn);
 
 // The RDN components of dn, each with its attribute type, from the entry's

@@ -42,9 +42,13 @@ int getGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url, char
  * Writes the domain's global user directory entry from the multi-host url
  * (stored as "cvDirectoryURL" ldap://h1:389/base and
  * "cvDirectoryFailoverList" "h2:389 ..."), with bindDN and bindPassword when
- * given. An existing entry is never overwritten.
+ * given. url may also be a list of whole URLs (setup_ldapurl.h); the base is
+ * everything after the host list, split off exactly where the readers put
+ * it back ("ldap://h1 h2/ou=a/b,o=x" keeps the base "ou=a/b,o=x"). An
+ * existing entry is never overwritten.
  *   0: written, or the entry existed already (nothing changed then);
  *   SETUP_LDAP_BAD_ARGUMENT (144): ldap, adminDomain or url is null;
+ *   SETUP_LDAP_BAD_URL (145): url is no LDAP URL;
  *   an LDAP result code: the read or the insert failed.
  */
 int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,

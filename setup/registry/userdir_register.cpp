@@ -6,6 +6,7 @@
 
 #include "c_boundary.h"
 #include "cvldap.h"
+#include "ldap_urllist.h"
 #include "ldapentry.h"
 #include "register_internal.h"
 #include "setup_registry_consts.h"
@@ -26,23 +27,20 @@ void clearOutputs(char** url, char** bindDN, char** bindPassword)
         *bindPassword = nullptr;
 }
 
-// The stored form of a multi-host URL "ldap://h1:389 h2:389/base": the
-// first host with the base, and the further hosts.
-void splitMultiHostUrl(const std::string& url, std::string* primary, std::string* failover)
+// The stored form of a multi-host URL "ldap://h1:389 h2:389/base" (or of
+// a list of whole URLs): the first host with the base, and the further
+// hosts. The base is all that follows the authority, as the reader takes
+// it (a base DN may hold '/'). False for a text that is no LDAP URL.
+bool splitMultiHostUrl(const std::string& url, std::string* primary, std::string* failover)
 {
-    size_t blank = url.find(' ');
-    if (blank == std::string::npos) {
-        *primary = url;
-        failover->clear();
-        return;
-    }
-    *primary = url.substr(0, blank);
-    *failover = url.substr(blank + 1);
-    size_t slash = failover->rfind('/');
-    if (slash != std::string::npos) {
-        *primary += failover->substr(slash);
-        failover->erase(slash);
-    }
+    ldapapi::UrlList list;
+    if (ldapapi::parse_url_list(url.c_str(), &list) != 0)
+        return false;
+    *primary = list.scheme + "://" + list.servers[0].hostPort() + list.rest;
+    failover->clear();
+    for (size_t i = 1; i < list.servers.size(); ++i)
+        *failover += (failover->empty() ? "" : " ") + list.servers[i].hostPort();
+    return true;
 }
 
 int addGlobalChecked(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
@@ -59,7 +57,8 @@ int addGlobalChecked(Ldap* ldap, const char* adminDomain, const char* url, const
     fresh.addAttribute("objectclass", DEFAULT_USER_DIRINFO_OBJECT);
     fresh.setAttribute("cn", DEFAULT_USER_DIRINFO);
     std::string primary, failover;
-    splitMultiHostUrl(url, &primary, &failover);
+    if (!splitMultiHostUrl(url, &primary, &failover))
+        return SETUP_LDAP_BAD_URL;
     fresh.setAttribute("cvDirectoryURL", primary.c_str());
     // Directory strings cannot be empty on most servers (slapd refuses
     // them with 21): no failover hosts leave the attribute out, which every

@@ -76,6 +76,42 @@ TEST(LdapAdapter, UrlParseKeepsTheTextPortAndTheHostList)
     EXPECT_NE(ldapapi::cv_url_parse("not a url", &d), 0);
 }
 
+TEST(LdapAdapter, UrlTextsAreReadStrictly)
+{
+    // One URL, a host list and a list of whole URLs, in the forms people
+    // write; leading zeros in a port are a port.
+    struct Good {
+        const char* text;
+        const char* list;
+    } good[] = {
+        {"ldap://ds.example.com:389/o=CorvidRoot", "ldap://ds.example.com:389/o=CorvidRoot"},
+        {"LDAPS://ds.example.com:0636/o=x", "ldaps://ds.example.com:636/o=x"},
+        {"ldap://127.0.0.1", "ldap://127.0.0.1"},
+        {"ldap://[::1]:389/ou=a, o=b", "ldap://[::1]:389/ou=a, o=b"},
+        {"ldap://h1:389 h2 10.0.0.2:1389/o=x", "ldap://h1:389 h2 10.0.0.2:1389/o=x"},
+        {"ldap://h1:389/o=x ldap://h2:389/o=x", "ldap://h1:389 h2:389/o=x"},
+        {" ldaps://a.example.com:636/o=x?cn?sub ", "ldaps://a.example.com:636/o=x?cn?sub"},
+        {"ldap:///o=x", "ldap:///o=x"},
+    };
+    for (const Good& g : good) {
+        ldapapi::UrlList list;
+        ASSERT_EQ(ldapapi::parse_url_list(g.text, &list), 0) << g.text;
+        EXPECT_EQ(list.text(), g.list);
+    }
+    // A typo never becomes a host, and no host is made of digits alone.
+    for (const char* bad :
+         {"ldap://127.0.0.1:3 89/o=x", "ldap://host: 389/", "ldap://ds.example.com?cn", "ldap://h:12x/",
+          "ldap://h:65536/", "ldap://-h/", "ldap://h_1/", "ldap://a..b/", "ldap://h/o=x ldaps://h2/o=x",
+          "ldap://h/o=x ldap://h2/o=y", "ldap://[::1/", "ldap://[zz]/", "ldapi://%2Fsock/", "ldap://127.1/",
+          "http://h/", ""}) {
+        ldapapi::UrlList list;
+        LDAPURLDesc* d = nullptr;
+        EXPECT_NE(ldapapi::parse_url_list(bad, &list), 0) << bad;
+        EXPECT_NE(ldapapi::cv_url_parse(bad, &d), 0) << bad;
+        EXPECT_EQ(d, nullptr);
+    }
+}
+
 TEST(LdapAdapter, InitAcceptsAHostList)
 {
     LDAP* ld = ldapapi::prldap_init("h1:1389 h2", 389, 1);

@@ -148,7 +148,8 @@ TEST_F(SilentSafetyTest, DirectoryThatNeverAnswersEndsWithTheConnectionDiagnosti
     EXPECT_LT(seconds, 45.0);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Error: could not connect to the configuration directory " + silentUrl +
-                         ": error = 151\n");
+                         " (ldap://127.0.0.1:" + std::to_string(listener.port()) +
+                         ": Timed out): error = 151\n");
     EXPECT_EQ(r.out, "TPX_ErrInfo: Registration error: " + silentUrl +
                          ": The files of server slapd-east were removed, but its registration "
                          "was not removed from the configuration directory (error = 151).\n"
@@ -164,7 +165,7 @@ TEST_F(SilentSafetyTest, ConfigurationUrlWithoutAPortMeansPort389)
                                 roots_.alpha + "\nFullMachineName= alpha.example.com\n"
                                 "ConfigDirectoryLdapURL= ldap://127.0.0.1/o=CorvidRoot\n");
     const std::string prefix = "Error: could not connect to the configuration directory "
-                               "ldap://127.0.0.1:389/o=CorvidRoot: error = ";
+                               "ldap://127.0.0.1:389/o=CorvidRoot (ldap://127.0.0.1:389: ";
     EXPECT_EQ(r.err.compare(0, prefix.size(), prefix), 0) << r.err;
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(removed().empty());

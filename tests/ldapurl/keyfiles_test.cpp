@@ -95,6 +95,16 @@ TEST_F(KeyFilesTest, ConfigUrlOfLdapConfIsPreferredAndUserIsTrimmed)
     EXPECT_EQ(info.user, "admin");
 }
 
+TEST_F(KeyFilesTest, TlsAndHostListUrlsAreStoredAndReadBackWhole)
+{
+    for (const char* url : {"ldaps://cfg.example:636/o=CorvidRoot", "ldap://h1:389 h2:389/o=CorvidRoot"}) {
+        ASSERT_EQ(set(url, nullptr, nullptr), 0) << url;
+        EXPECT_EQ(get().url, url);
+        char* formed = setupFormConfigLdapURL(get().url.c_str());
+        EXPECT_EQ(take(formed), url);
+    }
+}
+
 TEST_F(KeyFilesTest, AdminDomainOfDsConfIsReadAsDnAndOfLdapConfAsIs)
 {
     root.write("shared/config/ds.conf", "AdminDomain:ou=example.com, o=CorvidRoot\n");

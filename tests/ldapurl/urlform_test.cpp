@@ -41,6 +41,10 @@ TEST(UrlFormTest, FormAndStripKeepSchemeHostAndPort)
     }
     EXPECT_EQ(take(formConfigLdapURL("ldap://[::1]:636/o=x")), "ldap://[::1]:636/o=CorvidRoot");
     EXPECT_EQ(take(stripConfigLdapURL("ldap://h")), "ldap://h/");
+    // TLS and several servers are kept: the result is the host-list form.
+    EXPECT_EQ(take(formConfigLdapURL("ldaps://h:636/o=x")), "ldaps://h:636/o=CorvidRoot");
+    EXPECT_EQ(take(formConfigLdapURL("ldaps://h1:636 h2:636/o=x")), "ldaps://h1:636 h2:636/o=CorvidRoot");
+    EXPECT_EQ(take(stripConfigLdapURL("ldap://h1:389/o=x ldap://h2:389/o=x")), "ldap://h1:389 h2:389/");
 }
 
 TEST(UrlFormTest, TextsWithoutDoubleSlashGiveEmptyTextsAndNullGivesNull)
@@ -72,6 +76,15 @@ TEST(UrlParseTest, HostPortAndBaseDn)
     EXPECT_EQ(p.base, "o=x");
 }
 
+TEST(UrlParseTest, HostListGivesTheListAndTheFirstPort)
+{
+    Parsed p = parse("ldaps://h1:0636 h2:1636/o=x");
+    EXPECT_EQ(p.ok, 1);
+    EXPECT_EQ(p.host, "h1:636 h2:1636");
+    EXPECT_EQ(p.port, 636);
+    EXPECT_EQ(p.base, "o=x");
+}
+
 TEST(UrlParseTest, BracketedIpv6HostComesBackBare)
 {
     Parsed p = parse("ldap://[::1]:389/o=x");
@@ -84,7 +97,8 @@ TEST(UrlParseTest, BracketedIpv6HostComesBackBare)
 TEST(UrlParseTest, RejectedTextsClearTheOutputs)
 {
     for (const char* url : {"", "h:389", "http://h:389/o=x", "ldap:///o=x", "ldap://", "ldap://h:99999/",
-                            "ldap://h:x/"}) {
+                            "ldap://h:x/", "ldap://127.0.0.1:3 89/o=x", "ldap://host: 389/",
+                            "ldap://ds.example.com?cn"}) {
         Parsed p = parse(url);
         EXPECT_EQ(p.ok, 0) << url;
         EXPECT_EQ(p.host, "(null)") << url;

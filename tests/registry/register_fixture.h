@@ -118,6 +118,9 @@ protected:
     }
 
     Slapd& server() { return this->slapd(); }
+    // The URL connect() uses; a deriving fixture may name another (ldaps,
+    // a host list) by defining its own.
+    std::string connectionUrl() { return server().url(); }
 
     // Only o=CorvidRoot and the admin domain ou=example.com remain.
     void resetToOneDomain()
@@ -139,7 +142,8 @@ protected:
     {
         entries_.clear();
         LdapError err;
-        ldap_.reset(new Ldap(err, server().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr));
+        std::string url = static_cast<Derived*>(this)->connectionUrl();
+        ldap_.reset(new Ldap(err, url.c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr));
         ASSERT_EQ(err.code, 0) << err.message;
     }
 

@@ -250,6 +250,30 @@ TEST_F(UserDirectorySettings, MultiHostUrlIsStoredSplitAndReadBackWhole)
     EXPECT_EQ(global(), "ldap://h1:389 h2:389/o=example | cn=binder | pw");
 }
 
+TEST_F(UserDirectorySettings, BaseHoldingASlashSurvivesTheSplitAndTheRead)
+{
+    ASSERT_EQ(setupInstallFramework(ldap_.get(), "example.com"), 0);
+    EXPECT_EQ(setupAddGlobalUserDirectory(ldap_.get(), "example.com", "ldap://h1:389 h2:389/ou=a/b,o=example",
+                                          nullptr, nullptr),
+              0);
+    std::string dn = "cn=UserDirectory, ou=Global Preferences, " + kDomainDN;
+    EXPECT_EQ(values(dn, "cvDirectoryURL"), (std::vector<std::string>{"ldap://h1:389/ou=a/b,o=example"}));
+    EXPECT_EQ(values(dn, "cvDirectoryFailoverList"), (std::vector<std::string>{"h2:389"}));
+    EXPECT_EQ(global(), "ldap://h1:389 h2:389/ou=a/b,o=example | (null) | (null)");
+}
+
+TEST_F(UserDirectorySettings, ListOfWholeUrlsIsStoredAsOneHostListAndTyposAreRefused)
+{
+    ASSERT_EQ(setupInstallFramework(ldap_.get(), "example.com"), 0);
+    for (const char* bad : {"ldap://h1:3 89/o=x", "ldap://h1: 389/o=x", "ldap://h1?cn", "ldap://h1/o=x ldaps://h2/o=x"})
+        EXPECT_EQ(setupAddGlobalUserDirectory(ldap_.get(), "example.com", bad, nullptr, nullptr), SETUP_LDAP_BAD_URL)
+            << bad;
+    EXPECT_EQ(setupAddGlobalUserDirectory(ldap_.get(), "example.com",
+                                          "ldaps://h1:636/o=example ldaps://h2:0636/o=example", nullptr, nullptr),
+              0);
+    EXPECT_EQ(global(), "ldaps://h1:636 h2:636/o=example | (null) | (null)");
+}
+
 TEST_F(UserDirectorySettings, SingleUrlIsStoredUnchangedWithoutFailover)
 {
     ASSERT_EQ(setupInstallFramework(ldap_.get(), "example.com"), 0);

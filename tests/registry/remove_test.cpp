@@ -8,6 +8,7 @@
 
 #include "cvldap.h"
 #include "registry_fixture.h"
+#include "registry_wait.h"
 #include "remove_internal.h"
 #include "setup_remove.h"
 #include "slapd.h"
@@ -203,6 +204,17 @@ INSTANTIATE_TEST_SUITE_P(AnyLetterCase, RootCaseTest,
                          ::testing::Values("o=CorvidRoot", "O=CORVIDROOT", "o=corvidroot",
                                            "O=cOrViDrOoT"));
 
+TEST(RegistryWait, PausesGrowFromFiftyMillisecondsAndStopAtTheFirstSuccess)
+{
+    int tests = 0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(cvWaitUntil([&] { return ++tests == 4; }), 1);
+    EXPECT_EQ(tests, 4);
+    // 50 + 100 + 200 ms.
+    EXPECT_GE(secondsSince(start), 0.35);
+    EXPECT_LT(secondsSince(start), 1.0);
+}
+
 TEST_F(RegistryRemovalTest, WaitReturnsAtOnceForAnEntryAlreadyGone)
 {
     auto start = std::chrono::steady_clock::now();
@@ -211,7 +223,7 @@ TEST_F(RegistryRemovalTest, WaitReturnsAtOnceForAnEntryAlreadyGone)
     EXPECT_LT(secondsSince(start), 1.0);
 }
 
-TEST_F(RegistryRemovalTest, WaitSleepsOnlyWhileTheEntryStillShows)
+TEST_F(RegistryRemovalTest, WaitPausesOnlyWhileTheEntryStillShows)
 {
     // Another client deletes the entry a second after the wait begins.
     BackgroundProcess deleter(
@@ -220,9 +232,11 @@ TEST_F(RegistryRemovalTest, WaitSleepsOnlyWhileTheEntryStillShows)
                    "' -w '" + Slapd::kRootPassword + "' '" + kWest + "'"});
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(waitForEntryRemoval(conn_.get(), kWest.c_str()), 1);
+    // Pauses of 50 ms doubling: the deletion a second in is seen by the test
+    // 1.55 s in, not five seconds later.
     double took = secondsSince(start);
-    EXPECT_GE(took, 4.5);
-    EXPECT_LT(took, 9.0);
+    EXPECT_GE(took, 1.0);
+    EXPECT_LT(took, 2.5);
     EXPECT_TRUE(deleter.waitForExit(10));
     EXPECT_EQ(removed(), normSet({kWest}));
 }

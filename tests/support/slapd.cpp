@@ -1,4 +1,5 @@
 #include "slapd_server.h"
+#include "slapd_internal.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -65,6 +66,11 @@ void unregisterLive(pid_t p) {
         if (g_live[i] == p) g_live[i] = 0;
 }
 
+} // namespace
+
+// Shared with slapd_extras.cpp (slapd_internal.h).
+namespace detail {
+
 bool readFile(const std::string& path, std::string* out) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
@@ -80,7 +86,7 @@ bool writeFile(const std::string& path, const std::string& text) {
     return static_cast<bool>(out.flush());
 }
 
-int removeOne(const char* path, const struct stat*, int, struct FTW*) {
+static int removeOne(const char* path, const struct stat*, int, struct FTW*) {
     ::remove(path);
     return 0;
 }
@@ -89,9 +95,11 @@ void removeTree(const std::string& dir) {
     if (!dir.empty()) nftw(dir.c_str(), removeOne, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-// Runs argv with stdin from /dev/null and stdout+stderr into outPath.
-// Returns the exit status, or -1 when it could not run or was killed.
-int runProcess(const std::vector<std::string>& argv, const std::string& outPath) {
+// Runs argv with stdin from /dev/null and stdout+stderr into outPath, with
+// env ("NAME=value") set in the child and LDAPNOINIT unset when env is not
+// empty. Returns the exit status, or -1 when it could not run or was killed.
+int runProcess(const std::vector<std::string>& argv, const std::string& outPath,
+               const std::vector<std::string>& env) {
     pid_t pid = fork();
     if (pid < 0) return -1;
     if (pid == 0) {
@@ -101,6 +109,8 @@ int runProcess(const std::vector<std::string>& argv, const std::string& outPath)
         dup2(in, 0);
         dup2(out, 1);
         dup2(out, 2);
+        if (!env.empty()) unsetenv("LDAPNOINIT");
+        for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
@@ -146,6 +156,12 @@ void sleepMs(int ms) {
     struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
     nanosleep(&ts, nullptr);
 }
+
+} // namespace detail
+
+using namespace detail;
+
+namespace {
 
 std::string installedSchemaDir() {
     for (const char* d : {"/etc/ldap/schema", "/etc/openldap/schema", "/usr/share/openldap/schema"}) {
@@ -248,6 +264,10 @@ std::string Slapd::url(const std::string& base) const {
     return "ldap://" + hostPort() + "/" + base;
 }
 
+std::string Slapd::ldapsUrl(const std::string& base) const {
+    return "ldaps://" + std::string(kHost) + ":" + std::to_string(tlsPort_) + "/" + base;
+}
+
 std::string Slapd::personLdif(const std::string& dn, const std::string& uid, const std::string& password) {
     return "dn: " + dn + "\nobjectclass: inetOrgPerson\nuid: " + uid + "\ncn: " + uid + "\nsn: " + uid +
            "\nuserPassword: " + password + "\n\n";
@@ -287,6 +307,7 @@ bool Slapd::writeConfig() {
       << "loglevel 0\n"
       << "modulepath /usr/lib/ldap\n"
       << "moduleload back_mdb\n";
+    c << extraGlobalConfig();
     if (!options_.defaultReferral.empty()) c << "referral " << options_.defaultReferral << "\n";
     if (options_.configDatabase)
         // The rootdn binds through its own database (o=CorvidRoot).
@@ -311,6 +332,7 @@ bool Slapd::writeConfig() {
           << "index objectClass,cn,uniqueMember eq\n"
           << "sizelimit " << (options_.sizeLimit > 0 ? std::to_string(options_.sizeLimit) : "unlimited")
           << "\n";
+        if (i == 0) c << extraDatabaseConfig();
         c << "access to attrs=userPassword\n";
         for (const auto& w : options_.writers) c << "\tby dn.exact=\"" << w << "\" write\n";
         c << "\tby self write\n\tby anonymous auth\n\tby * none\n";
@@ -349,6 +371,7 @@ bool Slapd::writeConfig() {
 bool Slapd::launch() {
     std::string conf = dir_ + "/slapd.conf";
     std::string listen = "ldap://" + hostPort() + "/";
+    if (options_.tls) listen += " ldaps://" + std::string(kHost) + ":" + std::to_string(tlsPort_) + "/";
     std::string log = dir_ + "/slapd.log";
     pid_t parent = getpid();
     pid_t pid = fork();
@@ -424,7 +447,10 @@ bool Slapd::start() {
     bool ok = false;
     for (int attempt = 0; attempt < 8 && !ok; ++attempt) {
         port_ = freePort();
-        if (port_ == 0 || !writeConfig() || !launch()) break;
+        tlsPort_ = options_.tls ? freePort() : 0;
+        if (port_ == 0 || (options_.tls && (tlsPort_ == 0 || tlsPort_ == port_ || !makeTlsFiles())) ||
+            !writeConfig() || !launch())
+            break;
         bool collided = false;
         ok = waitReady(&collided);
         if (!ok) {
@@ -432,7 +458,9 @@ bool Slapd::start() {
             if (!collided) break;
         }
     }
-    if (ok && options_.createBaseEntries) {
+    if (ok && !options_.consumerOf.empty()) {
+        ok = waitReplicated();
+    } else if (ok && options_.createBaseEntries) {
         std::string ldif = suffixEntry(kBase);
         for (const auto& s : options_.extraSuffixes) ldif += suffixEntry(s);
         std::string out;
@@ -474,7 +502,7 @@ void Slapd::stop() {
 
 int Slapd::tool(const std::string& name, const std::vector<std::string>& args, std::string* out,
                 const std::string& bindDN, const std::string& password) {
-    std::vector<std::string> argv{name, "-x", "-H", url("")};
+    std::vector<std::string> argv{name, "-x", "-H", options_.tls ? ldapsUrl("") : url("")};
     if (!bindDN.empty()) {
         argv.push_back("-D");
         argv.push_back(bindDN);
@@ -483,7 +511,7 @@ int Slapd::tool(const std::string& name, const std::vector<std::string>& args, s
     }
     argv.insert(argv.end(), args.begin(), args.end());
     std::string outPath = dir_ + "/tool-" + std::to_string(++toolRuns_) + ".out";
-    lastStatus_ = runProcess(argv, outPath);
+    lastStatus_ = runProcess(argv, outPath, options_.tls ? clientEnvironment() : std::vector<std::string>());
     std::string text;
     readFile(outPath, &text);
     ::remove(outPath.c_str());

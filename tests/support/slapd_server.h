@@ -77,6 +77,21 @@ struct SlapdOptions {
     // configuration) instead of slapd.conf, so "cn=config" is writable by
     // the rootdn and schema can be added at run time.
     bool configDatabase = false;
+    // TLS: a throwaway CA and a certificate for 127.0.0.1 are made with
+    // openssl in the server's directory at start; the server listens for
+    // ldaps on a second port (tlsPort()) besides ldap (where StartTLS
+    // works), and refuses simple binds that are not protected by TLS. The
+    // fixture's own tools then speak ldaps with the client configuration
+    // clientConf().
+    bool tls = false;
+    // Replication: the o=CorvidRoot database of a provider carries the
+    // syncprov overlay; a consumer (consumerOf = the provider's
+    // "ldap://host:port") copies it with syncrepl, is read-only and refers
+    // every write to its provider (updateref). A consumer loads no base
+    // entries of its own: start() returns once the provider's root entry has
+    // arrived.
+    bool provider = false;
+    std::string consumerOf;
 };
 
 class Slapd {
@@ -109,6 +124,18 @@ public:
     std::string hostPort() const;
     // "ldap://127.0.0.1:<port>/" + base
     std::string url(const std::string& base = kBase) const;
+    // With SlapdOptions::tls: the ldaps port and URL.
+    int tlsPort() const { return tlsPort_; }
+    std::string ldapsUrl(const std::string& base = kBase) const;
+    // With SlapdOptions::tls: an OpenLDAP client configuration (ldap.conf)
+    // whose TLS_CACERT is the CA that signed the server's certificate
+    // (trusted), or a CA that did not (untrusted), with TLS_REQCERT demand.
+    std::string clientConf(bool trusted = true) const;
+    std::string caFile() const { return dir_ + "/tls/ca.pem"; }
+    // The environment entries under which an OpenLDAP client reads exactly
+    // clientConf(trusted) and nothing of the machine's user files: LDAPCONF,
+    // HOME (an empty directory) and LDAPRC; LDAPNOINIT must not be set.
+    std::vector<std::string> clientEnvironment(bool trusted = true) const;
 
     // The ldap-utils tools, bound as the rootdn (simple bind), against this
     // server. out (when given) receives stdout and stderr of the tool.
@@ -141,6 +168,12 @@ public:
 
 private:
     bool writeConfig();
+    // slapd_extras.cpp: the TLS material and the configuration lines of
+    // TLS and replication (global and per o=CorvidRoot database).
+    bool makeTlsFiles();
+    std::string extraGlobalConfig() const;
+    std::string extraDatabaseConfig() const;
+    bool waitReplicated();
     bool launch();
     bool waitReady(bool* collided);
     void stopProcess();
@@ -150,6 +183,7 @@ private:
     std::string error_;
     pid_t pid_ = -1;
     int port_ = 0;
+    int tlsPort_ = 0;
     int lastStatus_ = 0;
     int toolRuns_ = 0;
 };

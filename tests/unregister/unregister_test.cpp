@@ -149,7 +149,8 @@ TEST_F(UnregisterTest, UnreachableServerIsAConnectionFailure)
     EXPECT_EQ(remove("slapd-east", "alpha.example.com", roots_.alpha.c_str(),
                      Slapd::kRootPassword, "1"), 1);
     EXPECT_EQ(err_, "Error: could not connect to the configuration directory "
-                    "ldap://127.0.0.1:1/o=CorvidRoot: error = 151\n");
+                    "ldap://127.0.0.1:1/o=CorvidRoot (ldap://127.0.0.1:1: Can't contact LDAP "
+                    "server): error = 151\n");
 }
 
 TEST_F(UnregisterTest, FilterMetacharactersMatchOnlyThemselves)
