@@ -1,6 +1,7 @@
 #include "removal.h"
 
 #include "admtask.h"
+#include "removal_lock.h"
 #include "removal_request.h"
 
 #include <cerrno>
@@ -23,6 +24,37 @@ bool treeStillThere(const char* path)
 {
     struct stat st;
     return lstat(path, &st) == 0 || errno != ENOENT;
+}
+
+// The server root is the install root's directory.
+std::string serverRootOf(const std::string& installRoot)
+{
+    size_t slash = installRoot.rfind('/');
+    return slash == 0 || slash == std::string::npos ? "/" : installRoot.substr(0, slash);
+}
+
+// The registry failure as the status line names it: the code, and the cause
+// of a failure the client library made up (a timeout, a lost connection).
+std::string failureText(const UnregisterResult& result)
+{
+    return "error = " + std::to_string(result.code) +
+           (result.cause.empty() ? "" : ": " + result.cause);
+}
+
+// What a run found already gone, said plainly: "" when nothing was.
+std::string alreadyGone(const UnregisterResult& result, bool noDirectory)
+{
+    std::string parts;
+    if (result.notRegistered) {
+        parts = "not registered";
+        if (result.repaired > 0)
+            parts += " (" + std::to_string(result.repaired) + " leftover" +
+                     (result.repaired == 1 ? "" : "s") +
+                     " of an interrupted removal mended)";
+    }
+    if (noDirectory)
+        parts += std::string(parts.empty() ? "" : ", ") + "no directory";
+    return parts.empty() ? parts : "Already gone: " + parts;
 }
 
 } // namespace
@@ -68,6 +100,14 @@ int cv_removal_main(int argc, char** argv)
     const SilentRegistration& registration = req.registration;
     const char* name = req.name.get();
 
+    // One removal at a time per server root, held until the process ends;
+    // without an install root the stop below refuses before anything else.
+    RemovalLock lock;
+    if (const char* installRoot = ds_get_install_root()) {
+        if (cvLockServerRoot(serverRootOf(installRoot), kRemovalLockWaitSeconds, lock) != 0)
+            return 1;
+    }
+
     // Every check that can refuse without side effects (name, install root,
     // pid file) is made here, before the signal; a refused or failed stop
     // leaves the registry and the files as they were.
@@ -79,6 +119,7 @@ int cv_removal_main(int argc, char** argv)
     if (silent)
         unregistered = cvSilentUnregister(registration);
 
+    bool noDirectory = false;
     if (name != nullptr) {
         const char* root = ds_get_install_root();
         if (root == nullptr) {
@@ -90,6 +131,7 @@ int cv_removal_main(int argc, char** argv)
             return 1;
         }
         std::string tree(root);
+        noDirectory = !treeStillThere(tree.c_str());
         _remove_directory(tree.c_str());
         if (treeStillThere(tree.c_str())) {
             std::string message = "Server " + ds_reply_text(name) +
@@ -99,8 +141,8 @@ int cv_removal_main(int argc, char** argv)
                                   "removal again.";
             if (unregistered.code != 0)
                 message += " Its registration was not removed from the configuration "
-                           "directory " + ds_reply_text(unregistered.url) +
-                           " either (error = " + std::to_string(unregistered.code) + ").";
+                           "directory " + ds_reply_text(unregistered.url) + " either (" +
+                           failureText(unregistered) + ").";
             ds_report_error(DS_ERR_INCOMPLETE, tree.c_str(), message.c_str());
             return 1;
         }
@@ -110,12 +152,11 @@ int cv_removal_main(int argc, char** argv)
     if (unregistered.code != 0) {
         std::string message = "The files of server " + shown +
                               " were removed, but its registration was not removed from the "
-                              "configuration directory (error = " +
-                              std::to_string(unregistered.code) + ").";
+                              "configuration directory (" + failureText(unregistered) + ").";
         ds_report_error(DS_ERR_REGISTRY, unregistered.url.c_str(), message.c_str());
         return 1;
     }
     printf("Server %s was successfully removed\n", shown.c_str());
-    rpt_success("");
+    rpt_success(alreadyGone(unregistered, noDirectory).c_str());
     return 0;
 }

@@ -68,12 +68,15 @@ void planRegistry(const SilentRegistration& reg, RemovalPlan& plan)
             "(error = " + std::to_string(conn.code) + ")");
         return;
     }
+    // The removal's own decisions, repairs included; an instance that is not
+    // registered (any more) is no failure, a registry that cannot be read is.
     dir.registry = cvPlanRegistry(*conn.ldap, reg.instance.get(), reg.machine.get(),
                                   reg.serverRoot.get());
-    if (dir.registry.code != 0)
-        plan.incomplete.push_back("the registration would not be removed: the instance is not "
-                                  "registered (error = " +
-                                  std::to_string(dir.registry.code) + ")");
+    const RegistryPlan& r = dir.registry;
+    if (r.code != 0)
+        plan.incomplete.push_back("the registration would not be removed: could not " +
+                                  r.failure + " (error = " + std::to_string(r.code) +
+                                  (r.cause.empty() ? "" : ": " + r.cause) + ")");
 }
 
 } // namespace

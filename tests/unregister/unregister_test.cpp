@@ -57,12 +57,14 @@ protected:
     std::string err_;
 };
 
-TEST_F(UnregisterTest, LastInstancePrunesItsAncestorsUpToTheRoot)
+// An admin domain stays even when emptied: registrations need it, and no
+// operation creates one.
+TEST_F(UnregisterTest, LastInstancePrunesItsAncestorsUpToItsAdminDomain)
 {
     EXPECT_EQ(remove("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 0);
     EXPECT_EQ(err_, "");
-    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kLabDomain}));
-    EXPECT_TRUE(slapd().exists(Slapd::kBase));
+    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma}));
+    EXPECT_TRUE(slapd().exists(kLabDomain));
 }
 
 TEST_F(UnregisterTest, SiblingInstanceKeepsItsRegistration)
@@ -77,9 +79,15 @@ TEST_F(UnregisterTest, SiblingInstanceKeepsItsRegistration)
     EXPECT_EQ(members, normSet({kWest}));
 
     // The sibling, now the product's last instance, takes the product along;
-    // the group keeps the Administration Server.
+    // the group keeps the Administration Server and stops listing the
+    // product.
     EXPECT_EQ(remove("slapd-west", "alpha.example.com", roots_.alpha.c_str()), 0);
     EXPECT_EQ(removed(), normSet({kEast, kEastConfig, kWest, kAlphaDS}));
+    members.clear();
+    for (const auto& m : slapd().values(kAlphaGroup, "uniquemember")) {
+        members.insert(normDN(m));
+    }
+    EXPECT_EQ(members, normSet({kAlphaAdmin}));
 }
 
 TEST_F(UnregisterTest, OtherProductKeepsTheAdminGroup)
@@ -107,9 +115,26 @@ TEST_F(UnregisterTest, InstanceOfAnotherServerRootIsNotFound)
     EXPECT_TRUE(removed().empty());
 }
 
-TEST_F(UnregisterTest, SIEOutsideItsProductMembersFindsNoISIEAndDeletesNothing)
+// An interrupted removal takes the listing first: an SIE its product no
+// longer lists is still found below it and removed.
+TEST_F(UnregisterTest, SIENoLongerListedByItsProductIsStillRemoved)
 {
     const std::string stray = "cn=slapd-stray, " + kAlphaDS;
+    ASSERT_TRUE(slapd().add("dn: " + stray +
+                            "\nobjectclass: corvidServer\ncn: slapd-stray\n"
+                            "serverRoot: " + roots_.alpha + "\nserverHostName: alpha.example.com\n"));
+    before_ = registryEntries(slapd());
+    EXPECT_EQ(remove("slapd-stray", "alpha.example.com", roots_.alpha.c_str()), 0);
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(removed(), normSet({stray}));
+    EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember").size(), 2u);
+}
+
+// Below another server root's product, an unlisted SIE has no product of
+// its own: nothing is deleted.
+TEST_F(UnregisterTest, SIEOutsideItsServerRootsProductsFindsNoISIEAndDeletesNothing)
+{
+    const std::string stray = "cn=slapd-stray, " + kBetaDS;
     ASSERT_TRUE(slapd().add("dn: " + stray +
                             "\nobjectclass: corvidServer\ncn: slapd-stray\n"
                             "serverRoot: " + roots_.alpha + "\nserverHostName: alpha.example.com\n"));
@@ -200,7 +225,7 @@ TEST_F(UnregisterTest, UserIdIsLookedUpBelowASuffixWithBlanksPercentAndQuestionM
                                        roots_.lab.c_str());
     err_ = testing::internal::GetCapturedStderr();
     EXPECT_EQ(rc, 0) << err_;
-    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kLabDomain}));
+    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma}));
 }
 
 class RefusedWriteTest : public UnregisterTest {
@@ -223,14 +248,16 @@ protected:
     const std::string reader_ = "uid=reader, ou=Global Preferences, " + kDomain;
 };
 
-TEST_F(RefusedWriteTest, LastInstanceStillTriesTheProductAndReportsBothRefusals)
+// The first refused write ends the removal: a later one would leave the
+// product listing an entry that is gone.
+TEST_F(RefusedWriteTest, FirstRefusedWriteEndsTheRemovalAndChangesNothing)
 {
     EXPECT_EQ(removeAsReader("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 0);
     EXPECT_EQ(err_,
-              "Error: could not remove SIE entry cn=slapd-lab,cn=Corvid Directory Server,"
-              "cn=Server Group,cn=gamma.lab.example.com,ou=lab.example.com,o=CorvidRoot: error = 50\n"
-              "Error: could not remove ISIE entry cn=Corvid Directory Server,cn=Server Group,"
-              "cn=gamma.lab.example.com,ou=lab.example.com,o=CorvidRoot: error = 50\n");
+              "Error: could not remove cn=slapd-lab,cn=Corvid Directory Server,cn=Server Group,"
+              "cn=gamma.lab.example.com,ou=lab.example.com,o=CorvidRoot from the members of ISIE "
+              "entry cn=Corvid Directory Server,cn=Server Group,cn=gamma.lab.example.com,"
+              "ou=lab.example.com,o=CorvidRoot: error = 50\n");
     EXPECT_TRUE(removed().empty());
 }
 
@@ -238,8 +265,10 @@ TEST_F(RefusedWriteTest, SiblingProductKeepsListingAnSIEThatCouldNotBeDeleted)
 {
     EXPECT_EQ(removeAsReader("slapd-east", "alpha.example.com", roots_.alpha.c_str()), 0);
     EXPECT_EQ(err_,
-              "Error: could not remove SIE entry cn=slapd-east,cn=Corvid Directory Server,"
-              "cn=Server Group,cn=alpha.example.com,ou=example.com,o=CorvidRoot: error = 50\n");
+              "Error: could not remove cn=slapd-east,cn=Corvid Directory Server,cn=Server Group,"
+              "cn=alpha.example.com,ou=example.com,o=CorvidRoot from the members of ISIE entry "
+              "cn=Corvid Directory Server,cn=Server Group,cn=alpha.example.com,ou=example.com,"
+              "o=CorvidRoot: error = 50\n");
     EXPECT_TRUE(removed().empty());
     EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember").size(), 2u);
 }
