@@ -58,13 +58,15 @@ int inspectProduct(Ldap& ldap, const std::string& dn, const char* instanceName,
     if (code != 0)
         return code == LDAP_NO_SUCH_OBJECT ? 0 : code;
     const std::vector<std::string> members = cvAllValues(product, "uniquemember");
-    if (children.empty()) {
-        for (const std::string& member : members) {
-            LdapEntry probe(&ldap);
-            code = cvRead(probe, member);
-            if (code != SETUP_LDAP_NO_ENTRIES)
-                return code; // 0: it lists an entry that exists, and stays
-        }
+    bool listsLiving = false;
+    for (size_t i = 0; children.empty() && !listsLiving && i < members.size(); ++i) {
+        LdapEntry probe(&ldap);
+        code = cvRead(probe, members[i]);
+        if (code != 0 && code != SETUP_LDAP_NO_ENTRIES)
+            return code;
+        listsLiving = code == 0;
+    }
+    if (children.empty() && !listsLiving) {
         emptied.push_back(dn);
         return 0;
     }

@@ -272,3 +272,47 @@ TEST_F(RefusedWriteTest, SiblingProductKeepsListingAnSIEThatCouldNotBeDeleted)
     EXPECT_TRUE(removed().empty());
     EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember").size(), 2u);
 }
+
+// A rerun after an interrupted removal finishes only this instance's
+// leftovers, found through its name, host and server root: a listing of
+// another instance, and emptied entries of another host or server root,
+// stay as they are.
+TEST_F(UnregisterTest, RerunMendsOnlyThisInstancesLeftovers)
+{
+    // Left by a removal of slapd-lab killed after its SIE went, beside an
+    // empty product of another server root on the same host, an empty
+    // product on another host, and a listing of an instance elsewhere.
+    ASSERT_TRUE(slapd().remove(kLabSlapd));
+    const std::string otherRoot = "cn=Other Product, " + kGammaGroup;
+    const std::string otherHost = "cn=Empty Product, " + kBetaGroup;
+    const std::string elsewhere = kBetaSlapd;
+    ASSERT_TRUE(slapd().add("dn: " + otherRoot + "\nobjectclass: cvApplication\n"
+                            "objectclass: groupOfUniqueNames\ncn: Other Product\n"
+                            "cvInstalledLocation: /srv/corvid/other\n\n"
+                            "dn: " + otherHost + "\nobjectclass: cvApplication\n"
+                            "objectclass: groupOfUniqueNames\ncn: Empty Product\n"
+                            "cvInstalledLocation: " + roots_.lab + "\n"));
+    ASSERT_TRUE(slapd().modify("dn: " + kGammaDS + "\nchangetype: modify\nadd: uniquemember\n"
+                               "uniquemember: " + elsewhere + "\n"));
+    before_ = registryEntries(slapd());
+
+    // Not registered: the published function says so, after mending.
+    EXPECT_EQ(remove("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 1);
+    EXPECT_EQ(err_, "Error: could not read the SIE entry using filter "
+                    "(&(serverhostname=gamma.lab.example.com)(cn=slapd-lab)(serverroot=" +
+                        roots_.lab + ")): error = 153\n");
+    // The product still lists an instance that exists: only this
+    // instance's listing goes.
+    EXPECT_TRUE(removed().empty());
+    EXPECT_EQ(slapd().values(kGammaDS, "uniquemember").size(), 1u);
+
+    // Without that listing it holds nothing: it goes, and the admin group
+    // stays for the other server root's product and stops listing it.
+    ASSERT_TRUE(slapd().modify("dn: " + kGammaDS + "\nchangetype: modify\ndelete: uniquemember\n"
+                               "uniquemember: " + elsewhere + "\n"));
+    EXPECT_EQ(remove("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 1);
+    EXPECT_EQ(removed(), normSet({kGammaDS}));
+    EXPECT_TRUE(slapd().exists(otherRoot));
+    EXPECT_TRUE(slapd().exists(otherHost));
+    EXPECT_TRUE(slapd().values(kGammaGroup, "uniquemember").empty());
+}
