@@ -100,17 +100,23 @@ int cv_removal_main(int argc, char** argv)
     const SilentRegistration& registration = req.registration;
     const char* name = req.name.get();
 
-    // One removal at a time per server root, held until the process ends;
-    // without an install root the stop below refuses before anything else.
-    RemovalLock lock;
-    if (const char* installRoot = ds_get_install_root()) {
-        if (cvLockServerRoot(serverRootOf(installRoot), kRemovalLockWaitSeconds, lock) != 0)
-            return 1;
-    }
-
     // Every check that can refuse without side effects (name, install root,
-    // pid file) is made here, before the signal; a refused or failed stop
-    // leaves the registry and the files as they were.
+    // pid file) comes first: a refused request leaves no trace, not even the
+    // lock file.
+    int state = ds_check_server(nullptr, nullptr);
+    if (state != DS_SERVER_RUNNING && state != DS_SERVER_NOT_RUNNING)
+        return 1;
+    // One removal at a time per server root, held until the process ends.
+    // (An install root gone since the checks is refused by the stop.)
+    RemovalLock lock;
+    const char* installRoot = ds_get_install_root();
+    if (installRoot != nullptr &&
+        cvLockServerRoot(serverRootOf(installRoot), kRemovalLockWaitSeconds, lock) != 0)
+        return 1;
+
+    // Under the lock the stop makes the same checks again, on what another
+    // removal may have left; a refused or failed stop leaves the registry
+    // and the files as they were.
     int stopped = ds_bring_down_server();
     if (stopped != DS_SERVER_STOPPED && stopped != DS_SERVER_NOT_RUNNING)
         return 1;

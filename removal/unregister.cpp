@@ -38,7 +38,7 @@ int removeISIEAndPrune(LdapEntry& isie)
     const std::string dn = isie.entryDN();
     int code = cvDropAndPrune(isie.connection(), dn, false);
     if (code != 0) {
-        writeDiagnostic("remove ISIE entry " + dn, code);
+        writeFailure("remove ISIE entry " + dn, cvRegistryCause(code), cvRegistryCode(code));
     }
     return 0;
 }

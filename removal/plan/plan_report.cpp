@@ -89,19 +89,6 @@ const char* pruneStopName(PruneStop why)
     return "";
 }
 
-json chainJson(const PrunePlan& r)
-{
-    json stop = {{"dn", r.pruneStop.empty() ? json(nullptr) : json(r.pruneStop)},
-                 {"why", pruneStopName(r.pruneStopWhy)}};
-    if (r.pruneStopWhy == PruneStop::HasChildren)
-        stop["keptBy"] = r.pruneKeeper;
-    if (r.pruneStopWhy == PruneStop::Unreadable)
-        stop["code"] = r.pruneStopCode;
-    if (!r.keeperMember.empty())
-        stop["stopsListing"] = r.keeperMember;
-    return stop;
-}
-
 void registryLines(const DirectoryPlan& d, Lines& l)
 {
     if (!d.used) {
@@ -195,6 +182,19 @@ std::string lastLine(const RemovalPlan& plan)
 json nullable(bool set, const std::string& text)
 {
     return set ? json(text) : json(nullptr);
+}
+
+json chainJson(const PrunePlan& r)
+{
+    json stop = {{"dn", nullable(!r.pruneStop.empty(), r.pruneStop)},
+                 {"why", pruneStopName(r.pruneStopWhy)}};
+    if (r.pruneStopWhy == PruneStop::HasChildren)
+        stop["keptBy"] = r.pruneKeeper;
+    if (r.pruneStopWhy == PruneStop::Unreadable)
+        stop["code"] = r.pruneStopCode;
+    if (!r.keeperMember.empty())
+        stop["stopsListing"] = r.keeperMember;
+    return stop;
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "ldapentry_internal.h"
 #include "remove_internal.h"
 #include "setup_registry_consts.h"
+#include "unregister_plan.h"
 
 namespace {
 
@@ -181,14 +182,15 @@ int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
 {
     if (ldap == nullptr || sieDN == nullptr)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return removeSIEChecked(ldap, sieDN, alsoISIE); });
+    return cvRegistryCode(
+        cvGuard(LDAP_NO_MEMORY, [&] { return removeSIEChecked(ldap, sieDN, alsoISIE); }));
 }
 
 int setupRemoveISIE(Ldap* ldap, const char* isieDN)
 {
     if (ldap == nullptr || isieDN == nullptr)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(LDAP_NO_MEMORY, [&] { return removeISIEChecked(ldap, isieDN); });
+    return cvRegistryCode(cvGuard(LDAP_NO_MEMORY, [&] { return removeISIEChecked(ldap, isieDN); }));
 }
 
 int removeSIE(Ldap* ldap, const char* sieDN, int alsoISIE)

@@ -51,6 +51,18 @@ protected:
 
     std::set<std::string> removed() { return removedEntries(before_, registryEntries(slapd())); }
 
+    // An SIE of slapd-stray on alpha (server root A) below product, which
+    // does not list it; the registry as it is then counts as the start.
+    std::string addUnlistedSIE(const std::string& product)
+    {
+        const std::string dn = "cn=slapd-stray, " + product;
+        EXPECT_TRUE(slapd().add("dn: " + dn + "\nobjectclass: corvidServer\ncn: slapd-stray\n"
+                                "serverRoot: " + roots_.alpha +
+                                "\nserverHostName: alpha.example.com\n"));
+        before_ = registryEntries(slapd());
+        return dn;
+    }
+
     RegistryRoots roots_;
     std::set<std::string> before_;
     std::string port_;
@@ -119,11 +131,7 @@ TEST_F(UnregisterTest, InstanceOfAnotherServerRootIsNotFound)
 // longer lists is still found below it and removed.
 TEST_F(UnregisterTest, SIENoLongerListedByItsProductIsStillRemoved)
 {
-    const std::string stray = "cn=slapd-stray, " + kAlphaDS;
-    ASSERT_TRUE(slapd().add("dn: " + stray +
-                            "\nobjectclass: corvidServer\ncn: slapd-stray\n"
-                            "serverRoot: " + roots_.alpha + "\nserverHostName: alpha.example.com\n"));
-    before_ = registryEntries(slapd());
+    const std::string stray = addUnlistedSIE(kAlphaDS);
     EXPECT_EQ(remove("slapd-stray", "alpha.example.com", roots_.alpha.c_str()), 0);
     EXPECT_EQ(err_, "");
     EXPECT_EQ(removed(), normSet({stray}));
@@ -134,11 +142,7 @@ TEST_F(UnregisterTest, SIENoLongerListedByItsProductIsStillRemoved)
 // its own: nothing is deleted.
 TEST_F(UnregisterTest, SIEOutsideItsServerRootsProductsFindsNoISIEAndDeletesNothing)
 {
-    const std::string stray = "cn=slapd-stray, " + kBetaDS;
-    ASSERT_TRUE(slapd().add("dn: " + stray +
-                            "\nobjectclass: corvidServer\ncn: slapd-stray\n"
-                            "serverRoot: " + roots_.alpha + "\nserverHostName: alpha.example.com\n"));
-    before_ = registryEntries(slapd());
+    const std::string stray = addUnlistedSIE(kBetaDS);
     EXPECT_EQ(remove("slapd-stray", "alpha.example.com", roots_.alpha.c_str()), 1);
     const std::string strayDN = normDN(stray);
     EXPECT_EQ(err_.rfind("Error: could not read the ISIE entry using filter "
