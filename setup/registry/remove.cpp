@@ -182,15 +182,17 @@ int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
 {
     if (ldap == nullptr || sieDN == nullptr)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvRegistryCode(
-        cvGuard(LDAP_NO_MEMORY, [&] { return removeSIEChecked(ldap, sieDN, alsoISIE); }));
+    // Out of memory here is LDAP_NO_MEMORY; libldap's own negative codes
+    // become 151.
+    return cvGuard(LDAP_NO_MEMORY,
+                   [&] { return cvRegistryCode(removeSIEChecked(ldap, sieDN, alsoISIE)); });
 }
 
 int setupRemoveISIE(Ldap* ldap, const char* isieDN)
 {
     if (ldap == nullptr || isieDN == nullptr)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvRegistryCode(cvGuard(LDAP_NO_MEMORY, [&] { return removeISIEChecked(ldap, isieDN); }));
+    return cvGuard(LDAP_NO_MEMORY, [&] { return cvRegistryCode(removeISIEChecked(ldap, isieDN)); });
 }
 
 int removeSIE(Ldap* ldap, const char* sieDN, int alsoISIE)

@@ -48,8 +48,9 @@ std::string describe(const RegistryPlan& plan, const RegistryWrite& write)
 {
     switch (write.kind) {
     case RegistryWrite::Kind::DropMember:
-        return "remove " + write.member + " from the members of " +
-               (write.dn == plan.isieDN ? "ISIE entry " : "") + write.dn;
+        if (write.dn == plan.isieDN && !plan.sieDN.empty())
+            return "remove " + plan.sieDN + " from the members of ISIE entry " + write.dn;
+        return "remove " + write.member + " from the members of " + write.dn;
     case RegistryWrite::Kind::DeleteSubtree:
         return "remove SIE entry " + write.dn;
     case RegistryWrite::Kind::DeleteEntry:

@@ -2,8 +2,6 @@
 
 #include "unregister_plan.h"
 
-#include <cstring>
-
 #include "cvldap.h"
 #include "ldap_escape.h"
 #include "ldapentry.h"
@@ -65,6 +63,7 @@ void fail(RegistryPlan& plan, int code, const std::string& what)
     plan.code = cvRegistryCode(code);
     plan.cause = cvRegistryCause(code);
     plan.failure = what;
+    plan.repairs.clear();
     plan.writes.clear();
 }
 
@@ -220,12 +219,13 @@ RegistryPlan cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* ma
         return plan;
     }
     plan.isieDN = textOf(isie.entryDN());
-    for (const std::string& member : cvAllValues(isie, "uniquemember"))
-        if (cvSameDN(member.c_str(), plan.sieDN.c_str()))
-            plan.productListsSIE = true;
     std::vector<RegistryWrite> first;
-    if (plan.productListsSIE)
-        first.push_back({Kind::DropMember, plan.isieDN, plan.sieDN});
+    for (const std::string& member : cvAllValues(isie, "uniquemember")) {
+        if (cvSameDN(member.c_str(), plan.sieDN.c_str())) {
+            plan.productListsSIE = true;
+            first.push_back({Kind::DropMember, plan.isieDN, member});
+        }
+    }
     first.push_back({Kind::DeleteSubtree, plan.sieDN, std::string()});
 
     code = otherChildren(ldap, plan.isieDN, {plan.sieDN}, plan.siblings);
