@@ -11,9 +11,11 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -117,6 +119,19 @@ protected:
         ASSERT_TRUE(resetRegistry(slapd(), roots_, &out)) << out;
         makeInstance(shape.instance, shape.rootDir);
         dir_.write("remove.inf", shape.inf);
+        // A test program under a memory checker forks slowly: the stand-in
+        // server must run its own program before the removal signals it.
+        const std::string comm = "/proc/" + std::to_string(servers_[shape.instance]->pid()) + "/comm";
+        for (int i = 0; i < 500 && readText(comm) != "sleep\n"; ++i)
+            usleep(10000);
+    }
+
+    static std::string readText(const std::string& path)
+    {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
     }
 
     State state(const Shape& shape)
