@@ -8,8 +8,10 @@
  *
  * Order of the writes, chosen so that a removal killed after any one of them
  * and then run again ends exactly as one uninterrupted removal:
- *   - a group stops listing an entry before that entry is deleted (a
- *     product entry never lists a server entry that no longer exists);
+ *   - before anything is deleted, the product entry stops listing the
+ *     server entry and the first ancestor that stays stops listing the
+ *     topmost entry that goes (so no entry that stays lists one that is
+ *     gone, whatever point a run reached);
  *   - the server entry's subtree goes before its product entry, and each
  *     emptied ancestor after the entry below it;
  *   - every write that finds its work done (no such entry, no such value)
