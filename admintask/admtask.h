@@ -74,6 +74,7 @@ extern "C" {
 #define DS_ERR_SERVER 4     /* "Server error": the instance could not be stopped */
 #define DS_ERR_INCOMPLETE 5 /* "Removal incomplete": entries were left behind */
 #define DS_ERR_REGISTRY 6   /* "Registration error": files removed, registration not */
+#define DS_ERR_BUSY 8       /* "Busy": another removal in the server root holds its lock */
 
 /* Results of ds_bring_down_server. */
 #define DS_SERVER_STOPPED 0      /* it was running and has exited */

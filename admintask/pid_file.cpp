@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <vector>
 
 namespace admtask {
 
@@ -17,22 +18,14 @@ namespace {
 // real start.
 double processStart(pid_t pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
+    std::vector<std::string> fields;
+    if (!procStatFields(pid, &fields) || fields.size() <= 22 - 3)
         return -1;
-    size_t paren = line.rfind(')');
-    if (paren == std::string::npos)
-        return -1;
-    std::istringstream fields(line.substr(paren + 1));
-    std::string field;
-    // After the command come the state (field 3) and 18 more before it.
-    for (int i = 3; i <= 22; ++i)
-        if (!(fields >> field))
-            return -1;
+    const std::string& field = fields[22 - 3];
     if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos)
         return -1;
     std::ifstream kernel("/proc/stat");
+    std::string line;
     long long bootTime = -1;
     while (std::getline(kernel, line))
         if (line.compare(0, 6, "btime ") == 0)
@@ -43,10 +36,21 @@ double processStart(pid_t pid)
     return static_cast<double>(bootTime) + strtod(field.c_str(), nullptr) / ticks;
 }
 
+// The parent of process pid (field 4 of /proc/<pid>/stat), 0 when unknown.
+pid_t parentOf(pid_t pid)
+{
+    std::vector<std::string> fields;
+    if (!procStatFields(pid, &fields) || fields.size() <= 4 - 3)
+        return 0;
+    return static_cast<pid_t>(atol(fields[4 - 3].c_str()));
+}
+
 // Seconds a process may seem to start after its pid file was written before
 // it counts as another program that got the number: room for a clock that
 // was set forward a little since the file was written.
 const double kStartSlack = 2.0;
+
+const int kMaxAncestors = 4096;
 
 bool isLink(int dirFd, const char* name)
 {
@@ -55,6 +59,40 @@ bool isLink(int dirFd, const char* name)
 }
 
 } // namespace
+
+bool procStatFields(pid_t pid, std::vector<std::string>* fields)
+{
+    fields->clear();
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return false;
+    // The command (field 2) is in parentheses and may itself hold blanks
+    // and parentheses: the fields go on after the last ')'.
+    size_t paren = line.rfind(')');
+    if (paren == std::string::npos)
+        return false;
+    std::istringstream rest(line.substr(paren + 1));
+    std::string field;
+    while (rest >> field)
+        fields->push_back(field);
+    return !fields->empty();
+}
+
+bool isOwnAncestor(pid_t pid)
+{
+    // Up the chain from our parent to init. The bound only guards against a
+    // loop that numbers reused while we walk could make.
+    pid_t p = getppid();
+    for (int step = 0; p > 0 && step < kMaxAncestors; ++step) {
+        if (p == pid)
+            return true;
+        if (p == 1)
+            break;
+        p = parentOf(p);
+    }
+    return false;
+}
 
 bool startedAfter(pid_t pid, const struct timespec& written)
 {

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace admtask {
 
@@ -39,6 +40,14 @@ enum class PidFile { Absent, Read, Link, NotRegular, Unreadable };
 // Unreadable.
 PidFile readPidFile(const std::string& root, std::string* text, struct timespec* mtime,
                     int* error);
+
+// Fields 3 and on of /proc/<pid>/stat (the state first); false when the
+// process cannot be read.
+bool procStatFields(pid_t pid, std::vector<std::string>* fields);
+
+// True when pid is the parent of this process, or its parent's parent, and
+// so on up to init: a process the removal runs inside of.
+bool isOwnAncestor(pid_t pid);
 
 // True when process pid started clearly after written (the pid file's
 // modification time): the number now belongs to another program.

@@ -19,6 +19,7 @@ const char* typeText(int type)
     case DS_ERR_SERVER: return "Server error";
     case DS_ERR_INCOMPLETE: return "Removal incomplete";
     case DS_ERR_REGISTRY: return "Registration error";
+    case DS_ERR_BUSY: return "Busy";
     default: return "Error";
     }
 }

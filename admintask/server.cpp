@@ -8,11 +8,11 @@
 #include <csignal>
 #include <fcntl.h>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -45,15 +45,10 @@ bool processGone(pid_t pid)
 {
     if (kill(pid, 0) != 0 && errno == ESRCH)
         return true;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
+    std::vector<std::string> fields;
+    if (!admtask::procStatFields(pid, &fields))
         return false;
-    size_t paren = line.rfind(')');
-    if (paren == std::string::npos || paren + 2 >= line.size())
-        return false;
-    char state = line[paren + 2];
-    return state == 'Z' || state == 'X';
+    return fields[0] == "Z" || fields[0] == "X";
 }
 
 // The pid file's text as a process id; 0 when it is not one we may signal.
@@ -69,10 +64,12 @@ pid_t parsePid(const std::string& text)
         return 0;
     long v = strtol(digits.c_str(), nullptr, 10);
     // 0 and 1 are never a server: kill(0) signals our own group, 1 is init.
-    // Nor are we, whoever started us, or the leader of our process group: a
-    // stale file holding one of those must not end the removal's own run.
-    if (v <= 1 || v == static_cast<long>(getpid()) || v == static_cast<long>(getppid()) ||
-        v == static_cast<long>(getpgrp()))
+    // Nor are we, any process we run inside of (whoever started us, and
+    // whoever started that: an administration server that runs the task
+    // through a wrapper), or the leader of our process group: a stale file
+    // holding one of those must not end the removal's own run.
+    if (v <= 1 || v == static_cast<long>(getpid()) || v == static_cast<long>(getpgrp()) ||
+        admtask::isOwnAncestor(static_cast<pid_t>(v)))
         return 0;
     return static_cast<pid_t>(v);
 }

@@ -174,6 +174,10 @@ int ds_uninst_set_cgi_env(const char* infFile)
 {
     SilentRegistration reg;
     cvSilentPrepare(infFile, reg);
-    cvSilentUnregister(reg);
+    // The published removal, with its diagnostic for an instance that is not
+    // registered; the tool's own run reports that as already gone instead.
+    removeInstanceLDAPEntries(reg.host.get(), reg.port.c_str(), reg.suffix.get(), reg.bindDN.get(),
+                              reg.bindPassword.get(), reg.instance.get(), reg.machine.get(),
+                              reg.serverRoot.get());
     return 0;
 }

@@ -1,8 +1,6 @@
-// Instance registration removal: the decisions of cvPlanRegistry (which SIE,
-// which product entry, trim or delete, how far to prune) carried out: delete
-// the SIE, then either take it out of a product entry that still serves
-// other instances, or delete the product entry and prune the ancestors it
-// leaves empty.
+// Instance registration removal: the setup library's registry plan for the
+// instance (cvPlanRegistry) carried out (cvApplyRegistryPlan), with the
+// diagnostics of the removal tool.
 
 #include "unregister.h"
 
@@ -12,10 +10,9 @@
 
 #include "cvldap.h"
 #include "ldapentry.h"
-#include "remove_internal.h"
-#include "setup_registry_consts.h"
 #include "registry_plan.h"
-#include "setup_remove.h"
+#include "remove_internal.h"
+#include "setup_ldap_codes.h"
 
 namespace {
 
@@ -32,21 +29,10 @@ void writeDiagnostic(const std::string& what, int code, const Ldap* ldap = nullp
     std::fflush(stderr);
 }
 
-int dropMember(Ldap& ldap, const std::string& isieDN, const std::string& sieDN)
+void writeFailure(const std::string& what, const std::string& cause, int code,
+                  const Ldap* ldap = nullptr)
 {
-    char* values[2] = {const_cast<char*>(sieDN.c_str()), nullptr};
-    LDAPMod mod;
-    mod.mod_op = LDAP_MOD_DELETE;
-    mod.mod_type = const_cast<char*>("uniquemember");
-    mod.mod_values = values;
-    LDAPMod* mods[2] = {&mod, nullptr};
-    int code = ldap.modify(isieDN.c_str(), mods);
-    // A product entry that never listed the SIE has nothing to give up.
-    if (code != LDAP_SUCCESS && code != LDAP_NO_SUCH_ATTRIBUTE) {
-        writeDiagnostic("remove " + sieDN + " from the members of ISIE entry " + isieDN, code, &ldap);
-        return code;
-    }
-    return 0;
+    writeDiagnostic(cause.empty() ? what : what + ": " + cause, code, ldap);
 }
 
 }  // namespace
@@ -60,7 +46,8 @@ int removeISIEAndPrune(LdapEntry& isie)
     const std::string dn = isie.entryDN();
     int code = cvDropAndPrune(isie.connection(), dn, false);
     if (code != 0) {
-        writeDiagnostic("remove ISIE entry " + dn, code, isie.connection());
+        writeFailure("remove ISIE entry " + dn, cvRegistryCause(code), cvRegistryCode(code),
+                     isie.connection());
     }
     return 0;
 }
@@ -91,36 +78,23 @@ UnregisterResult cvUnregisterInstance(const std::string& url, const char* bindDN
     const RegistryPlan plan = cvPlanRegistry(ldap, instanceName, machineName, serverRoot);
     if (plan.code != 0) {
         result.code = plan.code;
-        writeDiagnostic(plan.failure, plan.code, &ldap);
+        result.cause = plan.cause;
+        writeFailure(plan.failure, plan.cause, plan.code, &ldap);
         return result;
     }
-    result.found = true;
+    result.found = plan.registered;
+    result.notRegistered = !plan.registered;
+    result.absence = plan.absence;
+    result.repaired = plan.repairs.size();
     if (plan.siblingsCode != 0) {
         writeDiagnostic("read the entries below ISIE entry " + plan.isieDN, plan.siblingsCode, &ldap);
     }
 
-    int code = removeSIE(&ldap, plan.sieDN.c_str(), 0);
-    if (code != 0) {
-        writeDiagnostic("remove SIE entry " + plan.sieDN, code, &ldap);
-        result.code = code;
-    }
-    if (plan.deleteProduct) {
-        // Never further up than planned; each ancestor is still tested for
-        // children right before it goes.
-        code = cvDropAndPrune(&ldap, plan.isieDN, false, plan.prune.size());
-        if (code != 0) {
-            writeDiagnostic("remove ISIE entry " + plan.isieDN, code, &ldap);
-            if (result.code == 0) {
-                result.code = code;
-            }
-        }
-    } else if (code == 0 || code == SETUP_LDAP_ENTRY_MISSING) {
-        // Other instances of the product keep their product entry, which
-        // stops listing this SIE once the SIE is gone (and only then).
-        code = dropMember(ldap, plan.isieDN, plan.sieDN);
-        if (code != 0 && result.code == 0) {
-            result.code = code;
-        }
+    RegistryFailure failure = cvApplyRegistryPlan(ldap, plan);
+    if (failure.code != 0) {
+        result.code = failure.code;
+        result.cause = failure.cause;
+        writeFailure(failure.what, failure.cause, failure.code, &ldap);
     }
     return result;
 }
@@ -133,5 +107,8 @@ int removeInstanceLDAPEntries(const char* host, const char* port, const char* su
     UnregisterResult result = cvUnregisterInstance(cvConfigDirectoryUrl(host, port, suffix), bindDN,
                                                    bindPassword, instanceName, machineName,
                                                    serverRoot);
+    if (result.notRegistered && result.code == 0) {
+        writeDiagnostic(result.absence, SETUP_LDAP_NO_ENTRIES);
+    }
     return result.found ? 0 : 1;
 }

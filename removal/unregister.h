@@ -1,9 +1,11 @@
 /*
  * Instance registration removal: takes one server instance off the registry
  * of the configuration directory (its SIE and, when it was the product's last
- * instance, the product entry and every ancestor left empty, never the
- * configuration root). Diagnostics go to the standard error stream, one line
- * each, "Error: could not ...: error = N".
+ * instance, the product entry and every ancestor left empty, never an admin
+ * domain or the configuration root), in the setup library's crash-safe order
+ * (unregister_plan.h): run again after an interruption, it finishes the job.
+ * Diagnostics go to the standard error stream, one line each,
+ * "Error: could not ...: error = N", N never negative.
  */
 #ifndef CV_UNREGISTER_H
 #define CV_UNREGISTER_H
@@ -18,9 +20,18 @@ class LdapEntry;
 struct UnregisterResult {
     // Both entries were found, so their deletion was attempted.
     bool found = false;
-    // 0 when the instance's registration is gone; otherwise the code of the
-    // first failure (connection, search, or a deletion the directory refused).
+    // No SIE of this instance: it is not registered (any more). absence is
+    // the SIE search, in the words of the diagnostic; repaired counts the
+    // leftovers of an interrupted removal mended on the way.
+    bool notRegistered = false;
+    std::string absence;
+    size_t repaired = 0;
+    // 0 when the instance's registration is gone (also when it was not
+    // there); otherwise the code of the first failure (connection, search,
+    // or a write the directory refused), never negative: a timeout or a
+    // lost connection is 151, and cause holds the client library's text.
     int code = 0;
+    std::string cause;
     // The configuration directory (no password): the server that answered
     // and the suffix once connected, else the URL as configured.
     std::string url;
@@ -30,9 +41,11 @@ struct UnregisterResult {
  * The unregistration of removeInstanceLDAPEntries, with its outcome. The SIE
  * used is the first search result whose "cn" equals instanceName and whose
  * "serverroot" equals serverRoot byte for byte; a result that matches the
- * filter only without regard to case or blanks is another instance, and
- * without an exact one nothing is deleted (code 153). Pruning ancestors that
- * stay behind is not a failure: the instance's own entries are gone.
+ * filter only without regard to case or blanks is another instance. Without
+ * an exact one the instance is not registered: only the leftovers of an
+ * interrupted removal are mended, and nothing is written to the error
+ * stream. Pruning ancestors that stay behind is not a failure: the
+ * instance's own entries are gone.
  */
 UnregisterResult cvUnregisterInstance(const std::string& url, const char* bindDN,
                                       const char* bindPassword, const char* instanceName,
@@ -41,10 +54,12 @@ UnregisterResult cvUnregisterInstance(const std::string& url, const char* bindDN
 /*
  * Any argument may be null. Returns 0 when the SIE and the ISIE were found
  * and their deletion was attempted (even when a deletion failed), 1 when the
- * connection or either search failed; nothing is written to the directory
- * before both searches have succeeded. When the product entry still holds
- * another instance, only this instance's SIE is removed and its DN is taken
- * out of the product entry's "uniquemember" values.
+ * connection or either search failed (an SIE search that finds nothing gets
+ * its diagnostic, code 153, after the leftovers of an interrupted removal
+ * were mended); nothing of the instance is written to the directory before
+ * both searches have succeeded. When the product entry still holds another
+ * instance, only this instance's SIE is removed and its DN is taken out of
+ * the product entry's "uniquemember" values first.
  */
 int removeInstanceLDAPEntries(const char* host, const char* port, const char* suffix,
                               const char* bindDN, const char* bindPassword,
@@ -62,8 +77,8 @@ char* escapeBackslashes(const char* text);
 /*
  * Deletes the ISIE that the cursor holds, with its subtree, then prunes each
  * ancestor left without children, stopping at the first one that still has
- * children and never touching the configuration root (the library's one
- * pruning walk, cvDropAndPrune). Always 0.
+ * children and never touching the configuration root (the library's
+ * pruning walk of setupRemoveISIE, cvDropAndPrune). Always 0.
  */
 int removeISIEAndPrune(LdapEntry& isie);
 

@@ -11,7 +11,7 @@ pkgs=(
   build-essential cmake pkg-config g++ clang libclang-rt-14-dev
   libldap-dev libicu-dev libnspr4-dev libgtest-dev googletest
   slapd ldap-utils openssl
-  python3 valgrind util-linux coreutils procps
+  python3 valgrind util-linux coreutils procps strace
   nlohmann-json3-dev libnet-ldap-server-perl man-db groff-base
   # scripts/package.sh and its test: the Debian packages, built and checked
   debhelper dpkg-dev lintian

@@ -70,16 +70,19 @@ void planRegistry(const SilentRegistration& reg, RemovalPlan& plan)
             ")");
         return;
     }
+    // The removal's own decisions, repairs included; an instance that is not
+    // registered (any more) is no failure, a registry that cannot be read is.
     dir.registry = cvPlanRegistry(*conn.ldap, reg.instance.get(), reg.machine.get(),
                                   reg.serverRoot.get());
+    const RegistryPlan& r = dir.registry;
     const char* refusal = conn.ldap->referralRefusal();
-    if (dir.registry.code == LDAP_REFERRAL && refusal != nullptr)
+    if (r.code == LDAP_REFERRAL && refusal != nullptr)
         plan.incomplete.push_back("the registration would not be removed: " + std::string(refusal) +
                                   " (error = 10)");
-    else if (dir.registry.code != 0)
-        plan.incomplete.push_back("the registration would not be removed: the instance is not "
-                                  "registered (error = " +
-                                  std::to_string(dir.registry.code) + ")");
+    else if (r.code != 0)
+        plan.incomplete.push_back("the registration would not be removed: could not " +
+                                  r.failure + " (error = " + std::to_string(r.code) +
+                                  (r.cause.empty() ? "" : ": " + r.cause) + ")");
 }
 
 } // namespace

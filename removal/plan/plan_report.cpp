@@ -41,7 +41,7 @@ private:
     std::string out_;
 };
 
-std::string pruneStopText(const RegistryPlan& r, const Lines& l)
+std::string pruneStopText(const PrunePlan& r, const Lines& l)
 {
     switch (r.pruneStopWhy) {
     case PruneStop::ConfigRoot:
@@ -51,10 +51,39 @@ std::string pruneStopText(const RegistryPlan& r, const Lines& l)
     case PruneStop::Unreadable:
         return "pruning stops at " + l.t(r.pruneStop) + ": its entries cannot be read (error = " +
                std::to_string(r.pruneStopCode) + ")";
+    case PruneStop::AdminDomain:
+        return "pruning stops at " + l.t(r.pruneStop) + ": an admin domain is never deleted";
     case PruneStop::OutOfTree:
         break;
     }
     return "pruning stops: no ancestor is left below the configuration root";
+}
+
+// A walk's lines: the keeper's listing (taken out first), each emptied
+// parent, where it stops.
+void chainLines(const PrunePlan& r, Lines& l)
+{
+    if (!r.keeperMember.empty())
+        l.add("listing: " + l.t(r.pruneStop) + ": would stop listing " + l.t(r.keeperMember) +
+              " first");
+    for (const std::string& dn : r.prune)
+        l.add("emptied parent: " + l.t(dn) + ": would be deleted");
+    l.add(pruneStopText(r, l));
+}
+
+// What a run that finds no SIE finishes of an interrupted removal.
+void repairLines(const RegistryPlan& r, Lines& l)
+{
+    for (const RegistryRepair& repair : r.repairs) {
+        if (repair.kind == RegistryRepair::Kind::DanglingMember) {
+            l.add("repair: would remove the dangling member " + l.t(repair.member) + " of " +
+                  l.t(repair.dn));
+            continue;
+        }
+        l.add("repair: " + l.t(repair.dn) +
+              ": would be deleted: it holds nothing (an interrupted removal left it)");
+        chainLines(repair.chain, l);
+    }
 }
 
 const char* pruneStopName(PruneStop why)
@@ -64,6 +93,7 @@ const char* pruneStopName(PruneStop why)
     case PruneStop::HasChildren: return "has other entries";
     case PruneStop::Unreadable: return "cannot be read";
     case PruneStop::OutOfTree: return "no ancestor left";
+    case PruneStop::AdminDomain: return "admin domain";
     }
     return "";
 }
@@ -85,17 +115,21 @@ void registryLines(const DirectoryPlan& d, Lines& l)
     }
     const RegistryPlan& r = d.registry;
     if (r.code != 0) {
-        l.add("SIE: not registered: could not " + l.t(r.failure) + " (error = " +
-              std::to_string(r.code) + ")");
+        l.add("SIE: not known: could not " + l.t(r.failure) + " (error = " +
+              std::to_string(r.code) + (r.cause.empty() ? "" : ": " + r.cause) + ")");
+        return;
+    }
+    if (!r.registered) {
+        l.add("SIE: not registered: no entry has exactly this cn and serverroot on this host" +
+              std::string(r.repairs.empty() ? "" : "; an interrupted removal left what follows"));
+        repairLines(r, l);
         return;
     }
     l.add("SIE: " + l.t(r.sieDN) + ": would be deleted with its subtree");
     if (r.deleteProduct) {
         l.add("product entry: " + l.t(r.isieDN) +
               ": would be deleted with its subtree (no other instance)");
-        for (const std::string& dn : r.prune)
-            l.add("emptied parent: " + l.t(dn) + ": would be deleted");
-        l.add(pruneStopText(r, l));
+        chainLines(r, l);
     } else if (r.siblingsCode != 0) {
         l.add("product entry: " + l.t(r.isieDN) + ": would be trimmed: the entries below it "
               "cannot be read (error = " + std::to_string(r.siblingsCode) +
@@ -197,6 +231,19 @@ json nullable(bool set, const std::string& text)
     return set ? jtext(text) : json(nullptr);
 }
 
+json chainJson(const PrunePlan& r)
+{
+    json stop = {{"dn", nullable(!r.pruneStop.empty(), r.pruneStop)},
+                 {"why", pruneStopName(r.pruneStopWhy)}};
+    if (r.pruneStopWhy == PruneStop::HasChildren)
+        stop["keptBy"] = jtext(r.pruneKeeper);
+    if (r.pruneStopWhy == PruneStop::Unreadable)
+        stop["code"] = r.pruneStopCode;
+    if (!r.keeperMember.empty())
+        stop["stopsListing"] = jtext(r.keeperMember);
+    return stop;
+}
+
 } // namespace
 
 std::string cvPlanText(const RemovalPlan& plan, bool html)
@@ -244,11 +291,26 @@ std::string cvPlanJson(const RemovalPlan& plan)
                                          {"code", d.code}};
         const RegistryPlan& r = d.registry;
         json reg;
-        reg["registered"] = d.code == 0 && r.code == 0;
+        reg["registered"] = d.code == 0 && r.code == 0 && r.registered;
         reg["code"] = d.code == 0 ? json(r.code) : json(nullptr);
         if (d.code == 0 && r.code != 0)
             reg["failure"] = jtext("could not " + r.failure);
-        if (d.code == 0 && r.code == 0) {
+        if (!r.cause.empty())
+            reg["cause"] = r.cause;
+        json repairs = json::array();
+        for (const RegistryRepair& repair : r.repairs) {
+            if (repair.kind == RegistryRepair::Kind::DanglingMember)
+                repairs.push_back({{"action", "remove dangling member"},
+                                   {"dn", jtext(repair.dn)},
+                                   {"member", jtext(repair.member)}});
+            else
+                repairs.push_back({{"action", "delete emptied entry"},
+                                   {"dn", jtext(repair.dn)},
+                                   {"prune", jtexts(repair.chain.prune)},
+                                   {"pruneStop", chainJson(repair.chain)}});
+        }
+        reg["repairs"] = repairs;
+        if (d.code == 0 && r.code == 0 && r.registered) {
             reg["sie"] = jtext(r.sieDN);
             json product = {{"dn", jtext(r.isieDN)},
                             {"action", r.deleteProduct ? "delete" : "trim"},
@@ -258,13 +320,7 @@ std::string cvPlanJson(const RemovalPlan& plan)
             reg["product"] = product;
             if (r.deleteProduct) {
                 reg["prune"] = jtexts(r.prune);
-                json stop = {{"dn", nullable(!r.pruneStop.empty(), r.pruneStop)},
-                             {"why", pruneStopName(r.pruneStopWhy)}};
-                if (r.pruneStopWhy == PruneStop::HasChildren)
-                    stop["keptBy"] = jtext(r.pruneKeeper);
-                if (r.pruneStopWhy == PruneStop::Unreadable)
-                    stop["code"] = r.pruneStopCode;
-                reg["pruneStop"] = stop;
+                reg["pruneStop"] = chainJson(r);
             } else {
                 reg["prune"] = json::array();
                 reg["pruneStop"] = nullptr;

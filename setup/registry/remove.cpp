@@ -13,6 +13,7 @@
 #include "ldapentry_internal.h"
 #include "remove_internal.h"
 #include "setup_registry_consts.h"
+#include "unregister_plan.h"
 
 bool cvSplitDN(const char* dn, std::vector<std::string>& parts)
 {
@@ -159,14 +160,15 @@ int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE)
 {
     if (ldap == nullptr || sieDN == nullptr)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return removeSIEChecked(ldap, sieDN, alsoISIE); });
+    return cvGuard(kCvNoMemory,
+                   [&] { return cvRegistryCode(removeSIEChecked(ldap, sieDN, alsoISIE)); });
 }
 
 int setupRemoveISIE(Ldap* ldap, const char* isieDN)
 {
     if (ldap == nullptr || isieDN == nullptr)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return removeISIEChecked(ldap, isieDN); });
+    return cvGuard(kCvNoMemory, [&] { return cvRegistryCode(removeISIEChecked(ldap, isieDN)); });
 }
 
 int removeSIE(Ldap* ldap, const char* sieDN, int alsoISIE)

@@ -7,7 +7,9 @@
  * Usable from C and C++.
  *
  * Results are 0 or a code: the library's own codes (setup_ldap_codes.h) or an
- * LDAP result code passed on unmapped. A null connection or DN gives
+ * LDAP result code passed on unmapped; a failure of the client side (a
+ * timeout, a lost connection) is SETUP_LDAP_CONNECT_FAILED (151), and
+ * running out of memory is LDAP_NO_MEMORY. A null connection or DN gives
  * SETUP_LDAP_BAD_ARGUMENT (144). Nothing is written to any stream. Neither
  * function takes ownership of its arguments.
  */

@@ -36,9 +36,11 @@ protected:
         dir_.write("servers/shared/config/ds.conf", "kept\n");
     }
 
-    void makeInstance(const std::string& name)
+    // An instance tree below dir_/rootDir (the alpha server root by default)
+    // with a running stand-in server.
+    void makeInstance(const std::string& name, const std::string& rootDir = "servers")
     {
-        const std::string base = "servers/" + name;
+        const std::string base = rootDir + "/" + name;
         dir_.write(base + "/config/dse.ldif", "dn: cn=config\n");
         dir_.write(base + "/db/userRoot/id2entry.db", std::string(4096, 'x'));
         dir_.mkdirs(base + "/logs");

@@ -90,7 +90,7 @@ TEST_F(PlanRegistryTest, SiblingKeepsTheProductEntryInThePlanAndInTheRemoval)
     EXPECT_FALSE(treeExists("slapd-east"));
 }
 
-TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheConfigurationRoot)
+TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheAdminDomain)
 {
     const std::string ldif = dump();
     ProcessResult p = plan(labInf(), true);
@@ -98,18 +98,16 @@ TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheConfigurationR
     ASSERT_FALSE(j.is_discarded()) << p.out;
     EXPECT_EQ(p.status, 0);
     EXPECT_EQ(j["registration"]["product"]["action"], "delete");
-    EXPECT_EQ(j["registration"]["prune"],
-              json::array({kGammaGroup, kGamma, kLabDomain}));
-    EXPECT_EQ(j["registration"]["pruneStop"]["dn"], "o=CorvidRoot");
-    EXPECT_EQ(j["registration"]["pruneStop"]["why"], "configuration root");
+    EXPECT_EQ(j["registration"]["prune"], json::array({kGammaGroup, kGamma}));
+    EXPECT_EQ(j["registration"]["pruneStop"]["dn"], kLabDomain);
+    EXPECT_EQ(j["registration"]["pruneStop"]["why"], "admin domain");
     EXPECT_EQ(j["server"]["pid"], nullptr);
     EXPECT_EQ(j["summary"], "plan: removal would succeed");
     EXPECT_EQ(dump(), ldif);
 
     ProcessResult t = plan(labInf(), false);
     EXPECT_NE(t.out.find("emptied parent: " + kGamma + ": would be deleted\n"
-                         "emptied parent: " + kLabDomain + ": would be deleted\n"
-                         "pruning stops at o=CorvidRoot: the configuration root is never deleted\n"),
+                         "pruning stops at " + kLabDomain + ": an admin domain is never deleted\n"),
               std::string::npos) << t.out;
 
     ProcessResult r = silentInf(labInf());
@@ -126,9 +124,10 @@ TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheConfigurationR
         EXPECT_TRUE(covered) << dn;
     }
     EXPECT_TRUE(slapd().exists(kDomain));
+    EXPECT_TRUE(slapd().exists(kLabDomain));
 }
 
-TEST_F(PlanRegistryTest, WrongPasswordAndUnknownInstanceAreIncompleteLikeTheRemoval)
+TEST_F(PlanRegistryTest, WrongPasswordIsIncompleteAndAnUnknownInstanceIsNotRegisteredLikeInTheRemoval)
 {
     ProcessResult p = plan(infFor("slapd-east", "not-the-password"), false);
     EXPECT_EQ(p.status, 1);
@@ -143,10 +142,11 @@ TEST_F(PlanRegistryTest, WrongPasswordAndUnknownInstanceAreIncompleteLikeTheRemo
     makeInstance("SLAPD-EAST");
     q = plan(infFor("SLAPD-EAST", Slapd::kRootPassword), true);
     json j = plantest::parse(q);
-    EXPECT_EQ(q.status, 1);
+    EXPECT_EQ(q.status, 0);
     EXPECT_EQ(j["registration"]["registered"], false);
-    EXPECT_EQ(j["registration"]["code"], 153);
-    EXPECT_EQ(silent("SLAPD-EAST").status, 1);
+    EXPECT_EQ(j["registration"]["code"], 0);
+    EXPECT_EQ(j["registration"]["repairs"], json::array());
+    EXPECT_EQ(silent("SLAPD-EAST").status, 0);
     EXPECT_TRUE(removed().empty());
 
     EXPECT_EQ(silent("slapd-east", "not-the-password").status, p.status);
@@ -154,19 +154,20 @@ TEST_F(PlanRegistryTest, WrongPasswordAndUnknownInstanceAreIncompleteLikeTheRemo
 
 TEST_F(PlanRegistryTest, EveryOtherInstanceIsListedAndABusyParentStopsThePruneWithOneKeeper)
 {
-    // Two more instances of the product, and three more hosts in the lab
-    // domain: the product lists all its other instances, the prune names
-    // one of the hosts that keep the domain.
+    // Two more instances of the product, and three more admin groups on the
+    // lab host: the product lists all its other instances, the prune names
+    // one of the groups that keep the host, and the host stops listing the
+    // group that goes.
     std::string ldif, out;
     for (const char* id : {"slapd-north", "slapd-south"})
         ldif += "dn: cn=" + std::string(id) + ", " + kAlphaDS + "\nobjectclass: corvidServer\ncn: " + id +
                 "\ncvServerID: " + id + "\n\n";
-    std::set<std::string> hosts;
-    for (const char* host : {"delta", "epsilon", "zeta"}) {
-        const std::string dn = "cn=" + std::string(host) + ".lab.example.com, " + kLabDomain;
-        hosts.insert(normDN(dn));
-        ldif += "dn: " + dn + "\nobjectclass: cvHost\nobjectclass: groupOfUniqueNames\ncn: " + host +
-                ".lab.example.com\n\n";
+    std::set<std::string> groups;
+    for (const char* n : {"2", "3", "4"}) {
+        const std::string dn = "cn=Server Group (" + std::string(n) + "), " + kGamma;
+        groups.insert(normDN(dn));
+        ldif += "dn: " + dn + "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\n"
+                "cn: Server Group (" + n + ")\n\n";
     }
     ASSERT_TRUE(slapd().add(ldif, &out)) << out;
 
@@ -179,15 +180,61 @@ TEST_F(PlanRegistryTest, EveryOtherInstanceIsListedAndABusyParentStopsThePruneWi
     ProcessResult p = plan(labInf(), true);
     json lab = plantest::parse(p);
     ASSERT_FALSE(lab.is_discarded()) << p.out;
-    EXPECT_EQ(lab["registration"]["prune"], json::array({kGammaGroup, kGamma}));
-    EXPECT_EQ(normDN(lab["registration"]["pruneStop"]["dn"].get<std::string>()), normDN(kLabDomain));
-    EXPECT_EQ(hosts.count(normDN(lab["registration"]["pruneStop"]["keptBy"].get<std::string>())), 1u)
+    EXPECT_EQ(lab["registration"]["prune"], json::array({kGammaGroup}));
+    EXPECT_EQ(normDN(lab["registration"]["pruneStop"]["dn"].get<std::string>()), normDN(kGamma));
+    EXPECT_EQ(groups.count(normDN(lab["registration"]["pruneStop"]["keptBy"].get<std::string>())), 1u)
         << lab["registration"]["pruneStop"];
+    EXPECT_EQ(normDN(lab["registration"]["pruneStop"]["stopsListing"].get<std::string>()),
+              normDN(kGammaGroup));
 
     ProcessResult r = silentInf(labInf());
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_FALSE(slapd().exists(kGamma));
-    EXPECT_TRUE(slapd().exists(kLabDomain));
-    for (const std::string& host : hosts)
-        EXPECT_TRUE(slapd().exists(host)) << host;
+    EXPECT_FALSE(slapd().exists(kGammaGroup));
+    EXPECT_TRUE(slapd().values(kGamma, "uniquemember").empty());
+    for (const std::string& group : groups)
+        EXPECT_TRUE(slapd().exists(group)) << group;
+}
+
+// What an interrupted removal left (here: a removal killed right after it
+// deleted the server entry of the product's last instance) is what the
+// plan of the rerun shows and what the rerun then finishes.
+TEST_F(PlanRegistryTest, PlanShowsTheRepairsOfAnInterruptedRemovalAndTheRerunMakesThem)
+{
+    ASSERT_TRUE(slapd().remove(kLabSlapd));
+    ASSERT_TRUE(slapd().remove(kEast, true));
+    auto asServer = [](const std::string& dn) { return replaceAll(dn, ", ", ","); };
+
+    ProcessResult p = plan(labInf(), false);
+    EXPECT_EQ(p.status, 0) << p.out;
+    EXPECT_NE(p.out.find("SIE: not registered: no entry has exactly this cn and serverroot on this "
+                         "host; an interrupted removal left what follows\n"
+                         "repair: " + asServer(kGammaDS) + ": would be deleted: it holds nothing (an "
+                         "interrupted removal left it)\n"
+                         "emptied parent: " + kGammaGroup + ": would be deleted\n"
+                         "emptied parent: " + kGamma + ": would be deleted\n"
+                         "pruning stops at " + kLabDomain + ": an admin domain is never deleted\n"),
+              std::string::npos)
+        << p.out;
+    json east = plantest::parse(plan(infFor("slapd-east", Slapd::kRootPassword), true));
+    EXPECT_EQ(east["exitStatus"], 0);
+    EXPECT_EQ(east["registration"]["registered"], false);
+    EXPECT_EQ(east["registration"]["repairs"],
+              json::array({{{"action", "remove dangling member"},
+                            {"dn", asServer(kAlphaDS)},
+                            {"member", asServer(kEast)}}}));
+    ProcessResult t = plan(infFor("slapd-east", Slapd::kRootPassword), false);
+    EXPECT_NE(t.out.find("\nrepair: would remove the dangling member " + asServer(kEast) + " of " +
+                         asServer(kAlphaDS) + "\n"),
+              std::string::npos)
+        << t.out;
+
+    ProcessResult lab = silentInf(labInf());
+    EXPECT_EQ(lab.status, 0) << lab.out << lab.err;
+    EXPECT_EQ(lab.err, "");
+    ProcessResult r = silent("slapd-east");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "Server slapd-east was successfully removed\nTPX_SuccessInfo: Already gone: "
+                     "not registered (1 leftover of an interrupted removal mended)\nTPX_STATUS: 0\n");
+    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kEast, kEastConfig}));
+    EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember"), std::vector<std::string>({asServer(kWest)}));
 }

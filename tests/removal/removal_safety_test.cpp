@@ -105,9 +105,10 @@ TEST_F(OnlyThisInstance, PidFileThatIsNoRegularFileIsRefusedWithoutBlocking)
 }
 
 // The pid file names the tool itself (a shell that execs it), its parent
-// (a shell that waits for it and then reports), or the leader of its
-// process group: none of them is signalled.
-TEST_F(OnlyThisInstance, NeverSignalsItselfItsParentOrItsGroup)
+// (a shell that waits for it and then reports), its grandparent (an
+// administration server that runs the task through a wrapper), or the
+// leader of its process group: none of them is signalled.
+TEST_F(OnlyThisInstance, NeverSignalsItselfAnyOfItsAncestorsOrItsGroup)
 {
     makeInstance("inst1");
     auto env = cgiEnv("GET");
@@ -115,6 +116,7 @@ TEST_F(OnlyThisInstance, NeverSignalsItselfItsParentOrItsGroup)
     const std::string script[] = {
         "echo $$ > \"$1\"; exec \"$0\"",
         "echo $$ > \"$1\"; \"$0\"; echo \"parent alive, status $?\"",
+        "echo $$ > \"$1\"; /bin/sh -c '\"$0\"; exit $?' \"$0\"; echo \"grandparent alive, status $?\"",
     };
     auto self = cvtest::runProcess("/bin/sh", {"-c", script[0], CV_REMOVE_INSTANCE, pidPath("inst1")},
                                    env, "", 60);
@@ -123,6 +125,9 @@ TEST_F(OnlyThisInstance, NeverSignalsItselfItsParentOrItsGroup)
     auto parent = cvtest::runProcess(
         "/bin/sh", {"-c", script[1], CV_REMOVE_INSTANCE, pidPath("inst1")}, env, "", 60);
     EXPECT_EQ(parent.out, fileRefusal("inst1", kUnusable) + "parent alive, status 1\n");
+    auto grandparent = cvtest::runProcess(
+        "/bin/sh", {"-c", script[2], CV_REMOVE_INSTANCE, pidPath("inst1")}, env, "", 60);
+    EXPECT_EQ(grandparent.out, fileRefusal("inst1", kUnusable) + "grandparent alive, status 1\n");
     tmp.write("srv/inst1/logs/pid", std::to_string(getpgrp()) + "\n");
     auto group = run({}, env);
     EXPECT_EQ(group.out, fileRefusal("inst1", kUnusable));
@@ -161,7 +166,7 @@ TEST_F(HtmlReply, TextsFromTheRequestAndTheFileSystemAreEscaped)
     auto r = removeByQuery("InstanceName=%3Cimg+src%3Dx+onerror%3Dalert(1)%3E");
     EXPECT_EQ(r.out, std::string(kHeader) +
                          "Server &lt;img src=x onerror=alert(1)&gt; was successfully removed\n"
-                         "TPX_STATUS: 0\n");
+                         "TPX_SuccessInfo: Already gone: no directory\nTPX_STATUS: 0\n");
     EXPECT_EQ(r.status, 0);
 
     makeInstance("a&\"b\"");
@@ -172,6 +177,7 @@ TEST_F(HtmlReply, TextsFromTheRequestAndTheFileSystemAreEscaped)
                          "process id; the server was not stopped and nothing was removed. Remove "
                          "the file if the server is not running.\nTPX_STATUS: 3\n");
 
+    makeInstance("x<y");
     r = removeByQuery("InstanceName=x%3Cy");
     EXPECT_EQ(r.out, std::string(kHeader) + success("x&lt;y"));
 

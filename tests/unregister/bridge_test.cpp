@@ -64,7 +64,7 @@ protected:
     std::set<std::string> removed() { return removedEntries(before_, registryEntries(slapd())); }
     std::set<std::string> labChain() const
     {
-        return normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kLabDomain});
+        return normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma});
     }
 
     RegistryRoots roots_;

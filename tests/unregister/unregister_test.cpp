@@ -51,18 +51,32 @@ protected:
 
     std::set<std::string> removed() { return removedEntries(before_, registryEntries(slapd())); }
 
+    // An SIE of slapd-stray on alpha (server root A) below product, which
+    // does not list it; the registry as it is then counts as the start.
+    std::string addUnlistedSIE(const std::string& product)
+    {
+        const std::string dn = "cn=slapd-stray, " + product;
+        EXPECT_TRUE(slapd().add("dn: " + dn + "\nobjectclass: corvidServer\ncn: slapd-stray\n"
+                                "serverRoot: " + roots_.alpha +
+                                "\nserverHostName: alpha.example.com\n"));
+        before_ = registryEntries(slapd());
+        return dn;
+    }
+
     RegistryRoots roots_;
     std::set<std::string> before_;
     std::string port_;
     std::string err_;
 };
 
-TEST_F(UnregisterTest, LastInstancePrunesItsAncestorsUpToTheRoot)
+// An admin domain stays even when emptied: registrations need it, and no
+// operation creates one.
+TEST_F(UnregisterTest, LastInstancePrunesItsAncestorsUpToItsAdminDomain)
 {
     EXPECT_EQ(remove("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 0);
     EXPECT_EQ(err_, "");
-    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kLabDomain}));
-    EXPECT_TRUE(slapd().exists(Slapd::kBase));
+    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma}));
+    EXPECT_TRUE(slapd().exists(kLabDomain));
 }
 
 TEST_F(UnregisterTest, SiblingInstanceKeepsItsRegistration)
@@ -77,9 +91,15 @@ TEST_F(UnregisterTest, SiblingInstanceKeepsItsRegistration)
     EXPECT_EQ(members, normSet({kWest}));
 
     // The sibling, now the product's last instance, takes the product along;
-    // the group keeps the Administration Server.
+    // the group keeps the Administration Server and stops listing the
+    // product.
     EXPECT_EQ(remove("slapd-west", "alpha.example.com", roots_.alpha.c_str()), 0);
     EXPECT_EQ(removed(), normSet({kEast, kEastConfig, kWest, kAlphaDS}));
+    members.clear();
+    for (const auto& m : slapd().values(kAlphaGroup, "uniquemember")) {
+        members.insert(normDN(m));
+    }
+    EXPECT_EQ(members, normSet({kAlphaAdmin}));
 }
 
 TEST_F(UnregisterTest, OtherProductKeepsTheAdminGroup)
@@ -107,13 +127,22 @@ TEST_F(UnregisterTest, InstanceOfAnotherServerRootIsNotFound)
     EXPECT_TRUE(removed().empty());
 }
 
-TEST_F(UnregisterTest, SIEOutsideItsProductMembersFindsNoISIEAndDeletesNothing)
+// An interrupted removal takes the listing first: an SIE its product no
+// longer lists is still found below it and removed.
+TEST_F(UnregisterTest, SIENoLongerListedByItsProductIsStillRemoved)
 {
-    const std::string stray = "cn=slapd-stray, " + kAlphaDS;
-    ASSERT_TRUE(slapd().add("dn: " + stray +
-                            "\nobjectclass: corvidServer\ncn: slapd-stray\n"
-                            "serverRoot: " + roots_.alpha + "\nserverHostName: alpha.example.com\n"));
-    before_ = registryEntries(slapd());
+    const std::string stray = addUnlistedSIE(kAlphaDS);
+    EXPECT_EQ(remove("slapd-stray", "alpha.example.com", roots_.alpha.c_str()), 0);
+    EXPECT_EQ(err_, "");
+    EXPECT_EQ(removed(), normSet({stray}));
+    EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember").size(), 2u);
+}
+
+// Below another server root's product, an unlisted SIE has no product of
+// its own: nothing is deleted.
+TEST_F(UnregisterTest, SIEOutsideItsServerRootsProductsFindsNoISIEAndDeletesNothing)
+{
+    const std::string stray = addUnlistedSIE(kBetaDS);
     EXPECT_EQ(remove("slapd-stray", "alpha.example.com", roots_.alpha.c_str()), 1);
     const std::string strayDN = normDN(stray);
     EXPECT_EQ(err_.rfind("Error: could not read the ISIE entry using filter "
@@ -201,7 +230,7 @@ TEST_F(UnregisterTest, UserIdIsLookedUpBelowASuffixWithBlanksPercentAndQuestionM
                                        roots_.lab.c_str());
     err_ = testing::internal::GetCapturedStderr();
     EXPECT_EQ(rc, 0) << err_;
-    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kLabDomain}));
+    EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma}));
 }
 
 class RefusedWriteTest : public UnregisterTest {
@@ -224,14 +253,16 @@ protected:
     const std::string reader_ = "uid=reader, ou=Global Preferences, " + kDomain;
 };
 
-TEST_F(RefusedWriteTest, LastInstanceStillTriesTheProductAndReportsBothRefusals)
+// The first refused write ends the removal: a later one would leave the
+// product listing an entry that is gone.
+TEST_F(RefusedWriteTest, FirstRefusedWriteEndsTheRemovalAndChangesNothing)
 {
     EXPECT_EQ(removeAsReader("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 0);
     EXPECT_EQ(err_,
-              "Error: could not remove SIE entry cn=slapd-lab,cn=Corvid Directory Server,"
-              "cn=Server Group,cn=gamma.lab.example.com,ou=lab.example.com,o=CorvidRoot: error = 50\n"
-              "Error: could not remove ISIE entry cn=Corvid Directory Server,cn=Server Group,"
-              "cn=gamma.lab.example.com,ou=lab.example.com,o=CorvidRoot: error = 50\n");
+              "Error: could not remove cn=slapd-lab,cn=Corvid Directory Server,cn=Server Group,"
+              "cn=gamma.lab.example.com,ou=lab.example.com,o=CorvidRoot from the members of ISIE "
+              "entry cn=Corvid Directory Server,cn=Server Group,cn=gamma.lab.example.com,"
+              "ou=lab.example.com,o=CorvidRoot: error = 50\n");
     EXPECT_TRUE(removed().empty());
 }
 
@@ -239,8 +270,54 @@ TEST_F(RefusedWriteTest, SiblingProductKeepsListingAnSIEThatCouldNotBeDeleted)
 {
     EXPECT_EQ(removeAsReader("slapd-east", "alpha.example.com", roots_.alpha.c_str()), 0);
     EXPECT_EQ(err_,
-              "Error: could not remove SIE entry cn=slapd-east,cn=Corvid Directory Server,"
-              "cn=Server Group,cn=alpha.example.com,ou=example.com,o=CorvidRoot: error = 50\n");
+              "Error: could not remove cn=slapd-east,cn=Corvid Directory Server,cn=Server Group,"
+              "cn=alpha.example.com,ou=example.com,o=CorvidRoot from the members of ISIE entry "
+              "cn=Corvid Directory Server,cn=Server Group,cn=alpha.example.com,ou=example.com,"
+              "o=CorvidRoot: error = 50\n");
     EXPECT_TRUE(removed().empty());
     EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember").size(), 2u);
+}
+
+// A rerun after an interrupted removal finishes only this instance's
+// leftovers, found through its name, host and server root: a listing of
+// another instance, and emptied entries of another host or server root,
+// stay as they are.
+TEST_F(UnregisterTest, RerunMendsOnlyThisInstancesLeftovers)
+{
+    // Left by a removal of slapd-lab killed after its SIE went, beside an
+    // empty product of another server root on the same host, an empty
+    // product on another host, and a listing of an instance elsewhere.
+    ASSERT_TRUE(slapd().remove(kLabSlapd));
+    const std::string otherRoot = "cn=Other Product, " + kGammaGroup;
+    const std::string otherHost = "cn=Empty Product, " + kBetaGroup;
+    const std::string elsewhere = kBetaSlapd;
+    ASSERT_TRUE(slapd().add("dn: " + otherRoot + "\nobjectclass: cvApplication\n"
+                            "objectclass: groupOfUniqueNames\ncn: Other Product\n"
+                            "cvInstalledLocation: /srv/corvid/other\n\n"
+                            "dn: " + otherHost + "\nobjectclass: cvApplication\n"
+                            "objectclass: groupOfUniqueNames\ncn: Empty Product\n"
+                            "cvInstalledLocation: " + roots_.lab + "\n"));
+    ASSERT_TRUE(slapd().modify("dn: " + kGammaDS + "\nchangetype: modify\nadd: uniquemember\n"
+                               "uniquemember: " + elsewhere + "\n"));
+    before_ = registryEntries(slapd());
+
+    // Not registered: the published function says so, after mending.
+    EXPECT_EQ(remove("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 1);
+    EXPECT_EQ(err_, "Error: could not read the SIE entry using filter "
+                    "(&(serverhostname=gamma.lab.example.com)(cn=slapd-lab)(serverroot=" +
+                        roots_.lab + ")): error = 153\n");
+    // The product still lists an instance that exists: only this
+    // instance's listing goes.
+    EXPECT_TRUE(removed().empty());
+    EXPECT_EQ(slapd().values(kGammaDS, "uniquemember").size(), 1u);
+
+    // Without that listing it holds nothing: it goes, and the admin group
+    // stays for the other server root's product and stops listing it.
+    ASSERT_TRUE(slapd().modify("dn: " + kGammaDS + "\nchangetype: modify\ndelete: uniquemember\n"
+                               "uniquemember: " + elsewhere + "\n"));
+    EXPECT_EQ(remove("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 1);
+    EXPECT_EQ(removed(), normSet({kGammaDS}));
+    EXPECT_TRUE(slapd().exists(otherRoot));
+    EXPECT_TRUE(slapd().exists(otherHost));
+    EXPECT_TRUE(slapd().values(kGammaGroup, "uniquemember").empty());
 }
