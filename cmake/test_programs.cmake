@@ -1,25 +1,20 @@
 # What every test program shares, applied to a tests/<group> folder's
-# targets after the folder is added, so a folder's CMakeLists.txt only names
-# its sources and libraries.
+# targets after the folder is added, so that a folder's CMakeLists.txt only
+# names its sources and libraries.
 #
-# - GoogleTest (and nlohmann json, for a program that links it) is
-#   precompiled once per program: parsing those headers was a third to a
-#   half of compiling each test file. A build run through ccache keeps plain
-#   headers instead, as ccache cannot reuse a precompiled one unless told to
-#   relax its checks.
+# - The test files of one program compile as one unit (a unity build):
+#   GoogleTest and the standard headers are then parsed once per program
+#   instead of once per file, which was half the cost of compiling a test
+#   file. A helper local to a test file (in an unnamed namespace, or static)
+#   therefore needs a name no other test file of the same program uses.
 # - In an optimised build the test programs themselves are compiled without
 #   optimisation: the code under test (library, tool, plan) keeps the build's
-#   flags, and the assertion-heavy test files compile in half the time.
+#   flags, and the assertion-heavy test code compiles in half the time.
 #
-# GoogleTest's tests are listed when ctest runs (CMAKE_GTEST_DISCOVER_TESTS_
-# DISCOVERY_MODE, set beside include(GoogleTest)), not as a build step: a
-# loaded machine once failed a build because listing a program timed out.
-
-if(CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
-  set(CV_TEST_PCH OFF)
-else()
-  set(CV_TEST_PCH ON)
-endif()
+# Their tests are listed when ctest runs (CMAKE_GTEST_DISCOVER_TESTS_
+# DISCOVERY_MODE PRE_TEST, set beside include(GoogleTest)), not as a build
+# step: a loaded machine once failed a build because listing a program timed
+# out.
 
 function(cv_test_folder_defaults dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -28,19 +23,9 @@ function(cv_test_folder_defaults dir)
     if(NOT type STREQUAL "EXECUTABLE")
       continue()
     endif()
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
     if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
       target_compile_options(${target} PRIVATE -O0)
-    endif()
-    get_target_property(libs ${target} LINK_LIBRARIES)
-    if(CV_TEST_PCH AND "${libs}" MATCHES "GTest::|cvtestsupport")
-      target_precompile_headers(${target} PRIVATE
-        "$<$<COMPILE_LANGUAGE:CXX>:<gtest/gtest.h$<ANGLE-R>>"
-        "$<$<COMPILE_LANGUAGE:CXX>:<string$<ANGLE-R>>"
-        "$<$<COMPILE_LANGUAGE:CXX>:<vector$<ANGLE-R>>")
-      if("${libs}" MATCHES "nlohmann_json")
-        target_precompile_headers(${target} PRIVATE
-          "$<$<COMPILE_LANGUAGE:CXX>:<nlohmann/json.hpp$<ANGLE-R>>")
-      endif()
     endif()
   endforeach()
 endfunction()

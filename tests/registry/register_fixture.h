@@ -84,6 +84,13 @@ inline std::string adminSieDN(const std::string& host, const std::string& group 
 {
     return "cn=admin-serv-" + host.substr(0, host.find('.')) + ", cn=Administration Server, " + groupDN(host, group);
 }
+inline std::string productDN(const Instance& in, const std::string& group = "Server Group")
+{
+    return "cn=" + in.product + ", " + groupDN(in.host, group);
+}
+
+// The instance most registration tests write.
+const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
 
 template <class Derived>
 class RegisterSuite : public SlapdSuite<Derived> {
