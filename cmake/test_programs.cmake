@@ -10,6 +10,9 @@
 # - In an optimised build the test programs themselves are compiled without
 #   optimisation: the code under test (library, tool, plan) keeps the build's
 #   flags, and the assertion-heavy test code compiles in half the time.
+# - In a sanitizer build every test program links as C++: clang links its
+#   sanitizer runtime statically, and only a C++ link brings the part that
+#   the (C++) library's checks call, also for a program written in C.
 #
 # Their tests are listed when ctest runs (CMAKE_GTEST_DISCOVER_TESTS_
 # DISCOVERY_MODE PRE_TEST, set beside include(GoogleTest)), not as a build
@@ -24,6 +27,9 @@ function(cv_test_folder_defaults dir)
       continue()
     endif()
     set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+    if(CV_SANITIZE OR CV_FUZZ)
+      set_target_properties(${target} PROPERTIES LINKER_LANGUAGE CXX)
+    endif()
     if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
       target_compile_options(${target} PRIVATE -O0)
     endif()

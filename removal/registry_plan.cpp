@@ -14,7 +14,6 @@
 
 namespace {
 
-const int kScopeOneLevel = 1;
 const int kScopeSubtree = 2;
 
 std::string textOf(const char* text)

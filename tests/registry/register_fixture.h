@@ -89,12 +89,13 @@ inline std::string productDN(const Instance& in, const std::string& group = "Ser
     return "cn=" + in.product + ", " + groupDN(in.host, group);
 }
 
-// The instance most registration tests write.
-const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
-
 template <class Derived>
 class RegisterSuite : public SlapdSuite<Derived> {
 public:
+    // The instance most registration tests write (a member, as the shared
+    // registry's cvtest::reg::kEast is its DN).
+    inline static const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
+
     static SlapdOptions slapdOptions()
     {
         SlapdOptions o;
