@@ -13,7 +13,7 @@ default=build
 if [ "${1:-}" = --sanitize ]; then
   shift
   flavour=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-    -DCV_SANITIZE=ON -DCV_FUZZ=ON -DCV_BUILD_BENCH=OFF)
+    -DCV_SANITIZE=ON -DCV_FUZZ=ON -DCV_BUILD_BENCH=OFF -DCV_WHOLE_PROGRAM_TESTS=ON)
   default=build-asan
 fi
 dir=${1:-$default}
