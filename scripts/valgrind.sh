@@ -4,9 +4,10 @@
 # also trace the remove-instance processes they start (system tools such as
 # slapd and ldapadd are not traced).
 #
-# One program per core runs at a time, plus one: the end-to-end programs
-# spend most of their time waiting on the tool's real timeouts, so they start
-# first and take no core from the others while they wait.
+# Two programs per core run at a time (much of each test is spent waiting on
+# slapd and the processes it starts). The end-to-end tests wait on the tool's
+# real 30 s timeouts: they run first, one test per process, so that their
+# waits overlap each other and the rest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
@@ -15,15 +16,15 @@ logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
 run_one() {
-  local t=$1 name log
-  name=$(basename "$t")
-  log=$logs/$name.log
+  local t=$1 filter=$2 name log
+  name=$(basename "$t")${filter:+ ($filter)}
+  log=$logs/$(basename "$t")${filter:+.$filter}.log
   local children=(--trace-children=no)
-  case $name in
+  case $(basename "$t") in
     e2e_tests) children=(--trace-children=yes "--trace-children-skip=/usr/*,/bin/*,/sbin/*") ;;
   esac
   if valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect \
-      --error-exitcode=99 "${children[@]}" "$t" >"$log" 2>&1; then
+      --error-exitcode=99 "${children[@]}" "$t" ${filter:+"--gtest_filter=$filter"} >"$log" 2>&1; then
     echo "-- $name: clean"
   else
     echo "-- $name: FAILED under valgrind"
@@ -32,26 +33,49 @@ run_one() {
   fi
 }
 
-programs=()
-for t in $(find "$dir/tests" -name '*_tests' -type f -executable | sort); do
+# The tests of a program, one "Suite.Test" a line.
+list_tests() {
+  "$1" --gtest_list_tests | awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }'
+}
+# How long a program's tests took in the last ctest run of this build (0
+# without one), so that the longest programs start first.
+costs=$dir/Testing/Temporary/CTestCostData.txt
+cost_of() {
+  [ -f "$costs" ] || { echo 0; return; }
+  list_tests "$1" | awk -v costs="$costs" '
+    BEGIN { while ((getline line < costs) > 0) { split(line, f, " "); took[f[1]] = f[3] } }
+    { total += took[$1] }
+    END { printf "%d\n", total * 1000 }'
+}
+
+# Each job is "program" or "program test-name".
+jobs=()
+for t in $(for p in $(find "$dir/tests" -name '*_tests' -type f -executable); do
+             echo "$(cost_of "$p") $p"
+           done | sort -k1,1nr -k2 | cut -d' ' -f2); do
   case $(basename "$t") in
     # The allocation-failure tests replace operator new themselves; valgrind
     # replaces it too (no failure would be injected) and then takes our
     # operator delete for a mismatch. The sanitizer build runs them.
     boundary_tests) ;;
-    e2e_tests) programs=("$t" "${programs[@]}") ;;
-    *) programs+=("$t") ;;
+    e2e_tests)
+      for test in $(list_tests "$t"); do
+        jobs=("$t $test" "${jobs[@]}")
+      done
+      ;;
+    *) jobs+=("$t") ;;
   esac
 done
 
 failed=0
 running=0
-for t in "${programs[@]}"; do
-  if [ "$running" -gt "$(nproc)" ]; then
+for job in "${jobs[@]}"; do
+  if [ "$running" -ge "$((2 * $(nproc)))" ]; then
     wait -n || failed=1
     running=$((running - 1))
   fi
-  run_one "$t" &
+  read -r program filter <<<"$job"
+  run_one "$program" "$filter" &
   running=$((running + 1))
 done
 while [ "$running" -gt 0 ]; do
