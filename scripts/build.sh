@@ -4,8 +4,8 @@
 #
 #   scripts/build.sh --sanitize [DIR] [cmake args]
 # configures the sanitizer build instead (default DIR build-asan): clang,
-# AddressSanitizer and UBSan, no optimisation, the tests and the libFuzzer
-# targets from the same objects, no benchmarks.
+# AddressSanitizer and UBSan, no optimisation, the tests (one ctest test per
+# program) and the libFuzzer targets from the same objects, no benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
@@ -18,5 +18,11 @@ if [ "${1:-}" = --sanitize ]; then
 fi
 dir=${1:-$default}
 shift || true
+# A directory configured with another compiler starts afresh: cmake would
+# switch compilers but drop the other options given with the switch.
+if [ "$default" = build-asan ] && [ -f "$dir/CMakeCache.txt" ] &&
+    ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++$' "$dir/CMakeCache.txt"; then
+  rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+fi
 cmake -S . -B "$dir" "${flavour[@]}" "$@" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
