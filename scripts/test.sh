@@ -8,21 +8,22 @@
 #   - every test program of the plain build under valgrind;
 #   - every libFuzzer target (built by the sanitizer build) for a bounded
 #     time each.
-# Work that mostly waits overlaps work that computes: the sanitizer build
-# compiles (at a lower priority) while the plain tests run, and the sanitizer
-# tests run beside valgrind. Fuzzing runs alone, so each target gets its
-# cores for its whole time. A job running beside another has its output
-# printed when it ends.
+# What mostly waits overlaps what computes: the sanitizer build compiles at
+# a lower priority beside the plain build and the plain tests, and the
+# sanitizer tests run beside valgrind. Fuzzing runs alone, so each target
+# has its core for its whole time. A job that runs beside others has its
+# output printed when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LDAPNOINIT=1 ASAN_OPTIONS=detect_leaks=1
 start=$SECONDS
 phase() { echo "== $1 (at $((SECONDS - start)) s)"; }
-cores=$(nproc)
 logs=$(mktemp -d)
 declare -A pids
+# Each background job leads a process group of its own, so that a run that
+# stops early ends its jobs' children too.
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do kill -- -"$pid" 2>/dev/null || true; done
   rm -rf "$logs"
 }
 trap cleanup EXIT
@@ -32,7 +33,7 @@ failed=0
 background() {
   local name=$1
   shift
-  "$@" >"$logs/$name" 2>&1 &
+  setsid -w "$@" >"$logs/$name" 2>&1 &
   pids[$name]=$!
 }
 # collect NAME: waits for it and prints its output.
@@ -49,21 +50,21 @@ collect() {
   fi
 }
 # Most tests wait on servers and processes: two per core keep the cores busy.
-ctest_in() { (cd "$1" && ctest --output-on-failure -j"$((2 * cores))"); }
+ctest_in=(ctest --output-on-failure -j"$((2 * $(nproc)))" --test-dir)
 
 bash scripts/install-deps.sh
 
-phase "build"
+phase "build; sanitizer build"
+background "sanitizer build" nice -n 10 bash scripts/build.sh --sanitize build-asan
 bash scripts/build.sh build
-
 phase "test; sanitizer build"
-background "tests (plain build)" ctest_in build
-nice -n 10 bash scripts/build.sh --sanitize build-asan || failed=1
+background "tests (plain build)" "${ctest_in[@]}" build
 collect "tests (plain build)"
+collect "sanitizer build"
 [ $failed -eq 0 ] || exit 1
 
 phase "test under ASan/UBSan; valgrind"
-background "tests (sanitizer build)" ctest_in build-asan
+background "tests (sanitizer build)" "${ctest_in[@]}" build-asan
 background valgrind bash scripts/valgrind.sh build
 collect valgrind
 collect "tests (sanitizer build)"
