@@ -18,7 +18,7 @@
 # GoogleTest program is one ctest test instead, run whole: every test still
 # runs, but the sanitizer runtime's start and leak check (a tenth of a second
 # of a core per process) and each suite's slapd are paid once per program
-# rather than once per test, which halves that build's test time. A failing
+# rather than once per test, which more than halves that build's test time. A failing
 # program's output names the failed tests; --gtest_filter runs one of them.
 #
 # Otherwise their tests are listed when ctest runs (CMAKE_GTEST_DISCOVER_TESTS_
@@ -66,7 +66,14 @@ if(CV_WHOLE_PROGRAM_TESTS)
     cmake_parse_arguments(arg "NO_PRETTY_TYPES;NO_PRETTY_VALUES"
       "TEST_PREFIX;TEST_SUFFIX;TEST_FILTER;WORKING_DIRECTORY;TEST_LIST;DISCOVERY_TIMEOUT;XML_OUTPUT_DIR;DISCOVERY_MODE"
       "EXTRA_ARGS;PROPERTIES" ${ARGN})
-    add_test(NAME ${target} COMMAND ${target} ${arg_EXTRA_ARGS})
+    set(args ${arg_EXTRA_ARGS})
+    if(arg_TEST_FILTER)
+      list(APPEND args --gtest_filter=${arg_TEST_FILTER})
+    endif()
+    if(NOT arg_WORKING_DIRECTORY)
+      set(arg_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    endif()
+    add_test(NAME ${target} COMMAND ${target} ${args} WORKING_DIRECTORY ${arg_WORKING_DIRECTORY})
     if(arg_PROPERTIES)
       set_tests_properties(${target} PROPERTIES ${arg_PROPERTIES})
     endif()
