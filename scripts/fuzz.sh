@@ -1,25 +1,30 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (ASan + UBSan) and runs each one
-# from its seed corpus, two at a time (one per core). The parsers of files
-# and encodings (inf, base64, bundle, ldif, schema) run CV_FUZZ_SECONDS (default 60) each,
-# the other targets CV_FUZZ_SHORT_SECONDS (default 20). Any crash fails.
+# Runs each libFuzzer target of the sanitizer build (default build-asan/,
+# configured by scripts/build.sh --sanitize when it is not there yet) from
+# its seed corpus, one per core, the longest first. The parsers of files and
+# encodings (inf, base64, bundle, ldif, schema) run CV_FUZZ_SECONDS (default
+# 60) each, the other targets CV_FUZZ_SHORT_SECONDS (default 20). Any crash,
+# sanitizer report included, fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+dir=${1:-build-asan}
 long=${CV_FUZZ_SECONDS:-60}
 short=${CV_FUZZ_SHORT_SECONDS:-20}
-cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCV_FUZZ=ON -DCV_BUILD_TESTS=OFF -DCV_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-fuzz -j"$(nproc)" --target all >/dev/null
+targets=()
+for src in fuzz/fuzz_*.cpp; do
+  targets+=("$(basename "$src" .cpp)")
+done
+[ -f "$dir/CMakeCache.txt" ] || bash scripts/build.sh --sanitize "$dir" >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 run_one() {
-  local target=$1 secs=$2 name work
-  name=$(basename "$target")
+  local name=$1 secs=$2 work
   work=$(mktemp -d)
   local corpus=fuzz/corpus/${name#fuzz_}
   [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-  if "$target" -max_total_time="$secs" -print_final_stats=0 "$work" >"$logs/$name.log" 2>&1; then
+  if "$dir/fuzz/$name" -max_total_time="$secs" -print_final_stats=0 "$work" >"$logs/$name.log" 2>&1; then
     echo "-- $name: ${secs}s, $(grep -o 'Done [0-9]* runs' "$logs/$name.log" | tail -n 1), no crash"
     rm -rf "$work"
   else
@@ -29,22 +34,26 @@ run_one() {
   fi
 }
 
-pids=()
-failed=0
-for target in build-fuzz/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
-  case $(basename "$target") in
-    fuzz_inf|fuzz_base64|fuzz_bundle|fuzz_ldif|fuzz_schema) secs=$long ;;
-    *) secs=$short ;;
+# Longest first, so the short ones fill the gaps at the end.
+jobs=()
+for name in "${targets[@]}"; do
+  case $name in
+    fuzz_inf|fuzz_base64|fuzz_bundle|fuzz_ldif|fuzz_schema) jobs=("$name:$long" "${jobs[@]}") ;;
+    *) jobs+=("$name:$short") ;;
   esac
-  run_one "$target" "$secs" &
-  pids+=($!)
-  if [ ${#pids[@]} -ge "$(nproc)" ]; then
-    wait "${pids[0]}" || failed=1
-    pids=("${pids[@]:1}")
-  fi
 done
-for pid in "${pids[@]}"; do
-  wait "$pid" || failed=1
+failed=0
+running=0
+for job in "${jobs[@]}"; do
+  if [ "$running" -ge "$(nproc)" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+  run_one "${job%%:*}" "${job#*:}" &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
 done
 exit $failed

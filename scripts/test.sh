@@ -1,30 +1,75 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds, and runs the whole suite through ctest:
-# once in a plain build, once under AddressSanitizer and UBSan; then the test
-# programs of the plain build under valgrind, and the fuzz targets for a
-# bounded time each. Fails when any of it fails.
+# Installs the dependencies, builds, and runs everything; fails when any of
+# it fails:
+#   - the plain build (build/), every test through ctest, one ctest test per
+#     GoogleTest test;
+#   - the sanitizer build (build-asan/: clang, AddressSanitizer and UBSan),
+#     every test through ctest, one ctest test per test program;
+#   - every test program of the plain build under valgrind;
+#   - every libFuzzer target (built by the sanitizer build) for a bounded
+#     time each.
+# What mostly waits overlaps what computes: the sanitizer build compiles at
+# a lower priority beside the plain build and the plain tests, and the
+# sanitizer tests run beside valgrind. Fuzzing runs alone, so each target
+# has its core for its whole time. A job that runs beside others has its
+# output printed when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export LDAPNOINIT=1
+export LDAPNOINIT=1 ASAN_OPTIONS=detect_leaks=1
 start=$SECONDS
 phase() { echo "== $1 (at $((SECONDS - start)) s)"; }
+logs=$(mktemp -d)
+declare -A pids
+# Each background job leads a process group of its own, so that a run that
+# stops early ends its jobs' children too.
+cleanup() {
+  for pid in "${pids[@]}"; do kill -- -"$pid" 2>/dev/null || true; done
+  rm -rf "$logs"
+}
+trap cleanup EXIT
+failed=0
+
+# background NAME COMMAND...: runs the command with its output kept aside.
+background() {
+  local name=$1
+  shift
+  setsid -w "$@" >"$logs/$name" 2>&1 &
+  pids[$name]=$!
+}
+# collect NAME: waits for it and prints its output.
+collect() {
+  local name=$1 status=0
+  wait "${pids[$name]}" || status=$?
+  unset "pids[$name]"
+  cat "$logs/$name"
+  if [ $status -eq 0 ]; then
+    echo "-- $name: passed (at $((SECONDS - start)) s)"
+  else
+    echo "-- $name: FAILED (status $status, at $((SECONDS - start)) s)"
+    failed=1
+  fi
+}
+# Most tests wait on servers and processes: two per core keep the cores busy.
+ctest_in=(ctest --output-on-failure -j"$((2 * $(nproc)))" --test-dir)
 
 bash scripts/install-deps.sh
 
-phase "build and test"
+phase "build; sanitizer build"
+background "sanitizer build" nice -n 10 bash scripts/build.sh --sanitize build-asan
 bash scripts/build.sh build
-(cd build && ctest --output-on-failure -j"$(nproc)")
+phase "test; sanitizer build"
+background "tests (plain build)" "${ctest_in[@]}" build
+collect "tests (plain build)"
+collect "sanitizer build"
+[ $failed -eq 0 ] || exit 1
 
-phase "build and test under ASan/UBSan"
-# -O0 keeps this second build quick; the sanitizers check the same code paths.
-bash scripts/build.sh build-asan -DCV_SANITIZE=ON -DCV_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$(nproc)")
+phase "test under ASan/UBSan; valgrind"
+background "tests (sanitizer build)" "${ctest_in[@]}" build-asan
+background valgrind bash scripts/valgrind.sh build
+collect valgrind
+collect "tests (sanitizer build)"
+[ $failed -eq 0 ] || exit 1
 
-phase "valgrind"
-bash scripts/valgrind.sh build
-
-if [ -f fuzz/CMakeLists.txt ]; then
-  phase "fuzz"
-  bash scripts/fuzz.sh
-fi
+phase "fuzz"
+bash scripts/fuzz.sh build-asan
 phase "all tests passed"

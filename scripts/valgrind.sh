@@ -3,29 +3,83 @@
 # memcheck; any error or definite/indirect leak fails. The end-to-end tests
 # also trace the remove-instance processes they start (system tools such as
 # slapd and ldapadd are not traced).
+#
+# Two programs per core run at a time (much of each test is spent waiting on
+# slapd and the processes it starts). The end-to-end tests wait on the tool's
+# real 30 s timeouts: they run first, one test per process, so that their
+# waits overlap each other and the rest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build}
 export LDAPNOINIT=1
-failed=0
-for t in $(find "$dir/tests" -name '*_tests' -type f -executable | sort); do
-  # The allocation-failure tests replace operator new themselves; valgrind
-  # replaces it too (no failure would be injected) and then takes our
-  # operator delete for a mismatch. The sanitizer build runs them.
-  [ "$(basename "$t")" = boundary_tests ] && continue
-  children=(--trace-children=no)
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+
+run_one() {
+  local t=$1 filter=$2 name log
+  name=$(basename "$t")${filter:+ ($filter)}
+  log=$logs/$(basename "$t")${filter:+.$filter}.log
+  local children=(--trace-children=no)
   case $(basename "$t") in
     e2e_tests) children=(--trace-children=yes "--trace-children-skip=/usr/*,/bin/*,/sbin/*") ;;
   esac
-  log=$(mktemp)
   if valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect \
-      --error-exitcode=99 "${children[@]}" "$t" >"$log" 2>&1; then
-    echo "-- $(basename "$t"): clean"
+      --error-exitcode=99 "${children[@]}" "$t" ${filter:+"--gtest_filter=$filter"} >"$log" 2>&1; then
+    echo "-- $name: clean"
   else
-    echo "-- $(basename "$t"): FAILED under valgrind"
+    echo "-- $name: FAILED under valgrind"
     tail -n 60 "$log"
-    failed=1
+    return 1
   fi
-  rm -f "$log"
+}
+
+# The tests of a program, one "Suite.Test" a line.
+list_tests() {
+  "$1" --gtest_list_tests | awk '/^[^ ]/ { suite = $1 } /^  / { print suite $1 }'
+}
+# How long a program's tests took in the last ctest run of this build (0
+# without one), so that the longest programs start first.
+costs=$dir/Testing/Temporary/CTestCostData.txt
+cost_of() {
+  [ -f "$costs" ] || { echo 0; return; }
+  list_tests "$1" | awk -v costs="$costs" '
+    BEGIN { while ((getline line < costs) > 0) { split(line, f, " "); took[f[1]] = f[3] } }
+    { total += took[$1] }
+    END { printf "%d\n", total * 1000 }'
+}
+
+# Each job is "program" or "program test-name".
+jobs=()
+for t in $(for p in $(find "$dir/tests" -name '*_tests' -type f -executable); do
+             echo "$(cost_of "$p") $p"
+           done | sort -k1,1nr -k2 | cut -d' ' -f2); do
+  case $(basename "$t") in
+    # The allocation-failure tests replace operator new themselves; valgrind
+    # replaces it too (no failure would be injected) and then takes our
+    # operator delete for a mismatch. The sanitizer build runs them.
+    boundary_tests) ;;
+    e2e_tests)
+      for test in $(list_tests "$t"); do
+        jobs=("$t $test" "${jobs[@]}")
+      done
+      ;;
+    *) jobs+=("$t") ;;
+  esac
+done
+
+failed=0
+running=0
+for job in "${jobs[@]}"; do
+  if [ "$running" -ge "$((2 * $(nproc)))" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+  read -r program filter <<<"$job"
+  run_one "$program" "$filter" &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
 done
 exit $failed

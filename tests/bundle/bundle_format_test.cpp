@@ -10,7 +10,7 @@
 
 namespace {
 
-std::string text(const char* s) { return s ? s : "<null>"; }
+std::string shown(const char* s) { return s ? s : "<null>"; }
 
 std::string decoded(const std::string& in)
 {
@@ -30,7 +30,7 @@ protected:
         bundle = core_res_init_resource(dir.path().c_str(), "ui");
         ASSERT_NE(bundle, nullptr);
     }
-    std::string get(const char* key) { return text(core_res_getstring(bundle, key, nullptr)); }
+    std::string get(const char* key) { return shown(core_res_getstring(bundle, key, nullptr)); }
 
     cvtest::TempDir dir{"bundlefmt"};
     CoreResource* bundle = nullptr;
@@ -69,7 +69,7 @@ TEST_F(BundleFormat, LaterLineOfTheSameKeyWins)
     load("color=red\ncolor=blue\n");
     EXPECT_EQ(get("color"), "blue");
     dir.write("ui_fr.properties", "color=rouge\ncolor=bleu\n");
-    EXPECT_EQ(text(core_res_getstring(bundle, "color", "fr")), "bleu");
+    EXPECT_EQ(shown(core_res_getstring(bundle, "color", "fr")), "bleu");
 }
 
 TEST_F(BundleFormat, CrlfLineEndsStayOutOfTheTextsAndTheLastLineNeedsNoNewline)

@@ -14,12 +14,6 @@ namespace {
 using namespace cvtest;
 
 const char* const kRegistrar = "uid=registrar, o=CorvidRoot";
-const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
-
-std::string productDN(const Instance& in, const std::string& group = "Server Group")
-{
-    return "cn=" + in.product + ", " + groupDN(in.host, group);
-}
 
 // The registrar may write everything but, as every user other than the
 // root DN, gets at most one entry per search.

@@ -84,10 +84,18 @@ inline std::string adminSieDN(const std::string& host, const std::string& group 
 {
     return "cn=admin-serv-" + host.substr(0, host.find('.')) + ", cn=Administration Server, " + groupDN(host, group);
 }
+inline std::string productDN(const Instance& in, const std::string& group = "Server Group")
+{
+    return "cn=" + in.product + ", " + groupDN(in.host, group);
+}
 
 template <class Derived>
 class RegisterSuite : public SlapdSuite<Derived> {
 public:
+    // The instance most registration tests write (a member, as the shared
+    // registry's cvtest::reg::kEast is its DN).
+    inline static const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
+
     static SlapdOptions slapdOptions()
     {
         SlapdOptions o;

@@ -25,7 +25,6 @@ namespace {
 
 using namespace cvtest;
 
-const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
 const std::string kProduct = "cn=Corvid Directory Server, cn=Server Group, cn=alpha.example.com, " + kDomainDN;
 const std::string kSie = "cn=slapd-east, " + kProduct;
 

@@ -21,13 +21,7 @@ using namespace cvtest;
 
 class Registration : public RegisterSuite<Registration> {};
 
-const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
 const Instance kWest{"slapd-west", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
-
-std::string productDN(const Instance& in, const std::string& group = "Server Group")
-{
-    return "cn=" + in.product + ", " + groupDN(in.host, group);
-}
 
 std::string sieDN(const Instance& in, const std::string& group = "Server Group")
 {
