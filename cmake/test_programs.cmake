@@ -1,6 +1,7 @@
-# What every test program shares, applied to a tests/<group> folder's
-# targets after the folder is added, so that a folder's CMakeLists.txt only
-# names its sources and libraries.
+# What every test program shares, applied to a test group's folder (a
+# folder below tests/, such as tests/setup/registry) after the folder is
+# added, so that a folder's CMakeLists.txt only names its sources and
+# libraries.
 #
 # - The test files of one program compile as one unit (a unity build):
 #   GoogleTest and the standard headers are then parsed once per program
@@ -27,9 +28,12 @@
 # out.
 
 function(cv_test_folder_defaults dir)
-  # tests-<group>: what scripts/check.sh <group> builds. A folder without
-  # programs of its own tests the library and the tools as built.
-  get_filename_component(group ${dir} NAME)
+  # tests-<group>: what scripts/check.sh <group> builds, the group being the
+  # folder's path below tests/ with "-" for "/" (tests-setup-registry). A
+  # folder without programs of its own tests the library and the tools as
+  # built.
+  file(RELATIVE_PATH group ${CMAKE_SOURCE_DIR}/tests ${dir})
+  string(REPLACE "/" "-" group ${group})
   add_custom_target(tests-${group})
   set(programs "")
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)

@@ -1,5 +1,6 @@
 // Request decoding and instance naming of the admin task layer.
 #include "admtask.h"
+#include "instance_fixture.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,15 +13,10 @@ class RequestDecoding : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        unsetenv("CONTENT_LENGTH");
-        unsetenv("SCRIPT_NAME");
+        cvtest::clearCgiVariables();
         ADMUTIL_Init();
     }
-    void TearDown() override
-    {
-        unsetenv("CONTENT_LENGTH");
-        unsetenv("SCRIPT_NAME");
-    }
+    void TearDown() override { cvtest::clearCgiVariables(); }
     static std::string var(const char* name)
     {
         const char* v = ds_get_cgi_var(name);

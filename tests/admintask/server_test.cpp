@@ -1,5 +1,6 @@
 // Install root and server stop of the admin task layer, with real processes.
 #include "admtask.h"
+#include "instance_fixture.h"
 #include "subprocess.h"
 #include "tempdir.h"
 
@@ -16,14 +17,14 @@ class InstanceControl : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        unsetenv("SCRIPT_NAME");
+        cvtest::clearCgiVariables();
         setenv("WAYPOST_ROOT", tmp.file("srv").c_str(), 1);
         tmp.mkdirs("srv/inst1/logs");
         select("inst1");
     }
     void TearDown() override
     {
-        unsetenv("WAYPOST_ROOT");
+        cvtest::clearCgiVariables();
         ADMUTIL_Init();
         ds_set_stop_timeout(0);
     }
@@ -46,7 +47,7 @@ protected:
             *out = text;
         return r;
     }
-    void writePid(pid_t pid) const { tmp.write("srv/inst1/logs/pid", std::to_string(pid) + "\n"); }
+    void writePid(pid_t pid) const { cvtest::writePidFile(tmp, "srv/inst1", pid); }
 
     cvtest::TempDir tmp{"cvctl"};
 };

@@ -25,7 +25,7 @@ TEST_F(InstanceRemoval, StopsTheRunningServerBeforeDeletingItsTree)
 {
     makeInstance("inst1");
     cvtest::BackgroundProcess server("sleep", {"1000"});
-    tmp.write("srv/inst1/logs/pid", std::to_string(server.pid()) + "\n");
+    writePid("inst1", server.pid());
     auto r = removeByQuery("InstanceName=inst1");
     EXPECT_EQ(r.out, std::string(kHeader) + success("inst1"));
     EXPECT_EQ(r.status, 0);
@@ -41,8 +41,7 @@ TEST_F(InstanceRemoval, RemovesTreesDeeperThanAnyPathWithFewDescriptors)
 {
     makeInstance("inst1");
     tmp.mkdeep("srv/inst1/db/nested", 10000);
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
+    auto env = cgiEnv("GET", "InstanceName=inst1");
     auto r = cvtest::runProcess("/bin/sh", {"-c", "ulimit -n 256 && exec \"$0\"", CV_REMOVE_INSTANCE},
                                 env, "", 90);
     EXPECT_EQ(r.out, std::string(kHeader) + success("inst1"));
@@ -141,11 +140,7 @@ TEST_F(InstanceRemoval, MissingOrRelativeServerRootIsRefused)
         "absolute path of the server root and the instance directory must lie below it); "
         "nothing was removed.";
     for (const std::string& root : {std::string(), std::string("srv"), std::string("/no/such/root")}) {
-        auto env = cvtest::baseEnvironment();
-        env.push_back("REQUEST_METHOD=GET");
-        env.push_back("QUERY_STRING=InstanceName=inst1");
-        if (!root.empty())
-            env.push_back("WAYPOST_ROOT=" + root);
+        auto env = cvtest::cgiEnvironment("GET", root, "InstanceName=inst1");
         auto r = cvtest::runProcess(CV_REMOVE_INSTANCE, {}, env, "", 60);
         EXPECT_EQ(r.out, refusalFor("inst1", why)) << root;
         EXPECT_EQ(r.status, 1) << root;

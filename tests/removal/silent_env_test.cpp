@@ -7,6 +7,7 @@
 #include <string>
 
 #include "admtask.h"
+#include "instance_fixture.h"
 #include "registry_fixture.h"
 #include "removal.h"
 #include "slapd.h"
@@ -25,19 +26,16 @@ std::string envOf(const char* name)
 
 }  // namespace
 
-class BridgeTest : public SlapdSuite<BridgeTest> {
+class BridgeTest : public RegistrySuite<BridgeTest> {
 protected:
     void SetUp() override
     {
-        SlapdSuite<BridgeTest>::SetUp();
-        std::string out;
-        ASSERT_TRUE(resetRegistry(slapd(), roots_, &out)) << out;
-        before_ = registryEntries(slapd());
-        for (const char* name : {"REQUEST_METHOD", "QUERY_STRING", "WAYPOST_ROOT", "SCRIPT_NAME"}) {
-            unsetenv(name);
-        }
+        RegistrySuite<BridgeTest>::SetUp();
+        clearCgiVariables();
         port_ = std::to_string(slapd().port());
     }
+    // The bridge sets them in this process, where other suites run next.
+    void TearDown() override { clearCgiVariables(); }
 
     // The connection keys of the fixture server, one "Key= value" per line.
     std::string connectionKeys() const
@@ -61,15 +59,12 @@ protected:
         return rc;
     }
 
-    std::set<std::string> removed() { return removedEntries(before_, registryEntries(slapd())); }
     std::set<std::string> labChain() const
     {
         return normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma});
     }
 
-    RegistryRoots roots_;
     TempDir dir_{"bridge"};
-    std::set<std::string> before_;
     std::string port_;
     std::string err_;
 };

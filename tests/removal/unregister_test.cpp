@@ -18,7 +18,7 @@ const char* const kAdminSuffix = "ou=Admins 100% sure?, o=CorvidRoot";
 
 }  // namespace
 
-class UnregisterTest : public SlapdSuite<UnregisterTest> {
+class UnregisterTest : public RegistrySuite<UnregisterTest> {
 public:
     static SlapdOptions slapdOptions()
     {
@@ -30,10 +30,7 @@ public:
 protected:
     void SetUp() override
     {
-        SlapdSuite<UnregisterTest>::SetUp();
-        std::string out;
-        ASSERT_TRUE(resetRegistry(slapd(), roots_, &out)) << out;
-        before_ = registryEntries(slapd());
+        RegistrySuite<UnregisterTest>::SetUp();
         port_ = std::to_string(slapd().port());
     }
 
@@ -49,8 +46,6 @@ protected:
         return rc;
     }
 
-    std::set<std::string> removed() { return removedEntries(before_, registryEntries(slapd())); }
-
     // An SIE of slapd-stray on alpha (server root A) below product, which
     // does not list it; the registry as it is then counts as the start.
     std::string addUnlistedSIE(const std::string& product)
@@ -63,8 +58,6 @@ protected:
         return dn;
     }
 
-    RegistryRoots roots_;
-    std::set<std::string> before_;
     std::string port_;
     std::string err_;
 };

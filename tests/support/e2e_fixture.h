@@ -8,8 +8,10 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
+#include "instance_fixture.h"
 #include "registry_fixture.h"
 #include "slapd.h"
 #include "subprocess.h"
@@ -19,16 +21,18 @@ namespace cvtest {
 
 using namespace cvtest::reg;
 
+// The fixture registry with the alpha server root in dir_/servers, holding
+// the trees of slapd-east and slapd-west with their stand-in servers running
+// and a shared folder that no removal may touch.
 template <class Derived>
-class EndToEndSuite : public SlapdSuite<Derived> {
+class EndToEndSuite : public RegistrySuite<Derived> {
 protected:
     void SetUp() override
     {
-        SlapdSuite<Derived>::SetUp();
-        roots_.alpha = dir_.file("servers");
-        std::string out;
-        ASSERT_TRUE(resetRegistry(this->slapd(), roots_, &out)) << out;
-        before_ = registryEntries(this->slapd());
+        this->roots_.alpha = dir_.file("servers");
+        RegistrySuite<Derived>::SetUp();
+        if (testing::Test::HasFatalFailure())
+            return;
         for (const char* instance : {"slapd-east", "slapd-west"}) {
             makeInstance(instance);
         }
@@ -41,18 +45,15 @@ protected:
     void makeInstance(const std::string& name, const std::string& rootDir = "servers")
     {
         const std::string base = rootDir + "/" + name;
-        dir_.write(base + "/config/dse.ldif", "dn: cn=config\n");
-        dir_.write(base + "/db/userRoot/id2entry.db", std::string(4096, 'x'));
-        dir_.mkdirs(base + "/logs");
-        dir_.write(base + "/logs/errors", "started\n");
+        writeInstanceTree(dir_, base);
         servers_[name].reset(new BackgroundProcess("sleep", {"1000"}));
-        dir_.write(base + "/logs/pid", std::to_string(servers_[name]->pid()) + "\n");
+        writePidFile(dir_, base, servers_[name]->pid());
     }
 
     std::string infFor(const std::string& instance, const std::string& password) const
     {
         return "[General]\nFullMachineName= alpha.example.com\n\n[uninstall]\nServerIdentifier= " +
-               instance + "\nServerRoot= " + roots_.alpha +
+               instance + "\nServerRoot= " + this->roots_.alpha +
                "\nFullMachineName= alpha.example.com\nLDAPHost= 127.0.0.1\nLDAPPort= " +
                std::to_string(this->slapd().port()) + "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " +
                Slapd::kRootDN + "\nConfigDirectoryAdminPwd= " + password + "\n";
@@ -70,21 +71,10 @@ protected:
         return runProcess(CV_REMOVE_INSTANCE, {"-f", dir_.file("remove.inf")}, baseEnvironment());
     }
 
-    std::vector<std::string> cgiEnvironment(const std::string& method) const
-    {
-        std::vector<std::string> env = baseEnvironment();
-        env.push_back("REQUEST_METHOD=" + method);
-        env.push_back("WAYPOST_ROOT=" + roots_.alpha);
-        return env;
-    }
-
     bool stopped(const std::string& instance) { return servers_[instance]->waitForExit(5); }
     bool treeExists(const std::string& instance) { return dir_.exists("servers/" + instance); }
-    std::set<std::string> removed() { return removedEntries(before_, registryEntries(this->slapd())); }
 
     TempDir dir_{"e2e"};
-    RegistryRoots roots_;
-    std::set<std::string> before_;
     std::map<std::string, std::unique_ptr<BackgroundProcess>> servers_;
 };
 

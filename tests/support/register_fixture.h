@@ -1,19 +1,15 @@
 // Registration tests: a slapd holding o=CorvidRoot, one admin domain and a
 // "cn=monitor" entry whose version makes connections see a version-5
 // directory (clear it for the version-4 case); entry builders for instances
-// and products; a registry dump that compares entries attribute by
-// attribute.
+// and products. The registry dump that compares entries attribute by
+// attribute is registry_fixture.h's.
 #ifndef CV_TEST_REGISTER_FIXTURE_H
 #define CV_TEST_REGISTER_FIXTURE_H
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,41 +31,6 @@ struct Instance {
     std::string host;
     std::string root;
 };
-
-// attribute (lower case) -> values (lower case, sorted), per normalized DN.
-using EntryDump = std::map<std::string, std::multiset<std::string>>;
-using RegistryDump = std::map<std::string, EntryDump>;
-
-inline std::string lower(std::string s)
-{
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-inline RegistryDump dumpRegistry(Slapd& slapd)
-{
-    RegistryDump dump;
-    std::istringstream lines(slapd.search(Slapd::kBase, "(objectclass=*)", "sub", {"*", "aci"}));
-    std::string line, dn;
-    while (std::getline(lines, line)) {
-        size_t colon = line.find(": ");
-        if (line.empty() || colon == std::string::npos)
-            continue;
-        std::string attr = lower(line.substr(0, colon));
-        std::string value = line.substr(colon + 2);
-        if (attr == "dn") {
-            dn = normDN(value);
-            dump[dn];
-        } else {
-            // DN-valued attributes compare in one spelling.
-            if (attr == "uniquemember" || attr == "cvadminsiedn" || attr == "cvdirectoryinforef")
-                value = normDN(value);
-            dump[dn][attr].insert(lower(value));
-        }
-    }
-    return dump;
-}
 
 // DNs in the registry's own spelling.
 inline std::string hostDN(const std::string& host)
@@ -133,13 +94,8 @@ protected:
     // Only o=CorvidRoot and the admin domain ou=example.com remain.
     void resetToOneDomain()
     {
-        std::istringstream lines(server().search(Slapd::kBase, "(objectclass=*)", "one", {"1.1"}));
-        std::string line, out;
-        while (std::getline(lines, line)) {
-            if (line.rfind("dn: ", 0) == 0) {
-                ASSERT_TRUE(server().remove(line.substr(4), true, &out)) << out;
-            }
-        }
+        std::string out;
+        ASSERT_TRUE(clearRegistry(server(), &out)) << out;
         ASSERT_TRUE(server().add("dn: " + kDomainDN +
                                      "\nobjectclass: top\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: example.com\n",
                                  &out))

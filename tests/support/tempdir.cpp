@@ -108,12 +108,9 @@ void TempDir::write(const std::string& rel, const std::string& content) const
 
 std::string TempDir::read(const std::string& rel) const
 {
-    std::ifstream in(file(rel), std::ios::binary);
-    if (!in)
+    if (access(file(rel).c_str(), R_OK) != 0)
         fail("cannot read", file(rel));
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return readFile(file(rel));
 }
 
 void TempDir::symlink(const std::string& target, const std::string& rel) const
@@ -136,6 +133,14 @@ size_t TempDir::countEntries(const std::string& rel) const
     size_t count = 0;
     visitDirs(file(rel), &count, false);
     return count;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace cvtest

@@ -38,6 +38,10 @@ private:
     std::string path_;
 };
 
+// The whole content of the file at path, "" when it cannot be read (a log
+// that nothing has written yet reads as empty).
+std::string readFile(const std::string& path);
+
 } // namespace cvtest
 
 #endif

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "instance_fixture.h"
 #include "plan_fixture.h"
 #include "subprocess.h"
 #include "tempdir.h"
@@ -25,15 +26,6 @@ std::string bytesOf(const json& value)
     for (const json& b : value)
         out.push_back(static_cast<char>(b.get<int>()));
     return out;
-}
-
-std::vector<std::string> cgi(const std::string& root, const std::string& query)
-{
-    auto e = baseEnvironment();
-    e.push_back("REQUEST_METHOD=GET");
-    e.push_back("QUERY_STRING=" + query);
-    e.push_back("WAYPOST_ROOT=" + root);
-    return e;
 }
 
 // A silent removal of inst below root whose configuration directory does
@@ -58,7 +50,8 @@ TEST(PlanOutputTest, TextsThatAreNotUtf8ComeBackAsTheirBytesInValidJson)
     dir.write("root/" + inst + "/db/caf\xE9.db", "data");
     const bool immutable = cleanup.immutable(latin1File);
 
-    ProcessResult p = plantest::runPlan({"--json"}, cgi(dir.file("root"), "InstanceName=slapd-%FF"));
+    ProcessResult p =
+        plantest::runPlan({"--json"}, cgiEnvironment("GET", dir.file("root"), "InstanceName=slapd-%FF"));
     json j = plantest::parse(p);
     ASSERT_FALSE(j.is_discarded()) << "status " << p.status << ": " << p.out;
     EXPECT_EQ(p.status, immutable ? 1 : 0);
@@ -89,7 +82,8 @@ TEST(PlanOutputTest, FileNamesNeitherForgePlanLinesNorReachTheTerminal)
     plantest::Cleanup cleanup;
     const std::string forgedRoot = "root\nplan: removal would succeed\n\x1b]0;owned\x07\x1b[2J";
     dir.write(forgedRoot + "/inst/db/data.db", "data");
-    ProcessResult p = plantest::runPlan({}, cgi(dir.file(forgedRoot), "InstanceName=inst"));
+    ProcessResult p =
+        plantest::runPlan({}, cgiEnvironment("GET", dir.file(forgedRoot), "InstanceName=inst"));
     std::vector<std::string> lines = plantest::lines(p.out);
     EXPECT_EQ(p.status, 0);
     EXPECT_EQ(std::count_if(p.out.begin(), p.out.end(),

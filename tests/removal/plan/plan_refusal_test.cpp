@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include "instance_fixture.h"
 #include "plan_fixture.h"
 #include "subprocess.h"
 #include "tempdir.h"
@@ -33,12 +34,7 @@ TEST(PlanRefusalTest, SameRepliesAndStatusesAsTheRemoval)
     dir.mkdirs("root/fifo/logs");
     ASSERT_EQ(mkfifo(dir.file("root/fifo/logs/pid").c_str(), 0644), 0);
     auto cgi = [&](const std::string& method, const std::string& query) {
-        auto e = baseEnvironment();
-        if (!method.empty())
-            e.push_back("REQUEST_METHOD=" + method);
-        e.push_back("QUERY_STRING=" + query);
-        e.push_back("WAYPOST_ROOT=" + dir.file("root"));
-        return e;
+        return cgiEnvironment(method, dir.file("root"), query);
     };
     std::vector<Case> cases = {
         {{}, cgi("", ""), ""},

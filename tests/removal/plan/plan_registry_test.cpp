@@ -14,8 +14,7 @@ protected:
     {
         roots_.lab = dir_.file("lab");
         EndToEndSuite<PlanRegistryTest>::SetUp();
-        dir_.write("lab/slapd-lab/config/dse.ldif", "dn: cn=config\n");
-        dir_.mkdirs("lab/slapd-lab/logs");
+        writeInstanceTree(dir_, "lab/slapd-lab");
     }
 
     std::string labInf(const std::string& password = Slapd::kRootPassword) const
@@ -35,8 +34,6 @@ protected:
         return plantest::runPlan(args, baseEnvironment());
     }
 
-    std::string dump() { return slapd().search(Slapd::kBase, "(objectclass=*)", "sub", {"*"}); }
-
     // Every DN the plan says goes, normalized.
     static std::set<std::string> plannedDeletions(const json& j)
     {
@@ -53,7 +50,7 @@ protected:
 
 TEST_F(PlanRegistryTest, SiblingKeepsTheProductEntryInThePlanAndInTheRemoval)
 {
-    const std::string ldif = dump();
+    const RegistryDump registry = dumpRegistry(slapd());
     const auto files = plantest::snapshot(dir_.file("servers"));
     ProcessResult p = plan(infFor("slapd-east", Slapd::kRootPassword), false);
     EXPECT_EQ(p.status, 0) << p.out << p.err;
@@ -73,14 +70,14 @@ TEST_F(PlanRegistryTest, SiblingKeepsTheProductEntryInThePlanAndInTheRemoval)
     EXPECT_EQ(l[5], "server: pid " + std::to_string(servers_["slapd-east"]->pid()) + " (" + root +
                         "/logs/pid): running: the removal would stop it with SIGTERM (the plan "
                         "sends no signal)");
-    EXPECT_EQ(l[6], "tree: " + root + ": 4 files, 5 directories, 0 links, " +
+    EXPECT_EQ(l[6], "tree: " + root + ": 4 files, 6 directories, 0 links, " +
                         std::to_string(4096 + 14 + 8 + std::to_string(servers_["slapd-east"]->pid()).size() + 1) +
                         " bytes");
     EXPECT_EQ(l[7], "plan: removal would succeed");
     EXPECT_EQ(p.out.find(Slapd::kRootPassword), std::string::npos);
 
     // The plan changed nothing: registry, files and times, processes.
-    EXPECT_EQ(dump(), ldif);
+    EXPECT_EQ(dumpRegistry(slapd()), registry);
     EXPECT_EQ(plantest::snapshot(dir_.file("servers")), files);
     EXPECT_TRUE(servers_["slapd-east"]->running());
 
@@ -92,7 +89,7 @@ TEST_F(PlanRegistryTest, SiblingKeepsTheProductEntryInThePlanAndInTheRemoval)
 
 TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheAdminDomain)
 {
-    const std::string ldif = dump();
+    const RegistryDump registry = dumpRegistry(slapd());
     ProcessResult p = plan(labInf(), true);
     json j = plantest::parse(p);
     ASSERT_FALSE(j.is_discarded()) << p.out;
@@ -103,7 +100,7 @@ TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheAdminDomain)
     EXPECT_EQ(j["registration"]["pruneStop"]["why"], "admin domain");
     EXPECT_EQ(j["server"]["pid"], nullptr);
     EXPECT_EQ(j["summary"], "plan: removal would succeed");
-    EXPECT_EQ(dump(), ldif);
+    EXPECT_EQ(dumpRegistry(slapd()), registry);
 
     ProcessResult t = plan(labInf(), false);
     EXPECT_NE(t.out.find("emptied parent: " + kGamma + ": would be deleted\n"

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "instance_fixture.h"
 #include "plan_fixture.h"
 #include "plan_tree.h"
 #include "subprocess.h"
@@ -16,11 +17,7 @@ class PlanTreeTest : public ::testing::Test {
 protected:
     std::vector<std::string> env() const
     {
-        auto e = baseEnvironment();
-        e.push_back("REQUEST_METHOD=GET");
-        e.push_back("QUERY_STRING=InstanceName=inst");
-        e.push_back("WAYPOST_ROOT=" + dir_.file("root"));
-        return e;
+        return cgiEnvironment("GET", dir_.file("root"), "InstanceName=inst");
     }
     TempDir dir_{"plantree"};
     plantest::Cleanup cleanup_;

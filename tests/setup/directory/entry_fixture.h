@@ -43,12 +43,6 @@ protected:
     {
         return this->slapd().values(dn, attr);
     }
-    static std::string text(char* owned)
-    {
-        std::string s = owned ? owned : "(null)";
-        free(owned);
-        return s;
-    }
     static std::vector<std::string> list(LdapEntry& entry, char** owned)
     {
         std::vector<std::string> out;

@@ -1,8 +1,8 @@
 // LdapEntry as result cursor and attribute store, against a real slapd.
-#include <fstream>
-#include <sstream>
 
+#include "c_text.h"
 #include "entry_fixture.h"
+#include "tempdir.h"
 
 namespace {
 
@@ -30,14 +30,14 @@ TEST_F(EntryReading, WalksThreeMatchesAndStaysOnTheLast)
     ASSERT_EQ(err.code, 0) << err.message;
     EXPECT_EQ(entry.numEntries(), 3);
     EXPECT_STREQ(entry.entryDN(), "cn=e1,ou=Read,o=CorvidRoot");
-    EXPECT_EQ(text(entry.getAttribute("description")), "one");
+    EXPECT_EQ(cvtest::taken(entry.getAttribute("description")), "one");
     EXPECT_EQ(entry.next().code, 0);
-    EXPECT_EQ(text(entry.getAttribute("DESCRIPTION")), "two");
+    EXPECT_EQ(cvtest::taken(entry.getAttribute("DESCRIPTION")), "two");
     EXPECT_EQ(entry.next().code, 0);
     EXPECT_STREQ(entry.entryDN(), "cn=e3,ou=Read,o=CorvidRoot");
     EXPECT_EQ(entry.next().code, SETUP_LDAP_NO_ENTRIES);
     EXPECT_STREQ(entry.entryDN(), "cn=e3,ou=Read,o=CorvidRoot");
-    EXPECT_EQ(text(entry.getAttribute("description")), "three");
+    EXPECT_EQ(cvtest::taken(entry.getAttribute("description")), "three");
 }
 
 TEST_F(EntryReading, SingleMatchHasNoNext)
@@ -56,7 +56,7 @@ TEST_F(EntryReading, FailedRetrieveKeepsTheEarlierAttributes)
     ASSERT_EQ(entry.retrieve("cn=e1, ou=Read, o=CorvidRoot").code, 0);
     EXPECT_EQ(entry.retrieve("cn=none, ou=Read, o=CorvidRoot").code, SETUP_LDAP_NO_ENTRIES);
     EXPECT_EQ(entry.numEntries(), 0);
-    EXPECT_EQ(text(entry.getAttribute("description")), "one");
+    EXPECT_EQ(cvtest::taken(entry.getAttribute("description")), "one");
     EXPECT_EQ(entry.retrieve("(cn=nothing-matches)", 2, "ou=Read, o=CorvidRoot").code, SETUP_LDAP_NO_ENTRIES);
     EXPECT_EQ(entry.retrieve("cn=x, ou=NoSuchBranch, o=CorvidRoot").code, SETUP_LDAP_NO_ENTRIES);
     EXPECT_EQ(entry.retrieve("(objectclass=*", 2, "o=CorvidRoot").code, LDAP_FILTER_ERROR);
@@ -70,7 +70,7 @@ TEST_F(EntryReading, ExistsSetsOnlyTheEntryDn)
     EXPECT_TRUE(entry.exists("cn=e2, ou=Read, o=CorvidRoot"));
     EXPECT_STREQ(entry.entryDN(), "cn=e2,ou=Read,o=CorvidRoot");
     EXPECT_EQ(entry.numEntries(), 0);
-    EXPECT_EQ(text(entry.getAttribute("description")), "kept");
+    EXPECT_EQ(cvtest::taken(entry.getAttribute("description")), "kept");
     EXPECT_FALSE(entry.exists("cn=e9, ou=Read, o=CorvidRoot"));
     EXPECT_FALSE(entry.exists(nullptr));
 }
@@ -128,16 +128,13 @@ TEST_F(EntryReading, PrintWritesTheStoreWithoutSecrets)
     ASSERT_EQ(entry.retrieve("cn=e3, ou=Read, o=CorvidRoot").code, 0);
     std::string path = slapd().dir() + "/printed.inf";
     entry.printEntry(path.c_str());
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string printed = ss.str();
+    std::string printed = cvtest::readFile(path);
     EXPECT_NE(printed.find("three"), std::string::npos) << printed;
     EXPECT_NE(printed.find("cvTestEntry"), std::string::npos) << printed;
     EXPECT_EQ(printed.find("e3-secret"), std::string::npos) << printed;
     EXPECT_EQ(printed.find("e3-bind-secret"), std::string::npos) << printed;
     // The store itself still holds them.
-    EXPECT_EQ(text(entry.getAttribute("userPassword")), "e3-secret");
+    EXPECT_EQ(cvtest::taken(entry.getAttribute("userPassword")), "e3-secret");
 }
 
 TEST_F(EntryReading, RequestedOperationalAttributesArriveWithTheEntry)
@@ -154,7 +151,7 @@ TEST_F(EntryReading, RequestedOperationalAttributesArriveWithTheEntry)
     LdapEntry entry(ldap_.get());
     ASSERT_EQ(entry.retrieve("cn=full, ou=Read, o=CorvidRoot").code, 0);
     for (const char* n : names)
-        EXPECT_EQ(text(entry.getAttribute(n)), std::string("value of ") + n);
+        EXPECT_EQ(cvtest::taken(entry.getAttribute(n)), std::string("value of ") + n);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Caller values composed into DNs and filters name and match only
 // themselves, on a real server.
+#include "c_text.h"
 #include "entry_fixture.h"
 #include "ldap_escape.h"
 
@@ -33,7 +34,7 @@ TEST_F(Escaping, HostileRdnValuesAddAndAreFoundExactlyOnce)
         std::string filter = "(cn=" + cvEscapeFilterValue(value) + ")";
         ASSERT_EQ(found.retrieve(filter.c_str(), LDAP_SCOPE_ONELEVEL, base.c_str()).code, 0) << filter;
         EXPECT_EQ(found.numEntries(), 1) << filter;
-        EXPECT_EQ(text(found.getAttribute("cn")), value);
+        EXPECT_EQ(cvtest::taken(found.getAttribute("cn")), value);
     }
 }
 

@@ -4,8 +4,6 @@
 #ifndef CV_TEST_LDIF_INSTALL_LOG_H
 #define CV_TEST_LDIF_INSTALL_LOG_H
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "setup_util.h"
@@ -30,13 +28,7 @@ private:
         }();
         return p;
     }
-    static std::string all()
-    {
-        std::ifstream in(path(), std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    static std::string all() { return readFile(path()); }
     size_t mark_;
 };
 

@@ -5,53 +5,49 @@
 #include <string>
 #include <vector>
 
+#include "c_text.h"
 #include "setup_ldapurl.h"
 #include "setup_util.h"
 
 namespace {
 
-std::string take(char* p)
-{
-    std::string s = p ? p : "(null)";
-    setupFree(p);
-    return s;
-}
+using cvtest::taken;
 
-struct Parsed {
+struct UrlParts {
     int ok;
     std::string host;
     int port;
     std::string base;
 };
 
-Parsed parse(const char* url)
+UrlParts parseUrl(const char* url)
 {
     char* host = nullptr;
     char* base = nullptr;
     int port = -7;
     int ok = setupParseLdapUrl(url, &host, &port, &base);
-    return {ok, take(host), port, take(base)};
+    return {ok, taken(host), port, taken(base)};
 }
 
 TEST(UrlFormTest, FormAndStripKeepSchemeHostAndPort)
 {
     for (const char* url : {"ldap://h:389", "ldap://h:389/", "ldap://h:389/o=Other,c=x"}) {
-        EXPECT_EQ(take(setupFormConfigLdapURL(url)), "ldap://h:389/o=CorvidRoot") << url;
-        EXPECT_EQ(take(setupStripConfigLdapURL(url)), "ldap://h:389/") << url;
+        EXPECT_EQ(taken(setupFormConfigLdapURL(url)), "ldap://h:389/o=CorvidRoot") << url;
+        EXPECT_EQ(taken(setupStripConfigLdapURL(url)), "ldap://h:389/") << url;
     }
-    EXPECT_EQ(take(formConfigLdapURL("ldap://[::1]:636/o=x")), "ldap://[::1]:636/o=CorvidRoot");
-    EXPECT_EQ(take(stripConfigLdapURL("ldap://h")), "ldap://h/");
+    EXPECT_EQ(taken(formConfigLdapURL("ldap://[::1]:636/o=x")), "ldap://[::1]:636/o=CorvidRoot");
+    EXPECT_EQ(taken(stripConfigLdapURL("ldap://h")), "ldap://h/");
     // TLS and several servers are kept: the result is the host-list form.
-    EXPECT_EQ(take(formConfigLdapURL("ldaps://h:636/o=x")), "ldaps://h:636/o=CorvidRoot");
-    EXPECT_EQ(take(formConfigLdapURL("ldaps://h1:636 h2:636/o=x")), "ldaps://h1:636 h2:636/o=CorvidRoot");
-    EXPECT_EQ(take(stripConfigLdapURL("ldap://h1:389/o=x ldap://h2:389/o=x")), "ldap://h1:389 h2:389/");
+    EXPECT_EQ(taken(formConfigLdapURL("ldaps://h:636/o=x")), "ldaps://h:636/o=CorvidRoot");
+    EXPECT_EQ(taken(formConfigLdapURL("ldaps://h1:636 h2:636/o=x")), "ldaps://h1:636 h2:636/o=CorvidRoot");
+    EXPECT_EQ(taken(stripConfigLdapURL("ldap://h1:389/o=x ldap://h2:389/o=x")), "ldap://h1:389 h2:389/");
 }
 
 TEST(UrlFormTest, TextsWithoutDoubleSlashGiveEmptyTextsAndNullGivesNull)
 {
     for (const char* url : {"", "h:389", "ldap:/h//x", "o=CorvidRoot"}) {
-        EXPECT_EQ(take(setupFormConfigLdapURL(url)), "") << url;
-        EXPECT_EQ(take(setupStripConfigLdapURL(url)), "") << url;
+        EXPECT_EQ(taken(setupFormConfigLdapURL(url)), "") << url;
+        EXPECT_EQ(taken(setupStripConfigLdapURL(url)), "") << url;
     }
     EXPECT_EQ(setupFormConfigLdapURL(nullptr), nullptr);
     EXPECT_EQ(setupStripConfigLdapURL(nullptr), nullptr);
@@ -59,18 +55,18 @@ TEST(UrlFormTest, TextsWithoutDoubleSlashGiveEmptyTextsAndNullGivesNull)
 
 TEST(UrlParseTest, HostPortAndBaseDn)
 {
-    Parsed p = parse("ldap://cfg.example:389");
+    UrlParts p = parseUrl("ldap://cfg.example:389");
     EXPECT_EQ(p.ok, 1);
     EXPECT_EQ(p.host, "cfg.example");
     EXPECT_EQ(p.port, 389);
     EXPECT_EQ(p.base, "(null)");
 
-    p = parse("ldap://cfg.example:3890/ou=a%20b,o=CorvidRoot");
+    p = parseUrl("ldap://cfg.example:3890/ou=a%20b,o=CorvidRoot");
     EXPECT_EQ(p.ok, 1);
     EXPECT_EQ(p.port, 3890);
     EXPECT_EQ(p.base, "ou=a b,o=CorvidRoot");
 
-    p = parse("ldap://cfg.example/o=x");
+    p = parseUrl("ldap://cfg.example/o=x");
     EXPECT_EQ(p.ok, 1);
     EXPECT_EQ(p.port, 0);
     EXPECT_EQ(p.base, "o=x");
@@ -78,7 +74,7 @@ TEST(UrlParseTest, HostPortAndBaseDn)
 
 TEST(UrlParseTest, HostListGivesTheListAndTheFirstPort)
 {
-    Parsed p = parse("ldaps://h1:0636 h2:1636/o=x");
+    UrlParts p = parseUrl("ldaps://h1:0636 h2:1636/o=x");
     EXPECT_EQ(p.ok, 1);
     EXPECT_EQ(p.host, "h1:636 h2:1636");
     EXPECT_EQ(p.port, 636);
@@ -87,7 +83,7 @@ TEST(UrlParseTest, HostListGivesTheListAndTheFirstPort)
 
 TEST(UrlParseTest, BracketedIpv6HostComesBackBare)
 {
-    Parsed p = parse("ldap://[::1]:389/o=x");
+    UrlParts p = parseUrl("ldap://[::1]:389/o=x");
     EXPECT_EQ(p.ok, 1);
     EXPECT_EQ(p.host, "::1");
     EXPECT_EQ(p.port, 389);
@@ -99,7 +95,7 @@ TEST(UrlParseTest, RejectedTextsClearTheOutputs)
     for (const char* url : {"", "h:389", "http://h:389/o=x", "ldap:///o=x", "ldap://", "ldap://h:99999/",
                             "ldap://h:x/", "ldap://127.0.0.1:3 89/o=x", "ldap://host: 389/",
                             "ldap://ds.example.com?cn"}) {
-        Parsed p = parse(url);
+        UrlParts p = parseUrl(url);
         EXPECT_EQ(p.ok, 0) << url;
         EXPECT_EQ(p.host, "(null)") << url;
         EXPECT_EQ(p.port, 0) << url;
@@ -115,18 +111,18 @@ TEST(UrlParseTest, RejectedTextsClearTheOutputs)
 TEST(UrlParseTest, LongBaseDnParses)
 {
     std::string dn = "o=" + std::string(3000, 'q');
-    Parsed p = parse(("ldap://h:389/" + dn).c_str());
+    UrlParts p = parseUrl(("ldap://h:389/" + dn).c_str());
     EXPECT_EQ(p.ok, 1);
     EXPECT_EQ(p.base, dn);
 }
 
 TEST(AdminDomainTest, FormAndStripAreInverse)
 {
-    EXPECT_EQ(take(setupFormAdminDomainDN("example.com")), "ou=example.com, o=CorvidRoot");
-    EXPECT_EQ(take(formAdminDomainDN("ou=example.com, o=CorvidRoot")), "ou=example.com, o=CorvidRoot");
-    EXPECT_EQ(take(setupStripAdminDomainDN("ou=example.com, o=CorvidRoot")), "example.com");
-    EXPECT_EQ(take(stripAdminDomainDN("example.com")), "example.com");
-    EXPECT_EQ(take(setupStripAdminDomainDN("ou=only")), "ou=only");
+    EXPECT_EQ(taken(setupFormAdminDomainDN("example.com")), "ou=example.com, o=CorvidRoot");
+    EXPECT_EQ(taken(formAdminDomainDN("ou=example.com, o=CorvidRoot")), "ou=example.com, o=CorvidRoot");
+    EXPECT_EQ(taken(setupStripAdminDomainDN("ou=example.com, o=CorvidRoot")), "example.com");
+    EXPECT_EQ(taken(stripAdminDomainDN("example.com")), "example.com");
+    EXPECT_EQ(taken(setupStripAdminDomainDN("ou=only")), "ou=only");
     EXPECT_EQ(setupFormAdminDomainDN(nullptr), nullptr);
     EXPECT_EQ(setupStripAdminDomainDN(nullptr), nullptr);
 }

@@ -6,12 +6,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "c_text.h"
 #include "child.h"
 #include "ldapurl_internal.h"
 #include "scratch_mount.h"
@@ -30,17 +29,11 @@ protected:
     struct Info {
         std::string url, user, domain;
     };
-    static std::string take(char* p)
-    {
-        std::string s = p ? p : "(null)";
-        setupFree(p);
-        return s;
-    }
     Info get()
     {
         char *url = nullptr, *user = nullptr, *domain = nullptr;
         setupGetDefaultLdapInfo(root.path().c_str(), &url, &user, &domain);
-        return {take(url), take(user), take(domain)};
+        return {cvtest::taken(url), cvtest::taken(user), cvtest::taken(domain)};
     }
     int set(const char* url, const char* user, const char* domain)
     {
@@ -59,13 +52,6 @@ protected:
             setupSetLogFile(log.c_str());
             return set(url, user, domain);
         });
-    }
-    static std::string slurp(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
     }
 };
 
@@ -101,7 +87,7 @@ TEST_F(KeyFilesTest, TlsAndHostListUrlsAreStoredAndReadBackWhole)
         ASSERT_EQ(set(url, nullptr, nullptr), 0) << url;
         EXPECT_EQ(get().url, url);
         char* formed = setupFormConfigLdapURL(get().url.c_str());
-        EXPECT_EQ(take(formed), url);
+        EXPECT_EQ(cvtest::taken(formed), url);
     }
 }
 
@@ -208,10 +194,10 @@ TEST_F(KeyFilesTest, LinksLeadingOutOfTheServerRootOrNowhereAreRefused)
     root.symlink(outside.file("passwd"), "shared/config/ldap.conf");
     EXPECT_EQ(setLogged(log, nullptr, "admin", nullptr), 6);
     EXPECT_EQ(outside.read("passwd"), "root:x:0:0\n");
-    EXPECT_NE(slurp(log).find("could not set the key files of " + root.path() + ": " +
+    EXPECT_NE(cvtest::readFile(log).find("could not set the key files of " + root.path() + ": " +
                               root.file("shared/config/ldap.conf") + " leads out of the server root"),
               std::string::npos)
-        << slurp(log);
+        << cvtest::readFile(log);
 
     // A link that leads nowhere stays a link: no world-readable file appears.
     root.symlink(outside.file("gone"), "shared/config/dbswitch.conf");
@@ -310,10 +296,10 @@ TEST_F(KeyFilesTest, FullFileSystemLeavesThePreviousPairAndIsLogged)
     EXPECT_EQ(root.read("shared/config/ldap.conf"), ldapConf);
     EXPECT_EQ(root.countEntries("shared/config"), 3u); // no temporary left
     EXPECT_EQ(get().url, "ldap://old:1/o=CorvidRoot");
-    EXPECT_NE(slurp(log).find("[setup] Fatal could not set the key files of " + root.path() + ": " +
+    EXPECT_NE(cvtest::readFile(log).find("[setup] Fatal could not set the key files of " + root.path() + ": " +
                               root.file("shared/config/ldap.conf") + " cannot be written (No space left on device)"),
               std::string::npos)
-        << slurp(log);
+        << cvtest::readFile(log);
 }
 
 } // namespace

@@ -4,8 +4,6 @@
 #ifndef CV_TEST_LDIF_FIXTURE_H
 #define CV_TEST_LDIF_FIXTURE_H
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "cvsetup.h"
@@ -41,13 +39,6 @@ protected:
     {
         dir_.write(name, text);
         return dir_.file(name);
-    }
-    static std::string readAll(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
     }
 
     Ldap* ldap_ = nullptr;

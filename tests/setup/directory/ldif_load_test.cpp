@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,7 +42,7 @@ std::string canonical(const std::string& ldif, const std::string& suffix)
 
 TEST_F(LdifLoadTest, StoresWhatLdapaddStores)
 {
-    std::string fixture = readAll(std::string(CV_SOURCE_DIR) + "/tests/ldif/parity.ldif");
+    std::string fixture = cvtest::readFile(std::string(CV_SOURCE_DIR) + "/tests/setup/directory/parity.ldif");
     ASSERT_FALSE(fixture.empty());
     // ldapadd needs whole DNs: every "dn: " line gets the suffix appended.
     std::string theirs;
@@ -60,7 +59,7 @@ TEST_F(LdifLoadTest, StoresWhatLdapaddStores)
     std::string out;
     ASSERT_TRUE(slapd().add(theirs, &out)) << out;
 
-    std::string path = std::string(CV_SOURCE_DIR) + "/tests/ldif/parity.ldif";
+    std::string path = std::string(CV_SOURCE_DIR) + "/tests/setup/directory/parity.ldif";
     EXPECT_EQ(setupUpdateLdifEntries(ldap_, "o=LdifOurs", path.c_str(), nullptr), 0) << newLog();
     std::string ours = slapd().search("ou=Folks,o=LdifOurs");
     std::string reference = slapd().search("ou=Folks,o=LdifTheirs");

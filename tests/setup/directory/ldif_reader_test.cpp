@@ -9,19 +9,19 @@
 
 namespace {
 
-struct Parsed {
+struct LdifRecord {
     std::vector<LdifAttribute> attributes;
     std::string refused;
 };
 
-std::vector<Parsed> parse(const std::string& text)
+std::vector<LdifRecord> parseLdif(const std::string& text)
 {
-    std::vector<Parsed> out;
-    LdifEntry::parseText(text, [&](const LdifEntry& e) { out.push_back(Parsed{e.attributes(), e.refused()}); });
+    std::vector<LdifRecord> out;
+    LdifEntry::parseText(text, [&](const LdifEntry& e) { out.push_back(LdifRecord{e.attributes(), e.refused()}); });
     return out;
 }
 
-std::vector<std::string> values(const Parsed& p, const std::string& name)
+std::vector<std::string> values(const LdifRecord& p, const std::string& name)
 {
     for (const LdifAttribute& a : p.attributes)
         if (strcasecmp(a.name.c_str(), name.c_str()) == 0)
@@ -33,7 +33,7 @@ std::vector<std::string> values(const Parsed& p, const std::string& name)
 
 TEST(LdifReader, RecordsAreSplitAtBlankLinesAndLeadingBlankLinesAreSkipped)
 {
-    auto r = parse("\n\n  \ndn: cn=a\ncn: a\n\n\ndn: cn=b\ncn: b\n");
+    auto r = parseLdif("\n\n  \ndn: cn=a\ncn: a\n\n\ndn: cn=b\ncn: b\n");
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(values(r[0], "dn"), std::vector<std::string>{"cn=a"});
     EXPECT_EQ(values(r[1], "cn"), std::vector<std::string>{"b"});
@@ -41,7 +41,7 @@ TEST(LdifReader, RecordsAreSplitAtBlankLinesAndLeadingBlankLinesAreSkipped)
 
 TEST(LdifReader, FoldLosesExactlyOneBlankAndCommentsKeepTheRecordWhole)
 {
-    auto r = parse("dn: cn=a\ndescription: ab\n  cd\n\tx: no\n# note\n continued note\ncn: a\n e\n");
+    auto r = parseLdif("dn: cn=a\ndescription: ab\n  cd\n\tx: no\n# note\n continued note\ncn: a\n e\n");
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(values(r[0], "description"), std::vector<std::string>{"ab cd"});
     EXPECT_EQ(values(r[0], "cn"), std::vector<std::string>{"ae"});
@@ -51,7 +51,7 @@ TEST(LdifReader, FoldLosesExactlyOneBlankAndCommentsKeepTheRecordWhole)
 TEST(LdifReader, Base64ValuesAreDecodedToAnyBytes)
 {
     // "AEH/AA==" is 0x00 0x41 0xff 0x00.
-    auto r = parse("dn:: Y249w6k=\nphoto:: AEH/\n AA==\n");
+    auto r = parseLdif("dn:: Y249w6k=\nphoto:: AEH/\n AA==\n");
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(values(r[0], "dn"), std::vector<std::string>{"cn=\xc3\xa9"});
     EXPECT_EQ(values(r[0], "photo"), std::vector<std::string>{std::string("\0A\xff\0", 4)});
@@ -59,7 +59,7 @@ TEST(LdifReader, Base64ValuesAreDecodedToAnyBytes)
 
 TEST(LdifReader, BadBase64AndUrlValuesRefuseTheRecordOnly)
 {
-    auto r = parse("dn: cn=a\ncn:: ab$c\n\ndn: cn=b\njpegPhoto:< file:///etc/passwd\n\ndn: cn=c\ncn: c\n");
+    auto r = parseLdif("dn: cn=a\ncn:: ab$c\n\ndn: cn=b\njpegPhoto:< file:///etc/passwd\n\ndn: cn=c\ncn: c\n");
     ASSERT_EQ(r.size(), 3u);
     EXPECT_NE(r[0].refused.find("Base64"), std::string::npos);
     EXPECT_NE(r[1].refused.find("URL"), std::string::npos);
@@ -69,7 +69,7 @@ TEST(LdifReader, BadBase64AndUrlValuesRefuseTheRecordOnly)
 
 TEST(LdifReader, CrlfEndsLinesAndTheVersionLineIsNoAttribute)
 {
-    auto r = parse("version: 1\r\ndn: cn=a\r\ncn: a\r\n\r\ndn: cn=b\r\nversion: 1\r\n");
+    auto r = parseLdif("version: 1\r\ndn: cn=a\r\ncn: a\r\n\r\ndn: cn=b\r\nversion: 1\r\n");
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(values(r[0], "dn"), std::vector<std::string>{"cn=a"});
     EXPECT_TRUE(values(r[0], "version").empty());
@@ -80,7 +80,7 @@ TEST(LdifReader, CrlfEndsLinesAndTheVersionLineIsNoAttribute)
 
 TEST(LdifReader, ChangeTypeAddIsContentAndOtherTypesAreRefused)
 {
-    auto r = parse("dn: cn=a\nchangetype: add\ncn: a\n\ndn: cn=b\nchangetype: modify\nreplace: cn\ncn: b\n");
+    auto r = parseLdif("dn: cn=a\nchangetype: add\ncn: a\n\ndn: cn=b\nchangetype: modify\nreplace: cn\ncn: b\n");
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(r[0].refused, "");
     EXPECT_TRUE(values(r[0], "changetype").empty());
@@ -92,7 +92,7 @@ TEST(LdifReader, OnlyByteIdenticalDuplicatesAreDroppedAndThereIsNoValueCap)
     std::string text = "dn: cn=a\ncn: A\nCN: a\ncn: A\n";
     for (int i = 0; i < 700; ++i)
         text += "member: m" + std::to_string(i) + "\n";
-    auto r = parse(text);
+    auto r = parseLdif(text);
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(values(r[0], "cn"), (std::vector<std::string>{"A", "a"}));
     EXPECT_EQ(values(r[0], "member").size(), 700u);
@@ -100,7 +100,7 @@ TEST(LdifReader, OnlyByteIdenticalDuplicatesAreDroppedAndThereIsNoValueCap)
 
 TEST(LdifReader, EmptyValuesAreDroppedAndLinesThatContinueNothingRefuseTheirRecord)
 {
-    auto r = parse("dn: cn=a\ndescription:\ncn: a\n\n orphan\ndn: cn=b\n\ndn: cn=c\nno colon here\ncn: c");
+    auto r = parseLdif("dn: cn=a\ndescription:\ncn: a\n\n orphan\ndn: cn=b\n\ndn: cn=c\nno colon here\ncn: c");
     ASSERT_EQ(r.size(), 3u);
     EXPECT_TRUE(values(r[0], "description").empty());
     EXPECT_EQ(r[0].attributes.size(), 2u);
@@ -113,7 +113,7 @@ TEST(LdifReader, EmptyValuesAreDroppedAndLinesThatContinueNothingRefuseTheirReco
 TEST(LdifReader, LongLinesAreRead)
 {
     std::string big(100000, 'x');
-    auto r = parse("dn: cn=a\ndescription: " + big + "\n");
+    auto r = parseLdif("dn: cn=a\ndescription: " + big + "\n");
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(values(r[0], "description"), std::vector<std::string>{big});
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "c_text.h"
 #include "ldapschema.h"
 
 namespace {
@@ -13,7 +14,7 @@ struct Def {
     std::string type, name, value;
 };
 
-std::vector<Def> parse(const std::string& text)
+std::vector<Def> parseSchema(const std::string& text)
 {
     std::vector<Def> out;
     LdapSchema::parseText(text, [&](const std::string& t, const std::string& n, const std::string& v) {
@@ -24,17 +25,14 @@ std::vector<Def> parse(const std::string& text)
 
 std::string nameOf(const char* definition)
 {
-    char* n = LdapSchema::getSchemaName(definition);
-    std::string s = n ? n : "(null)";
-    free(n);
-    return s;
+    return cvtest::taken(LdapSchema::getSchemaName(definition));
 }
 
 } // namespace
 
 TEST(SchemaParse, AttributeLineGivesItsDefinitionText)
 {
-    auto d = parse("# comment\n\n  attribute\tmyAttr 1234 cis single  \n");
+    auto d = parseSchema("# comment\n\n  attribute\tmyAttr 1234 cis single  \n");
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].type, "attributetypes");
     EXPECT_EQ(d[0].name, "myAttr");
@@ -43,7 +41,7 @@ TEST(SchemaParse, AttributeLineGivesItsDefinitionText)
 
 TEST(SchemaParse, DottedOidsAreKeptAndOnlyOtherOidsBecomeNameOid)
 {
-    auto d = parse("attribute a 1.2.840.5 dn\nattribute b b-oid ces\nattribute c 1..2 tel\n"
+    auto d = parseSchema("attribute a 1.2.840.5 dn\nattribute b b-oid ces\nattribute c 1..2 tel\n"
                    "attribute e alias1 alias2 2.5 1.3.6.1.4.1.1466.115.121.1.40\n");
     ASSERT_EQ(d.size(), 4u);
     EXPECT_EQ(d[0].value, "( 1.2.840.5 NAME 'a' SYNTAX '1.3.6.1.4.1.1466.115.121.1.12' )");
@@ -55,14 +53,14 @@ TEST(SchemaParse, DottedOidsAreKeptAndOnlyOtherOidsBecomeNameOid)
 
 TEST(SchemaParse, MalformedAttributeLinesEndTheLoad)
 {
-    EXPECT_TRUE(parse("attribute a 1 2 3 4 5 6 7 8 9\nattribute b 1.2 cis\n").empty());
-    EXPECT_TRUE(parse("attribute a\nattribute b 1.2 cis\n").empty());
-    EXPECT_EQ(parse("attribute a b c d e f g 1.2 cis\n").size(), 1u);  // ten tokens are allowed
+    EXPECT_TRUE(parseSchema("attribute a 1 2 3 4 5 6 7 8 9\nattribute b 1.2 cis\n").empty());
+    EXPECT_TRUE(parseSchema("attribute a\nattribute b 1.2 cis\n").empty());
+    EXPECT_EQ(parseSchema("attribute a b c d e f g 1.2 cis\n").size(), 1u);  // ten tokens are allowed
 }
 
 TEST(SchemaParse, ObjectClassBlockGivesItsPartsInOrder)
 {
-    auto d = parse("objectclass myClass\n  oid 1.2.3\n  superior top\n  requires cn,\n"
+    auto d = parseSchema("objectclass myClass\n  oid 1.2.3\n  superior top\n  requires cn,\n"
                    "# a comment inside\n    sn\n  allows description, seeAlso\n\nobjectclass Other\n"
                    "requires cn\n\nobjectclass Multi\nsuperior top, person\n");
     ASSERT_EQ(d.size(), 3u);
@@ -77,7 +75,7 @@ TEST(SchemaParse, ObjectClassBlockGivesItsPartsInOrder)
 TEST(SchemaParse, OtherLinesAndLongerKeywordsAreSkipped)
 {
     std::string longName(5000, 'n');
-    auto d = parse("attributes x 1.2 cis\nobjectclasses y\nsomething else\nattribute " + longName + " 1.5 cis\n");
+    auto d = parseSchema("attributes x 1.2 cis\nobjectclasses y\nsomething else\nattribute " + longName + " 1.5 cis\n");
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].name, longName);
 }

@@ -220,7 +220,7 @@ protected:
     {
         dir_.write("defs", definitions);
         peer_.reset(new cvtest::BackgroundProcess(
-            "perl", {std::string(CV_SOURCE_DIR) + "/tests/ldif/schema_peer.pl", dir_.file("port"),
+            "perl", {std::string(CV_SOURCE_DIR) + "/tests/setup/directory/schema_peer.pl", dir_.file("port"),
                      dir_.file("record"), dir_.file("defs")}));
         for (int i = 0; i < 500 && !dir_.exists("port"); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

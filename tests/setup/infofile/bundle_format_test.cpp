@@ -6,11 +6,12 @@
 
 #include "resbundle.h"
 #include "setup_bundle.h"
+#include "c_text.h"
 #include "tempdir.h"
 
 namespace {
 
-std::string shown(const char* s) { return s ? s : "<null>"; }
+using cvtest::shown;
 
 std::string decoded(const std::string& in)
 {
@@ -88,7 +89,7 @@ TEST_F(BundleFormat, CrlfLineEndsStayOutOfTheTextsAndTheLastLineNeedsNoNewline)
     EXPECT_EQ(get("last"), "no newline");
     EXPECT_EQ(get("# comment"), "<null>");
     dir.write("ui_fr.properties", "crlf=texte\r\n");
-    EXPECT_EQ(text(core_res_getstring(bundle, "crlf", "fr")), "texte");
+    EXPECT_EQ(shown(core_res_getstring(bundle, "crlf", "fr")), "texte");
 }
 
 TEST_F(BundleFormat, TrailingBackslashDoesNotContinueTheLine)

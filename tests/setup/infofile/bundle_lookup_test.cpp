@@ -5,13 +5,14 @@
 
 #include "resbundle.h"
 #include "setup_bundle.h"
+#include "c_text.h"
 #include "tempdir.h"
 
 extern "C" int bundle_c_api_lookup(const char* directory);
 
 namespace {
 
-std::string text(const char* s) { return s ? s : "<null>"; }
+using cvtest::shown;
 
 class BundleLookup : public ::testing::Test {
 protected:
@@ -22,41 +23,41 @@ protected:
 
 TEST_F(BundleLookup, LanguageTextWinsAndDefaultTextFillsIn)
 {
-    EXPECT_EQ(text(core_res_getstring(ui, "greeting", "fr")), "Bonjour");
-    EXPECT_EQ(text(core_res_getstring(ui, "farewell", "fr")), "Goodbye");
-    EXPECT_EQ(text(core_res_getstring(ui, "greeting", "xx")), "Hello"); // no file
-    EXPECT_EQ(text(core_res_getstring(ui, "greeting", nullptr)), "Hello");
-    EXPECT_EQ(text(core_res_getstring(ui, "greeting", "")), "Hello");
+    EXPECT_EQ(shown(core_res_getstring(ui, "greeting", "fr")), "Bonjour");
+    EXPECT_EQ(shown(core_res_getstring(ui, "farewell", "fr")), "Goodbye");
+    EXPECT_EQ(shown(core_res_getstring(ui, "greeting", "xx")), "Hello"); // no file
+    EXPECT_EQ(shown(core_res_getstring(ui, "greeting", nullptr)), "Hello");
+    EXPECT_EQ(shown(core_res_getstring(ui, "greeting", "")), "Hello");
 }
 
 TEST_F(BundleLookup, KeyOnlyInALanguageFileIsUnknownElsewhere)
 {
-    EXPECT_EQ(text(core_res_getstring(ui, "onlyfr", "fr")), "Seulement");
-    EXPECT_EQ(text(core_res_getstring(ui, "onlyfr", nullptr)), "<null>");
-    EXPECT_EQ(text(core_res_getstring(ui, "onlyfr", "de")), "<null>");
-    EXPECT_EQ(text(core_res_getstring(ui, "onlyfr", "xx")), "<null>");
-    EXPECT_EQ(text(core_res_getstring(ui, "nosuchkey", "fr")), "<null>");
+    EXPECT_EQ(shown(core_res_getstring(ui, "onlyfr", "fr")), "Seulement");
+    EXPECT_EQ(shown(core_res_getstring(ui, "onlyfr", nullptr)), "<null>");
+    EXPECT_EQ(shown(core_res_getstring(ui, "onlyfr", "de")), "<null>");
+    EXPECT_EQ(shown(core_res_getstring(ui, "onlyfr", "xx")), "<null>");
+    EXPECT_EQ(shown(core_res_getstring(ui, "nosuchkey", "fr")), "<null>");
 }
 
 TEST_F(BundleLookup, LanguageNameIsUsedAsGiven)
 {
-    EXPECT_EQ(text(core_res_getstring(ui, "greeting", "fr_CA")), "Hello");
-    EXPECT_EQ(text(core_res_getstring(ui, "greeting", "FR")), "Hello");
-    EXPECT_EQ(text(core_res_getstring(ui, "Greeting", "fr")), "<null>"); // keys match with case
+    EXPECT_EQ(shown(core_res_getstring(ui, "greeting", "fr_CA")), "Hello");
+    EXPECT_EQ(shown(core_res_getstring(ui, "greeting", "FR")), "Hello");
+    EXPECT_EQ(shown(core_res_getstring(ui, "Greeting", "fr")), "<null>"); // keys match with case
 }
 
 TEST_F(BundleLookup, Iso88591BundleIsServedByteForByte)
 {
-    EXPECT_EQ(text(core_res_getstring(ui, "greeting", "de")), "Gr\xFC\xDF Gott");
-    EXPECT_EQ(text(core_res_getstring(ui, "farewell", "de")), "Tsch\xFC\xDF");
+    EXPECT_EQ(shown(core_res_getstring(ui, "greeting", "de")), "Gr\xFC\xDF Gott");
+    EXPECT_EQ(shown(core_res_getstring(ui, "farewell", "de")), "Tsch\xFC\xDF");
 }
 
 TEST_F(BundleLookup, UnicodeEscapesBecomeUtf8)
 {
-    EXPECT_EQ(text(core_res_getstring(ui, "greeting", "ja")),
+    EXPECT_EQ(shown(core_res_getstring(ui, "greeting", "ja")),
               "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF");
-    EXPECT_EQ(text(core_res_getstring(ui, "cafe", "ja")), "caf\xC3\xA9 \xE2\x82\xAC" "1");
-    EXPECT_EQ(text(core_res_getstring(ui, "emoji", "ja")), "smile \xF0\x9F\x98\x80!");
+    EXPECT_EQ(shown(core_res_getstring(ui, "cafe", "ja")), "caf\xC3\xA9 \xE2\x82\xAC" "1");
+    EXPECT_EQ(shown(core_res_getstring(ui, "emoji", "ja")), "smile \xF0\x9F\x98\x80!");
 }
 
 TEST_F(BundleLookup, NullHandleOrKeyGivesNull)
@@ -73,7 +74,7 @@ TEST(BundleOpen, PackageDotsNameDirectoriesBelowThePath)
         ASSERT_NE(msg, nullptr) << path;
         EXPECT_EQ(std::string(msg->path), std::string(CV_BUNDLE_DATA) + "/com/corvid");
         EXPECT_EQ(std::string(msg->properties->base), "msg");
-        EXPECT_EQ(text(core_res_getstring(msg, "title", "fr")), "Corvid messages");
+        EXPECT_EQ(shown(core_res_getstring(msg, "title", "fr")), "Corvid messages");
         core_res_destroy_resource(msg);
     }
 }
@@ -95,7 +96,7 @@ TEST(BundleOpen, FileNamesFollowTheBundleLayout)
 {
     auto name = [](const char* d, const char* b, const char* l) {
         char* n = GetProertiesFilename(d, b, l);
-        std::string s = text(n);
+        std::string s = shown(n);
         free(n);
         return s;
     };
@@ -123,15 +124,15 @@ TEST_F(BundleFiles, EachLanguageFileIsReadOnceFoundOrNot)
     Properties* p = r->properties;
     EXPECT_EQ(PropertiesLanguageStatus(p, nullptr), LANG_LOADED);
     EXPECT_EQ(PropertiesLanguageStatus(p, "fr"), LANG_NOT_TRIED);
-    EXPECT_EQ(text(core_res_getstring(r, "greeting", "fr")), "Bonjour");
-    EXPECT_EQ(text(core_res_getstring(r, "greeting", "it")), "Hello");
+    EXPECT_EQ(shown(core_res_getstring(r, "greeting", "fr")), "Bonjour");
+    EXPECT_EQ(shown(core_res_getstring(r, "greeting", "it")), "Hello");
     EXPECT_EQ(PropertiesLanguageStatus(p, "fr"), LANG_LOADED);
     EXPECT_EQ(PropertiesLanguageStatus(p, "it"), LANG_MISSING);
 
     dir.write("res/ui_fr.properties", "greeting=Salut\n");
     dir.write("res/ui_it.properties", "greeting=Ciao\n");
-    EXPECT_EQ(text(core_res_getstring(r, "greeting", "fr")), "Bonjour");
-    EXPECT_EQ(text(core_res_getstring(r, "greeting", "it")), "Hello");
+    EXPECT_EQ(shown(core_res_getstring(r, "greeting", "fr")), "Bonjour");
+    EXPECT_EQ(shown(core_res_getstring(r, "greeting", "it")), "Hello");
     EXPECT_EQ(PropertiesOpenFile(p, "it"), 1);
     EXPECT_EQ(PropertiesOpenFile(p, "fr"), 0);
     core_res_destroy_resource(r);
@@ -148,10 +149,10 @@ TEST_F(BundleFiles, LanguageNamesThatAreNotPlainNamesOpenNoFile)
     dir.write("res/ui_zh-Hant.properties", "greeting=Ni hao\n");
     CoreResource* r = open();
     for (const char* bad : {"../../evil/x", "fr/../fr", "a b", "fr\n", "\xC3\xA9", "."})
-        EXPECT_EQ(text(core_res_getstring(r, "greeting", bad)), "Hello") << bad;
+        EXPECT_EQ(shown(core_res_getstring(r, "greeting", bad)), "Hello") << bad;
     EXPECT_EQ(PropertiesLanguageStatus(r->properties, "../../evil/x"), LANG_MISSING);
-    EXPECT_EQ(text(core_res_getstring(r, "greeting", "pt_BR")), "Ola");
-    EXPECT_EQ(text(core_res_getstring(r, "greeting", "zh-Hant")), "Ni hao");
+    EXPECT_EQ(shown(core_res_getstring(r, "greeting", "pt_BR")), "Ola");
+    EXPECT_EQ(shown(core_res_getstring(r, "greeting", "zh-Hant")), "Ni hao");
     core_res_destroy_resource(r);
 }
 
@@ -175,8 +176,8 @@ TEST_F(BundleFiles, SortedKeysOfALargeFileStayReachable)
     }
     dir.write("res/ui.properties", content);
     CoreResource* r = open();
-    EXPECT_EQ(text(core_res_getstring(r, "key000000", nullptr)), "value 0");
-    EXPECT_EQ(text(core_res_getstring(r, "key009999", "fr")), "value 9999");
+    EXPECT_EQ(shown(core_res_getstring(r, "key000000", nullptr)), "value 0");
+    EXPECT_EQ(shown(core_res_getstring(r, "key009999", "fr")), "value 9999");
     EXPECT_EQ(core_res_getstring(r, "key010000", nullptr), nullptr);
     core_res_destroy_resource(r);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 #include <unicode/ucnv.h>
 
+#include "c_text.h"
 #include "charconv.h"
 #include "infotest.h"
 #include "nvpair.h"
@@ -33,16 +34,10 @@ protected:
                 unsetenv(s.name);
         }
     }
-    static std::string take(char* text)
-    {
-        std::string out = text ? text : "(null)";
-        free(text);
-        return out;
-    }
     static std::string charset(const char* locale)
     {
         std::string copy(locale);
-        return take(GetCharsetFromLocale(copy.data()));
+        return cvtest::taken(GetCharsetFromLocale(copy.data()));
     }
 
 private:
@@ -66,7 +61,7 @@ TEST_F(CharConvTest, TableFindsExactRowsThenTheLanguageThenTheDefault)
     EXPECT_EQ(charset("zh_TW"), "cns11643_1");
     EXPECT_EQ(charset("POSIX"), "ISO_8859-1:1987");
     EXPECT_EQ(charset(""), "ISO_8859-1:1987");
-    EXPECT_EQ(take(GetCharsetFromLocale(nullptr)), "ISO_8859-1:1987");
+    EXPECT_EQ(cvtest::taken(GetCharsetFromLocale(nullptr)), "ISO_8859-1:1987");
     std::string longName(4000, 'x');
     EXPECT_EQ(charset(longName.c_str()), "ISO_8859-1:1987");
     EXPECT_EQ(charset(("zh_" + longName).c_str()), "GB2312");
@@ -76,30 +71,30 @@ TEST_F(CharConvTest, TableFindsExactRowsThenTheLanguageThenTheDefault)
 TEST_F(CharConvTest, LocaleNameComesFromTheEnvironment)
 {
     setenv("LC_ALL", "C", 1);
-    EXPECT_EQ(take(GetNormalizedLocaleName()), "C");
+    EXPECT_EQ(cvtest::taken(GetNormalizedLocaleName()), "C");
     setenv("LC_ALL", "C.UTF-8", 1);
-    std::string name = take(GetNormalizedLocaleName());
+    std::string name = cvtest::taken(GetNormalizedLocaleName());
     EXPECT_TRUE(name == "C.UTF-8" || name == "C.utf8") << name;
     setenv("LC_ALL", "no_SUCH.locale", 1);
-    EXPECT_EQ(take(GetNormalizedLocaleName()), "C");
+    EXPECT_EQ(cvtest::taken(GetNormalizedLocaleName()), "C");
 }
 
 TEST_F(CharConvTest, InTheCLocaleLatinOneBecomesUtf8AndBack)
 {
     setenv("LC_ALL", "C", 1);
-    EXPECT_EQ(take(localToUTF8("caf\xe9")), "caf\xc3\xa9");
-    EXPECT_EQ(take(UTF8ToLocal("caf\xc3\xa9")), "caf\xe9");
-    EXPECT_EQ(take(setupLocalToUtf8("\xe9")), "\xc3\xa9");
-    EXPECT_EQ(take(setupUTF8ToLocal("\xc3\xa9")), "\xe9");
+    EXPECT_EQ(cvtest::taken(localToUTF8("caf\xe9")), "caf\xc3\xa9");
+    EXPECT_EQ(cvtest::taken(UTF8ToLocal("caf\xc3\xa9")), "caf\xe9");
+    EXPECT_EQ(cvtest::taken(setupLocalToUtf8("\xe9")), "\xc3\xa9");
+    EXPECT_EQ(cvtest::taken(setupUTF8ToLocal("\xc3\xa9")), "\xe9");
 }
 
 TEST_F(CharConvTest, UnrepresentableOrInvalidTextComesBackUnchanged)
 {
     setenv("LC_ALL", "C", 1);
     // The euro sign has no Latin-1 byte; 0xff is never valid UTF-8.
-    EXPECT_EQ(take(UTF8ToLocal("price 5 \xe2\x82\xac")), "price 5 \xe2\x82\xac");
-    EXPECT_EQ(take(UTF8ToLocal("bad \xff byte")), "bad \xff byte");
-    EXPECT_EQ(take(UTF8ToLocal("cut \xc3")), "cut \xc3");
+    EXPECT_EQ(cvtest::taken(UTF8ToLocal("price 5 \xe2\x82\xac")), "price 5 \xe2\x82\xac");
+    EXPECT_EQ(cvtest::taken(UTF8ToLocal("bad \xff byte")), "bad \xff byte");
+    EXPECT_EQ(cvtest::taken(UTF8ToLocal("cut \xc3")), "cut \xc3");
 }
 
 TEST_F(CharConvTest, Utf8LocalesCopyWithoutReencoding)
@@ -107,12 +102,12 @@ TEST_F(CharConvTest, Utf8LocalesCopyWithoutReencoding)
     const char* text = "K\xc3\xb6ln";
     for (const char* locale : {"C.UTF-8", "C.utf8", "en_US.UTF-8", "de_DE.utf8", "ko_KR.UTF-8", "ja_JP.UTF-8@x"}) {
         setenv("LC_ALL", locale, 1);
-        EXPECT_EQ(take(localToUTF8(text)), text) << locale;
-        EXPECT_EQ(take(UTF8ToLocal(text)), text) << locale;
+        EXPECT_EQ(cvtest::taken(localToUTF8(text)), text) << locale;
+        EXPECT_EQ(cvtest::taken(UTF8ToLocal(text)), text) << locale;
     }
     unsetenv("LC_ALL");
     setenv("LANG", "en_US.UTF-8", 1);
-    EXPECT_EQ(take(localToUTF8(text)), text);
+    EXPECT_EQ(cvtest::taken(localToUTF8(text)), text);
 }
 
 TEST_F(CharConvTest, AsciiNullAndEmptyTexts)
@@ -120,10 +115,10 @@ TEST_F(CharConvTest, AsciiNullAndEmptyTexts)
     setenv("LC_ALL", "C", 1);
     EXPECT_EQ(localToUTF8(nullptr), nullptr);
     EXPECT_EQ(UTF8ToLocal(nullptr), nullptr);
-    EXPECT_EQ(take(localToUTF8("")), "");
-    EXPECT_EQ(take(UTF8ToLocal("")), "");
-    EXPECT_EQ(take(localToUTF8("plain ascii")), "plain ascii");
-    EXPECT_EQ(take(UTF8ToLocal("plain ascii")), "plain ascii");
+    EXPECT_EQ(cvtest::taken(localToUTF8("")), "");
+    EXPECT_EQ(cvtest::taken(UTF8ToLocal("")), "");
+    EXPECT_EQ(cvtest::taken(localToUTF8("plain ascii")), "plain ascii");
+    EXPECT_EQ(cvtest::taken(UTF8ToLocal("plain ascii")), "plain ascii");
     EXPECT_EQ(isAsciiBuffer(nullptr), 1);
     EXPECT_EQ(isAsciiBuffer(""), 1);
     EXPECT_EQ(isAsciiBuffer("abc\x7f"), 1);

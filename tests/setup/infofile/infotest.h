@@ -4,8 +4,6 @@
 #define CV_INFOTEST_H
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -13,41 +11,17 @@
 #include <unistd.h>
 
 #include "adm_pi.h"
+#include "tempdir.h"
 
 namespace inftest {
 
-class Dir {
-public:
-    Dir()
-    {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "cvinf.XXXXXX").string();
-        char* made = mkdtemp(tmpl.data());
-        path_ = made ? made : "";
-    }
-    ~Dir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
+using Dir = cvtest::TempDir;
+using cvtest::readFile;
 
 inline void writeFile(const std::string& path, const std::string& content)
 {
     std::ofstream out(path, std::ios::binary);
     out << content;
-}
-
-inline std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 inline std::string dataFile(const std::string& name)

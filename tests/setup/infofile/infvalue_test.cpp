@@ -1,3 +1,4 @@
+#include "c_text.h"
 #include "child.h"
 #include "scratch_mount.h"
 #include "setup_infvalues.h"
@@ -27,10 +28,7 @@ protected:
 
     std::string value(const char* section, const char* name, const char* defaultValue)
     {
-        char* text = setupGetInfString(section, name, defaultValue, path.c_str());
-        std::string out = text != nullptr ? text : "(null)";
-        setupFree(text);
-        return out;
+        return cvtest::taken(setupGetInfString(section, name, defaultValue, path.c_str()));
     }
 };
 

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "c_text.h"
 #include "ldapentry_internal.h"
 #include "register_fixture.h"
 #include "setup_registry_consts.h"
@@ -27,13 +28,6 @@ using namespace cvtest;
 
 const std::string kProduct = "cn=Corvid Directory Server, cn=Server Group, cn=alpha.example.com, " + kDomainDN;
 const std::string kSie = "cn=slapd-east, " + kProduct;
-
-std::string taken(char* text)
-{
-    std::string s = text ? text : "(null)";
-    free(text);
-    return s;
-}
 
 class VersionUpdate : public RegisterSuite<VersionUpdate> {
 protected:

@@ -28,7 +28,7 @@ double secondsSince(std::chrono::steady_clock::time_point start)
 
 }  // namespace
 
-class RegistryRemovalTest : public SlapdSuite<RegistryRemovalTest> {
+class RegistryRemovalTest : public RegistrySuite<RegistryRemovalTest> {
 public:
     static SlapdOptions slapdOptions()
     {
@@ -40,10 +40,9 @@ public:
 protected:
     void SetUp() override
     {
-        SlapdSuite<RegistryRemovalTest>::SetUp();
-        std::string out;
-        ASSERT_TRUE(resetRegistry(slapd(), RegistryRoots(), &out)) << out;
-        before_ = registryEntries(slapd());
+        RegistrySuite<RegistryRemovalTest>::SetUp();
+        if (HasFatalFailure())
+            return;
         LdapError err;
         conn_.reset(new Ldap(err, slapd().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword,
                              nullptr, nullptr));
@@ -51,9 +50,6 @@ protected:
     }
     void TearDown() override { conn_.reset(); }
 
-    std::set<std::string> removed() { return removedEntries(before_, registryEntries(slapd())); }
-
-    std::set<std::string> before_;
     std::unique_ptr<Ldap> conn_;
 };
 
@@ -185,12 +181,7 @@ class RootCaseTest : public RegistryRemovalTest,
 // would find it childless and delete it.
 TEST_P(RootCaseTest, WalkNeverDeletesTheConfigurationRoot)
 {
-    std::istringstream lines(slapd().search(Slapd::kBase, "(objectclass=*)", "one", {"1.1"}));
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("dn: ", 0) == 0) {
-            ASSERT_TRUE(slapd().remove(line.substr(4), true));
-        }
-    }
+    ASSERT_TRUE(clearRegistry(slapd()));
     ASSERT_TRUE(slapd().add(
         "dn: ou=Solo, o=CorvidRoot\nobjectclass: organizationalUnit\nou: Solo\n\n"
         "dn: cn=P, ou=Solo, o=CorvidRoot\nobjectclass: cvApplication\ncn: P\n\n"

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "instance_fixture.h"
 #include "register_fixture.h"
 #include "setup_registry_consts.h"
 #include "subprocess.h"
@@ -49,9 +50,7 @@ protected:
     // The instance's tree below its server root, as an installation leaves it.
     void makeTree(const Instance& in)
     {
-        std::string rel = (in.root == r1_ ? "r1/" : "r2/") + in.id;
-        dir_.write(rel + "/config/dse.ldif", "dn: cn=config\n");
-        dir_.mkdirs(rel + "/logs");
+        writeInstanceTree(dir_, (in.root == r1_ ? "r1/" : "r2/") + in.id);
     }
 
     ProcessResult removeInstance(const Instance& in)

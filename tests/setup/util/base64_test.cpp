@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "peer.h"
+#include "hash_peer.h"
 #include "setup_hash.h"
 
 namespace {

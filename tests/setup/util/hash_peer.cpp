@@ -1,4 +1,4 @@
-#include "peer.h"
+#include "hash_peer.h"
 
 #include <gtest/gtest.h>
 

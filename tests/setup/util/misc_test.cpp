@@ -1,3 +1,4 @@
+#include "c_text.h"
 #include "child.h"
 #include "scratch_mount.h"
 #include "setup_util.h"
@@ -39,10 +40,7 @@ TEST(NameListTest, FindsNamesWithoutCaseWithOrWithoutQualifier)
 TEST(NameListTest, AddsOnlyNamesNotPresent)
 {
     auto added = [](const char* list, const char* name) {
-        char* text = setupAddNameToList(list, name);
-        std::string out = text != nullptr ? text : "(null)";
-        setupFree(text);
-        return out;
+        return cvtest::taken(setupAddNameToList(list, name));
     };
     EXPECT_EQ(added("a,b", "c"), "a,b,c");
     EXPECT_EQ(added("a,b", "A"), "a,b");

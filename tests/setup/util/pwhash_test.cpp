@@ -3,7 +3,7 @@
 #include <stdlib.h>
 #include <string>
 
-#include "peer.h"
+#include "hash_peer.h"
 #include "setup_hash.h"
 
 extern "C" int hash_c_api_round_trip(void);

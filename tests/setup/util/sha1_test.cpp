@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "peer.h"
+#include "hash_peer.h"
 #include "sha1.h"
 
 namespace {

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -26,23 +25,6 @@ namespace {
 
 // Every system call by which a removal changes anything outside itself.
 const std::vector<std::string> kChanging = {"write", "unlink", "unlinkat", "rmdir", "kill"};
-
-// The registry's entries (all user attributes) in one order.
-std::string sortedDump(Slapd& slapd)
-{
-    std::string text = slapd.search(Slapd::kBase, "(objectclass=*)", "sub", {"*"});
-    std::vector<std::string> entries;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find("\n\n", start);
-        entries.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-        start = end == std::string::npos ? text.size() : end + 2;
-    }
-    std::sort(entries.begin(), entries.end());
-    std::string out;
-    for (const std::string& entry : entries)
-        out += entry + "\n\n";
-    return out;
-}
 
 // Every path below dir with its type and size, links not followed.
 void listInto(const std::string& dir, const std::string& rel, std::string& out)
@@ -84,7 +66,7 @@ protected:
 
     // What a removal leaves: compared after every crash and rerun.
     struct State {
-        std::string registry;
+        RegistryDump registry;
         std::string trees;
         std::string servers;
     };
@@ -122,22 +104,14 @@ protected:
         // A test program under a memory checker forks slowly: the stand-in
         // server must run its own program before the removal signals it.
         const std::string comm = "/proc/" + std::to_string(servers_[shape.instance]->pid()) + "/comm";
-        for (int i = 0; i < 500 && readText(comm) != "sleep\n"; ++i)
+        for (int i = 0; i < 500 && readFile(comm) != "sleep\n"; ++i)
             usleep(10000);
-    }
-
-    static std::string readText(const std::string& path)
-    {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
 
     State state(const Shape& shape)
     {
         State s;
-        s.registry = sortedDump(slapd());
+        s.registry = dumpRegistry(slapd());
         listInto(dir_.file("servers"), "servers/", s.trees);
         listInto(dir_.file("lab"), "lab/", s.trees);
         for (auto& server : servers_)

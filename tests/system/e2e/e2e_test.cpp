@@ -85,8 +85,7 @@ TEST_F(EndToEndTest, SilentModeWildcardNameTouchesNoOtherInstance)
 
 TEST_F(EndToEndTest, CgiGetStopsAndDeletesWithoutTouchingTheRegistry)
 {
-    std::vector<std::string> env = cgiEnvironment("GET");
-    env.push_back("QUERY_STRING=InstanceName=slapd-west");
+    std::vector<std::string> env = cgiEnvironment("GET", roots_.alpha, "InstanceName=slapd-west");
     ProcessResult r = runProcess(CV_REMOVE_INSTANCE, {}, env);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
@@ -101,7 +100,7 @@ TEST_F(EndToEndTest, CgiGetStopsAndDeletesWithoutTouchingTheRegistry)
 TEST_F(EndToEndTest, CgiPostReadsTheInstanceFromTheBody)
 {
     const std::string body = "InstanceName=slapd-east";
-    std::vector<std::string> env = cgiEnvironment("POST");
+    std::vector<std::string> env = cgiEnvironment("POST", roots_.alpha);
     env.push_back("CONTENT_LENGTH=" + std::to_string(body.size()));
     ProcessResult r = runProcess(CV_REMOVE_INSTANCE, {}, env, body);
     EXPECT_EQ(r.status, 0);

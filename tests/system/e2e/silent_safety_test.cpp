@@ -77,7 +77,7 @@ TEST_F(SilentSafetyTest, ServerIgnoringTheStopKeepsItsRegistration)
         new BackgroundProcess("sh", {"-c", "trap '' TERM; exec sleep 1000"}));
     usleep(200000); // let the shell install the trap before it execs
     const pid_t pid = servers_["slapd-east"]->pid();
-    dir_.write("servers/slapd-east/logs/pid", std::to_string(pid) + "\n");
+    writePidFile(dir_, "servers/slapd-east", pid);
     ProcessResult r = silent("slapd-east");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "TPX_ErrInfo: Server error: slapd-east: The server process " +

@@ -3,7 +3,7 @@
 # of published names (mangled, one a line, sorted with LC_ALL=C). A new
 # public function or class changes the list in the same commit; regenerate it
 # from a plain (not sanitizer) build with
-#   bash tests/install/symbols.sh build/libcvsetup.so tests/install/exported_symbols.txt --update
+#   bash tests/system/install/symbols.sh build/libcvsetup.so tests/system/install/exported_symbols.txt --update
 # and review the difference before committing it.
 set -euo pipefail
 lib=$1 list=$2
@@ -23,5 +23,5 @@ printf '%s\n' "$diff_out" | tail -n +3 | grep '^[-+]' | while IFS= read -r line;
   printf '%s\t%s\n' "$line" "$(c++filt "${line:1}")"
 done
 echo "If the change is intended, regenerate the list:"
-echo "  bash tests/install/symbols.sh $lib $list --update"
+echo "  bash tests/system/install/symbols.sh $lib $list --update"
 exit 1

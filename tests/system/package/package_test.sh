@@ -83,10 +83,10 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
   { cat "$tmp/apt.log"; fail "apt-get install"; }
 
 # The installed -dev package serves the consumers from the system's paths.
-source "$top/tests/install/consumers.sh"
+source "$top/tests/system/install/consumers.sh"
 write_consumer_expectations "$tmp"
-check_pkgconfig_consumer "$top/tests/install" "$cc" "$tmp"
-check_cmake_consumer "$top/tests/install" "$cxx" "$tmp"
+check_pkgconfig_consumer "$top/tests/system/install" "$cc" "$tmp"
+check_cmake_consumer "$top/tests/system/install" "$cxx" "$tmp"
 
 # The installed tools do the demo's removal (CGI and silent mode, with a plan).
 bash "$top/scripts/demo.sh" --bindir /usr/bin --slapd "$build/tests/support/cv-slapd" \
