@@ -25,6 +25,7 @@ if [ $# -eq 0 ]; then
   exit 0
 fi
 want=${1%/}
+want=${want#tests/}
 shift
 group=
 matches=()
