@@ -66,7 +66,15 @@ option(CV_WHOLE_PROGRAM_TESTS "Run each GoogleTest program as one ctest test" OF
 if(CV_WHOLE_PROGRAM_TESTS)
   # Takes the place of GoogleTest's function of that name for the folders'
   # calls; the tests get the properties the call gives.
+  # A folder whose tests mostly wait (the end-to-end tests wait on the
+  # tool's real timeouts) sets CV_TESTS_ONE_BY_ONE before its call: its
+  # tests are listed one by one as in the plain build, so that the waits
+  # overlap instead of adding up inside one program.
   function(gtest_discover_tests target)
+    if(CV_TESTS_ONE_BY_ONE)
+      _gtest_discover_tests(${target} ${ARGN})
+      return()
+    endif()
     cmake_parse_arguments(arg "NO_PRETTY_TYPES;NO_PRETTY_VALUES"
       "TEST_PREFIX;TEST_SUFFIX;TEST_FILTER;WORKING_DIRECTORY;TEST_LIST;DISCOVERY_TIMEOUT;XML_OUTPUT_DIR;DISCOVERY_MODE"
       "EXTRA_ARGS;PROPERTIES" ${ARGN})

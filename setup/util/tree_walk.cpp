@@ -239,12 +239,16 @@ void closeLevel(Level& level)
 // the same plan.
 void sortNames(Level& level)
 {
-    std::vector<std::pair<std::string, unsigned char>> sorted;
+    // The names' own buffers are reordered, never rewritten: each holds
+    // exactly its name, so a longer name cannot go where a shorter one was.
+    std::vector<std::pair<char*, unsigned char>> sorted;
     for (size_t i = 0; level.names[i] != nullptr; ++i)
         sorted.emplace_back(level.names[i], level.types[i]);
-    std::sort(sorted.begin(), sorted.end());
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return std::strcmp(a.first, b.first) < 0;
+    });
     for (size_t i = 0; i < sorted.size(); ++i) {
-        strcpy(level.names[i], sorted[i].first.c_str());
+        level.names[i] = sorted[i].first;
         level.types[i] = sorted[i].second;
     }
 }

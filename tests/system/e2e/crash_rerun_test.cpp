@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <regex>
 #include <sstream>
 
@@ -25,6 +26,17 @@ namespace {
 
 // Every system call by which a removal changes anything outside itself.
 const std::vector<std::string> kChanging = {"write", "unlink", "unlinkat", "rmdir", "kill"};
+
+// CV_CRASH_STRIDE=N tries every N-th point only (and always the first and
+// the last of each call): the memory checker's run, where each process costs
+// seconds, checks the code of every kind of repair without every point. The
+// plain and sanitizer runs try them all.
+bool tryPoint(int n, int count)
+{
+    const char* env = std::getenv("CV_CRASH_STRIDE");
+    const int stride = env != nullptr ? std::max(1, std::atoi(env)) : 1;
+    return n == 1 || n == count || n % stride == 0;
+}
 
 // Every path below dir with its type and size, links not followed.
 void listInto(const std::string& dir, const std::string& rel, std::string& out)
@@ -198,6 +210,8 @@ protected:
         int whole = 0;
         for (const std::string& name : kChanging) {
             for (int n = 1; n <= counts[name]; ++n, ++points) {
+                if (!tryPoint(n, counts[name]))
+                    continue;
                 const std::string point = name + " #" + std::to_string(n);
                 prepare(shape);
                 ProcessResult killed = remove(
@@ -247,7 +261,11 @@ TEST_F(CrashRerunTest, TimeoutAnywhereIsReportedAsATimeoutAndTheRerunFinishes)
     const int waits = countCalls({"poll"})["poll"];
     EXPECT_GT(waits, 5);
     int timeouts = 0;
+    int tried = 0;
     for (int n = 1; n <= waits; ++n) {
+        if (!tryPoint(n, waits))
+            continue;
+        ++tried;
         const std::string point = "poll #" + std::to_string(n);
         prepare(shape);
         ProcessResult r =
@@ -264,5 +282,5 @@ TEST_F(CrashRerunTest, TimeoutAnywhereIsReportedAsATimeoutAndTheRerunFinishes)
         EXPECT_EQ(again.status, 0) << point << "\n" << again.out << again.err;
         expectSame(state(shape), reference, point);
     }
-    EXPECT_GE(timeouts, waits - 4);
+    EXPECT_GE(timeouts, tried - 4);
 }
