@@ -26,11 +26,11 @@ std::string envOf(const char* name)
 
 }  // namespace
 
-class BridgeTest : public RegistrySuite<BridgeTest> {
+class BridgeTest : public FixtureRegistrySuite<BridgeTest> {
 protected:
     void SetUp() override
     {
-        RegistrySuite<BridgeTest>::SetUp();
+        FixtureRegistrySuite<BridgeTest>::SetUp();
         clearCgiVariables();
         port_ = std::to_string(slapd().port());
     }

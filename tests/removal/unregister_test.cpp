@@ -18,7 +18,7 @@ const char* const kAdminSuffix = "ou=Admins 100% sure?, o=CorvidRoot";
 
 }  // namespace
 
-class UnregisterTest : public RegistrySuite<UnregisterTest> {
+class UnregisterTest : public FixtureRegistrySuite<UnregisterTest> {
 public:
     static SlapdOptions slapdOptions()
     {
@@ -30,7 +30,7 @@ public:
 protected:
     void SetUp() override
     {
-        RegistrySuite<UnregisterTest>::SetUp();
+        FixtureRegistrySuite<UnregisterTest>::SetUp();
         port_ = std::to_string(slapd().port());
     }
 

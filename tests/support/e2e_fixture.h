@@ -25,12 +25,12 @@ using namespace cvtest::reg;
 // the trees of slapd-east and slapd-west with their stand-in servers running
 // and a shared folder that no removal may touch.
 template <class Derived>
-class EndToEndSuite : public RegistrySuite<Derived> {
+class EndToEndSuite : public FixtureRegistrySuite<Derived> {
 protected:
     void SetUp() override
     {
         this->roots_.alpha = dir_.file("servers");
-        RegistrySuite<Derived>::SetUp();
+        FixtureRegistrySuite<Derived>::SetUp();
         if (testing::Test::HasFatalFailure())
             return;
         for (const char* instance : {"slapd-east", "slapd-west"}) {

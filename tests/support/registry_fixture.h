@@ -182,7 +182,7 @@ inline std::set<std::string> normSet(std::initializer_list<std::string> dns)
 // calls this one). before_ holds the registry's entries at the start (a
 // test that adds to it takes it again); removed() is what has gone since.
 template <class Derived>
-class RegistrySuite : public SlapdSuite<Derived> {
+class FixtureRegistrySuite : public SlapdSuite<Derived> {
 protected:
     void SetUp() override
     {

@@ -28,7 +28,7 @@ double secondsSince(std::chrono::steady_clock::time_point start)
 
 }  // namespace
 
-class RegistryRemovalTest : public RegistrySuite<RegistryRemovalTest> {
+class RegistryRemovalTest : public FixtureRegistrySuite<RegistryRemovalTest> {
 public:
     static SlapdOptions slapdOptions()
     {
@@ -40,7 +40,7 @@ public:
 protected:
     void SetUp() override
     {
-        RegistrySuite<RegistryRemovalTest>::SetUp();
+        FixtureRegistrySuite<RegistryRemovalTest>::SetUp();
         if (HasFatalFailure())
             return;
         LdapError err;
