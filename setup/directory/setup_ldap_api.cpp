@@ -23,16 +23,10 @@ const char* checkedPassword(const char* user, const char* password)
 
 // Entry operations return libldap's codes unmapped, and libldap reports a
 // lost or refused connection with negative codes; the interface promises
-// 0, an LDAP result code or one of our own, so those become 151, as the
-// connection calls already give them.
-int resultCode(int code)
-{
-    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
-}
-
+// 0, an LDAP result code or one of our own (cvResultCode).
 int resultCode(const LdapError& err)
 {
-    return resultCode(err.code);
+    return cvResultCode(err.code);
 }
 
 } // namespace
@@ -91,7 +85,7 @@ int setupLdapModify(Ldap* ldap, const char* dn, LDAPMod** mods)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(ldap->modify(dn, mods)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(ldap->modify(dn, mods)); });
 }
 
 int setupCreateSuffix(Ldap* ldap, const char* suffix)
