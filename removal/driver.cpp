@@ -131,7 +131,8 @@ int cv_removal_main(int argc, char** argv)
     if (registryCode != 0) {
         std::string message = "The files of server " + shown +
                               " were removed, but its registration was not removed from the "
-                              "configuration directory (" + failureText(registryCode, unregistered) + ").";
+                              "configuration directory (" +
+                              failureText(registryCode, unregistered) + ").";
         ds_report_error(DS_ERR_REGISTRY, unregistered.url.c_str(), message.c_str());
         return 1;
     }

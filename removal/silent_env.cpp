@@ -147,8 +147,9 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
 
 int cvSilentUnregister(const SilentRegistration& reg, UnregisterResult& result)
 {
-    return cvUnregisterInstance(reg.url, reg.bindDN.get(), reg.bindPassword.get(), reg.instance.get(),
-                                reg.machine.get(), reg.serverRoot.get(), result);
+    return cvUnregisterInstance(reg.url, reg.bindDN.get(), reg.bindPassword.get(),
+                                reg.instance.get(), reg.machine.get(), reg.serverRoot.get(),
+                                result);
 }
 
 int ds_uninst_set_cgi_env(const char* infFile)

@@ -12,8 +12,8 @@
 #include "cvldap.h"
 #include "ldapentry.h"
 #include "registry_plan.h"
-#include "setup_remove.h"
 #include "setup_ldap_codes.h"
+#include "setup_remove.h"
 
 namespace {
 
@@ -63,8 +63,8 @@ int removeISIEAndPrune(LdapEntry& isie)
 }
 
 int cvUnregisterInstance(const std::string& url, const char* bindDN, const char* bindPassword,
-                         const char* instanceName, const char* machineName,
-                         const char* serverRoot, UnregisterResult& result)
+                         const char* instanceName, const char* machineName, const char* serverRoot,
+                         UnregisterResult& result)
 {
     result = UnregisterResult();
     ConfigConnection conn;
@@ -98,7 +98,8 @@ int cvUnregisterInstance(const std::string& url, const char* bindDN, const char*
     result.absence = plan.absence;
     result.repaired = plan.repairs.size();
     if (plan.siblingsCode != 0) {
-        writeDiagnostic("read the entries below ISIE entry " + plan.isieDN, plan.siblingsCode, &ldap);
+        writeDiagnostic("read the entries below ISIE entry " + plan.isieDN, plan.siblingsCode,
+                        &ldap);
     }
 
     RegistryFailure failure;

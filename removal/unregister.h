@@ -48,8 +48,8 @@ struct UnregisterResult {
  * directory refused), never negative: a timeout or a lost connection is 151.
  */
 int cvUnregisterInstance(const std::string& url, const char* bindDN, const char* bindPassword,
-                         const char* instanceName, const char* machineName,
-                         const char* serverRoot, UnregisterResult& result);
+                         const char* instanceName, const char* machineName, const char* serverRoot,
+                         UnregisterResult& result);
 
 /*
  * Any argument may be null. Returns 0 when the SIE and the ISIE were found

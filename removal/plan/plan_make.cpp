@@ -38,8 +38,8 @@ void planRegistry(const SilentRegistration& reg, RemovalPlan& plan)
         plan.incomplete.push_back("the registration would not be removed: " + std::string(refusal) +
                                   " (error = 10)");
     else if (dir.registryCode != 0)
-        plan.incomplete.push_back("the registration would not be removed: could not " +
-                                  r.failure + " (error = " + std::to_string(dir.registryCode) +
+        plan.incomplete.push_back("the registration would not be removed: could not " + r.failure +
+                                  " (error = " + std::to_string(dir.registryCode) +
                                   (r.cause.empty() ? "" : ": " + r.cause) + ")");
 }
 

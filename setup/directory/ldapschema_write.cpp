@@ -145,7 +145,8 @@ int LdapSchema::domodify(LDAPMod** mods)
 {
     if (!ldap_ || !ldap_->handle_)
         return SETUP_LDAP_CONNECT_FAILED;
-    return cvResultCode(ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
+    return cvResultCode(
+        ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
 }
 
 int LdapSchema::writeToSubschema(const char* type, const char* name, const std::string& value, int replace)

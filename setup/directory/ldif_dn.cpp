@@ -79,7 +79,8 @@ bool LdifDnMaker::make(const std::string* value, std::string* dn, std::vector<st
     else if (suffix_.empty())
         whole.swap(own);
     else if (!cvSplitDN(dn->c_str(), whole) || whole.size() != own.size() + suffixRdns_.size() ||
-             !std::equal(suffixRdns_.begin(), suffixRdns_.end(), whole.end() - static_cast<long>(suffixRdns_.size()))) {
+             !std::equal(suffixRdns_.begin(), suffixRdns_.end(),
+                         whole.end() - static_cast<long>(suffixRdns_.size()))) {
         *why = "the DN \"" + *value + "\" does not stay below the suffix";
         return false;
     }

@@ -12,8 +12,8 @@
 #include "ldapentry.h"
 #include "setup_infofile.h"
 #include "setup_ldap_codes.h"
-#include "setup_registry_consts.h"
 #include "setup_ldapurl.h"
+#include "setup_registry_consts.h"
 
 namespace {
 

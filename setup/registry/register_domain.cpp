@@ -132,7 +132,8 @@ int setupInstallFramework(Ldap* ldap, const char* adminDomain)
 {
     if (!ldap)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return cvResultCode(installFrameworkChecked(ldap, adminDomain)); });
+    return cvGuard(kCvNoMemory,
+                   [&] { return cvResultCode(installFrameworkChecked(ldap, adminDomain)); });
 }
 
 int setupIsSubTreeWritable(Ldap* ldap, const char* dn)

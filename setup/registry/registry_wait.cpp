@@ -46,7 +46,9 @@ int waitForEntry(Ldap* ldap, const char* dn, const char* attr, const char* value
         if (attr && value)
             return probe.retrieve(dn).code == 0 && probe.checkAttribute(attr, value);
         return probe.exists(dn) != 0;
-    }) ? 1 : 0;
+    })
+               ? 1
+               : 0;
 }
 
 int waitForEntryRemoval(Ldap* ldap, const char* dn)

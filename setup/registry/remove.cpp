@@ -51,7 +51,8 @@ int cvDropAndPrune(Ldap* ldap, const std::string& dn, const PruneWalk& walk, std
         *failedAt = dn;
         return SETUP_LDAP_BAD_ARGUMENT;
     }
-    int code = cvResultCode((walk.subtree ? cursor.dropAll(dn.c_str()) : cursor.drop(dn.c_str())).code);
+    int code =
+        cvResultCode((walk.subtree ? cursor.dropAll(dn.c_str()) : cursor.drop(dn.c_str())).code);
     if (code != 0 && code != LDAP_NO_SUCH_OBJECT) {
         *failedAt = dn;
         return code;

@@ -89,7 +89,8 @@ int listingOf(Ldap& ldap, const std::string& keeper, const std::string& dn, std:
 // loaded, or the code of the failing read.
 int findProduct(RegistryPlan& plan, const char* serverRoot, LdapEntry& isie)
 {
-    int code = cvResultCode(isie.retrieve(plan.isieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN).code);
+    int code =
+        cvResultCode(isie.retrieve(plan.isieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN).code);
     if (code != SETUP_LDAP_NO_ENTRIES)
         return code;
     std::vector<std::string> parts;
@@ -183,7 +184,8 @@ int cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* machineName
     plan.sieFilter = "(&(serverhostname=" + cvEscapeFilterValue(machineName) +
                      ")(cn=" + cvEscapeFilterValue(instanceName) + ")(serverroot=" + root + "))";
     LdapEntry sie(&ldap);
-    int code = cvResultCode(sie.retrieve(plan.sieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN).code);
+    int code =
+        cvResultCode(sie.retrieve(plan.sieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN).code);
     plan.absence = "read the SIE entry using filter " + plan.sieFilter;
     if (code == 0 && !findExactSIE(sie, instanceName, serverRoot)) {
         code = SETUP_LDAP_NO_ENTRIES;

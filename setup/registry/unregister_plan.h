@@ -76,9 +76,9 @@ struct RegistryRepair {
 // One write of the removal, in the order made.
 struct RegistryWrite {
     enum class Kind {
-        DropMember,     // take member out of dn's "uniquemember"
-        DeleteSubtree,  // dn with everything below it
-        DeleteAndPrune  // dn alone, then its emptied ancestors (cvDropAndPrune)
+        DropMember,    // take member out of dn's "uniquemember"
+        DeleteSubtree, // dn with everything below it
+        DeleteAndPrune // dn alone, then its emptied ancestors (cvDropAndPrune)
     };
     Kind kind;
     std::string dn;

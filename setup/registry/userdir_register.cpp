@@ -90,8 +90,9 @@ int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char*
 {
     if (!ldap || !adminDomain || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory,
-                   [&] { return cvResultCode(addGlobalChecked(ldap, adminDomain, url, bindDN, bindPassword)); });
+    return cvGuard(kCvNoMemory, [&] {
+        return cvResultCode(addGlobalChecked(ldap, adminDomain, url, bindDN, bindPassword));
+    });
 }
 
 int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword)
@@ -116,7 +117,8 @@ int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* 
         return SETUP_LDAP_BAD_ARGUMENT;
     clearOutputs(url, bindDN, bindPassword);
     return cvGuard(kCvNoMemory, [&] {
-        return cvResultCode(getLocalChecked(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword));
+        return cvResultCode(
+            getLocalChecked(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword));
     });
 }
 

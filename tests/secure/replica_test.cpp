@@ -100,8 +100,8 @@ TEST_F(Replica, RegisterThenRemoveLeavesTheProviderRegistryAsBefore)
     ASSERT_EQ(registerInstance({"slapd-goes", "Corvid Message Server", "other.example.com", "/srv/other"}), 0);
     EXPECT_NE(dumpRegistry(server()), before);
     UnregisterResult result;
-    EXPECT_EQ(cvUnregisterInstance(connectionUrl(), Slapd::kRootDN, Slapd::kRootPassword, "slapd-goes",
-                                   "other.example.com", "/srv/other", result),
+    EXPECT_EQ(cvUnregisterInstance(connectionUrl(), Slapd::kRootDN, Slapd::kRootPassword,
+                                   "slapd-goes", "other.example.com", "/srv/other", result),
               0);
     EXPECT_TRUE(result.found);
     EXPECT_EQ(result.url, "ldap://" + consumer_->hostPort() + "/o=CorvidRoot");
@@ -128,8 +128,8 @@ TEST_F(Replica, RemovalThroughTheConsumerAloneSaysWhichServerToAdd)
     ASSERT_EQ(cvWaitUntil([] { return consumer_->count(Slapd::kBase) == slapd().count(Slapd::kBase); }), 1);
     testing::internal::CaptureStderr();
     UnregisterResult result;
-    int code = cvUnregisterInstance(consumer_->url(), Slapd::kRootDN, Slapd::kRootPassword, "slapd-kept",
-                                    "rep.example.com", "/srv/rep", result);
+    int code = cvUnregisterInstance(consumer_->url(), Slapd::kRootDN, Slapd::kRootPassword,
+                                    "slapd-kept", "rep.example.com", "/srv/rep", result);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(code, LDAP_REFERRAL);
     // The first write of a removal takes the instance out of its product's
