@@ -236,15 +236,19 @@ void closeLevel(Level& level)
 }
 
 // Names in byte order, their types alongside: the same tree always gives
-// the same plan.
+// the same plan. The names' own allocations move, each holding its own
+// name: a copy into another name's allocation would overrun a shorter one.
 void sortNames(Level& level)
 {
-    std::vector<std::pair<std::string, unsigned char>> sorted;
+    std::vector<std::pair<char*, unsigned char>> sorted;
     for (size_t i = 0; level.names[i] != nullptr; ++i)
         sorted.emplace_back(level.names[i], level.types[i]);
-    std::sort(sorted.begin(), sorted.end());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const std::pair<char*, unsigned char>& a, const std::pair<char*, unsigned char>& b) {
+                  return strcmp(a.first, b.first) < 0;
+              });
     for (size_t i = 0; i < sorted.size(); ++i) {
-        strcpy(level.names[i], sorted[i].first.c_str());
+        level.names[i] = sorted[i].first;
         level.types[i] = sorted[i].second;
     }
 }
