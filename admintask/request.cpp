@@ -78,6 +78,23 @@ std::string oneLine(const char* text)
 
 } // namespace admtask
 
+std::string ds_form_encode(const std::string& value)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : value) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0x0f];
+        }
+    }
+    return out;
+}
+
 std::string ds_one_line(const std::string& text)
 {
     std::string out = text;

@@ -38,25 +38,6 @@ void putOwnedEnv(EnvSlot slot, const std::string& text)
     envTexts[slot] = copy;
 }
 
-// A form-urlencoded value: the admin task layer decodes exactly this name,
-// so "a&InstanceName=b" or "x%2e" cannot name another instance.
-std::string formEncode(const char* value)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(value); *p; ++p) {
-        if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') ||
-            *p == '-' || *p == '.' || *p == '_' || *p == '~') {
-            out += static_cast<char>(*p);
-        } else {
-            out += '%';
-            out += hex[*p >> 4];
-            out += hex[*p & 0x0f];
-        }
-    }
-    return out;
-}
-
 // The configuration URL of the inf file with the values of its own keys
 // applied: a host or port key replaces the URL's host list with that one
 // server, a suffix key its base; the URL's scheme ("ldaps" too) is kept. A
@@ -106,7 +87,7 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
     reg.instance = instance != nullptr ? instance : ds_get_server_name();
     instance = reg.instance.get();
     if (instance != nullptr) {
-        putOwnedEnv(kQueryString, "QUERY_STRING=InstanceName=" + formEncode(instance));
+        putOwnedEnv(kQueryString, "QUERY_STRING=InstanceName=" + ds_form_encode(instance));
     }
     reg.serverRoot = keys.get("ServerRoot");
     if (reg.serverRoot.get() != nullptr) {
@@ -164,10 +145,11 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
     reg.machine = keys.get("FullMachineName");
 }
 
-UnregisterResult cvSilentUnregister(const SilentRegistration& reg)
+int cvSilentUnregister(const SilentRegistration& reg, UnregisterResult& result)
 {
-    return cvUnregisterInstance(reg.url, reg.bindDN.get(), reg.bindPassword.get(), reg.instance.get(),
-                                reg.machine.get(), reg.serverRoot.get());
+    return cvUnregisterInstance(reg.url, reg.bindDN.get(), reg.bindPassword.get(),
+                                reg.instance.get(), reg.machine.get(), reg.serverRoot.get(),
+                                result);
 }
 
 int ds_uninst_set_cgi_env(const char* infFile)

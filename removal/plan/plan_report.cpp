@@ -114,9 +114,9 @@ void registryLines(const DirectoryPlan& d, Lines& l)
         return;
     }
     const RegistryPlan& r = d.registry;
-    if (r.code != 0) {
+    if (d.registryCode != 0) {
         l.add("SIE: not known: could not " + l.t(r.failure) + " (error = " +
-              std::to_string(r.code) + (r.cause.empty() ? "" : ": " + r.cause) + ")");
+              std::to_string(d.registryCode) + (r.cause.empty() ? "" : ": " + r.cause) + ")");
         return;
     }
     if (!r.registered) {
@@ -291,9 +291,9 @@ std::string cvPlanJson(const RemovalPlan& plan)
                                          {"code", d.code}};
         const RegistryPlan& r = d.registry;
         json reg;
-        reg["registered"] = d.code == 0 && r.code == 0 && r.registered;
-        reg["code"] = d.code == 0 ? json(r.code) : json(nullptr);
-        if (d.code == 0 && r.code != 0)
+        reg["registered"] = d.code == 0 && d.registryCode == 0 && r.registered;
+        reg["code"] = d.code == 0 ? json(d.registryCode) : json(nullptr);
+        if (d.code == 0 && d.registryCode != 0)
             reg["failure"] = jtext("could not " + r.failure);
         if (!r.cause.empty())
             reg["cause"] = r.cause;
@@ -310,7 +310,7 @@ std::string cvPlanJson(const RemovalPlan& plan)
                                    {"pruneStop", chainJson(repair.chain)}});
         }
         reg["repairs"] = repairs;
-        if (d.code == 0 && r.code == 0 && r.registered) {
+        if (d.code == 0 && d.registryCode == 0 && r.registered) {
             reg["sie"] = jtext(r.sieDN);
             json product = {{"dn", jtext(r.isieDN)},
                             {"action", r.deleteProduct ? "delete" : "trim"},

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ldap_adapter.h"
+#include "ldap_dn.h"
 #include "ldapentry_internal.h"
 #include "setup_registry_consts.h"
 
@@ -187,11 +188,10 @@ LdapError LdapEntry::rename(const char* dn, const char* newRDN)
         return LdapError(LDAP_SERVER_DOWN, "");
     int code = ldapapi::ldap_modrdn2_s(ldap_->handle_, dn, newRDN, 1);
     if (code == 0) {
-        std::unique_ptr<char*, void (*)(char**)> parts(ldapapi::cv_explode_dn(dn, 0), ldapapi::cv_value_free);
+        std::vector<std::string> parts;
         std::string renamed = newRDN;
-        for (int i = 1; parts && parts.get()[0] && parts.get()[i]; ++i)
-            renamed += std::string(LDAP_PATHSEP) + parts.get()[i];
-        parts.reset();
+        if (cvSplitDN(dn, parts) && parts.size() > 1)
+            renamed += LDAP_PATHSEP + cvJoinDN(parts, 1);
         entryDN_ = renamed.c_str();
     }
     return LdapError(code, "");

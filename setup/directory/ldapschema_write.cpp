@@ -84,11 +84,11 @@ int LdapSchema::retrieve()
         for (const std::string& c : root[1])
             configPath_ = configPath_ || strcasecmp(c.c_str(), "cn=config") == 0;
     } else if (code < 0) {
-        return cvPlainCode(code);
+        return cvResultCode(code);
     }
     std::vector<std::vector<std::string>> schema;
     if (!readBase(ld, subschemaDN_.c_str(), {"attributeTypes", "objectClasses"}, &schema, &code))
-        return code != LDAP_SUCCESS ? cvPlainCode(code) : SETUP_LDAP_NO_ENTRIES;
+        return code != LDAP_SUCCESS ? cvResultCode(code) : SETUP_LDAP_NO_ENTRIES;
     attributeTypes_.clear();
     objectClasses_.clear();
     for (int which = 0; which < 2; ++which) {
@@ -145,7 +145,8 @@ int LdapSchema::domodify(LDAPMod** mods)
 {
     if (!ldap_ || !ldap_->handle_)
         return SETUP_LDAP_CONNECT_FAILED;
-    return cvPlainCode(ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
+    return cvResultCode(
+        ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
 }
 
 int LdapSchema::writeToSubschema(const char* type, const char* name, const std::string& value, int replace)
@@ -183,13 +184,13 @@ int LdapSchema::writeToConfig(const char* type, const char* name, const std::str
         entry.add(LDAP_MOD_ADD, "objectClass", {&kClass});
         entry.add(LDAP_MOD_ADD, "cn", {&kName});
         entry.add(LDAP_MOD_ADD, attr, {&value});
-        code = cvPlainCode(ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get()));
+        code = cvResultCode(ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get()));
     } else {
         BerMods mods;
         if (replacing)
             mods.add(LDAP_MOD_DELETE, attr, {held});
         mods.add(LDAP_MOD_ADD, attr, {&value});
-        code = cvPlainCode(ldap_->modify(configDN_.c_str(), mods.get()));
+        code = cvResultCode(ldap_->modify(configDN_.c_str(), mods.get()));
     }
     if (code != 0)
         setupLogMessage(SETUP_LOG_FATAL, "schema", replacing ? "updating %s: %s,%s (error %d)" : "writing new %s: %s,%s (error %d)",
@@ -301,7 +302,7 @@ int setupInsertPluginSchemaEntries(const char* url, const char* user, const char
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return cvPlainCode(code);
+        return cvResultCode(code);
     code = insertSchemaEntries(handle, file);
     setupDestroyLdap(handle);
     return code;

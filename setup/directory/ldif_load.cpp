@@ -373,9 +373,9 @@ int LdifLoader::load(LdifEntry& reader)
     // A load the server cut short is a lost connection (or no memory),
     // whatever an earlier record met: most of the file may be missing.
     if (stopped_)
-        return cvPlainCode(stopped_);
+        return cvResultCode(stopped_);
     // report() put the failures in file order.
-    return failures_.empty() ? 0 : cvPlainCode(failures_.front().code);
+    return failures_.empty() ? 0 : cvResultCode(failures_.front().code);
 }
 
 void LdifLoader::report(long records)
@@ -434,7 +434,7 @@ int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return cvPlainCode(code);
+        return cvResultCode(code);
     code = insertLdifEntries(handle, suffix, file, nullptr);
     setupDestroyLdap(handle);
     return code;

@@ -21,20 +21,6 @@ const char* checkedPassword(const char* user, const char* password)
     return password;
 }
 
-// Entry operations return libldap's codes unmapped, and libldap reports a
-// lost or refused connection with negative codes; the interface promises
-// 0, an LDAP result code or one of our own, so those become 151, as the
-// connection calls already give them.
-int resultCode(int code)
-{
-    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
-}
-
-int resultCode(const LdapError& err)
-{
-    return resultCode(err.code);
-}
-
 } // namespace
 
 extern "C" {
@@ -58,7 +44,7 @@ int setupCreateLdap(Ldap** handle, const char* url, const char* user, const char
         } else {
             *handle = ldap;
         }
-        return resultCode(err);
+        return cvResultCode(err.code);
     });
 }
 
@@ -91,7 +77,7 @@ int setupLdapModify(Ldap* ldap, const char* dn, LDAPMod** mods)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(ldap->modify(dn, mods)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(ldap->modify(dn, mods)); });
 }
 
 int setupCreateSuffix(Ldap* ldap, const char* suffix)
@@ -113,7 +99,7 @@ int setupVerifyLdapUrl(const char* url, const char* user, const char* password)
     return cvGuard(kCvNoMemory, [&] {
         LdapError err;
         Ldap ldap(err, url, user, checkedPassword(user, password), nullptr, nullptr);
-        return resultCode(err);
+        return cvResultCode(err.code);
     });
 }
 
@@ -123,7 +109,7 @@ int setupAuthLdapUser(const char* url, const char* user, const char* password, c
     return cvGuard(kCvNoMemory, [&] {
         LdapError err;
         Ldap ldap(err, url, user, checkedPassword(user, password), searchDN, searchPwd);
-        return resultCode(err);
+        return cvResultCode(err.code);
     });
 }
 
@@ -155,21 +141,22 @@ int setupRetrieveLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->retrieve(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->retrieve(dn).code); });
 }
 
 int setupRetrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base)
 {
     if (!entry || !filter)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->retrieve(filter, scope, base)); });
+    return cvGuard(kCvNoMemory,
+                   [&] { return cvResultCode(entry->retrieve(filter, scope, base).code); });
 }
 
 int setupNextLdapEntry(LdapEntry* entry)
 {
     if (!entry)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->next()); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->next().code); });
 }
 
 char** setupGetLdapAttributeNames(LdapEntry* entry)
@@ -224,28 +211,28 @@ int setupRenameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN)
 {
     if (!entry || !dn || !newRDN)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->rename(dn, newRDN)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->rename(dn, newRDN).code); });
 }
 
 int setupReplaceLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->replace(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->replace(dn).code); });
 }
 
 int setupInsertLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->insert(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->insert(dn).code); });
 }
 
 int setupUpdateLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->update(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->update(dn).code); });
 }
 
 int setupDropLdapEntry(Ldap* ldap, const char* dn)
@@ -254,7 +241,7 @@ int setupDropLdapEntry(Ldap* ldap, const char* dn)
         return SETUP_LDAP_BAD_ARGUMENT;
     return cvGuard(kCvNoMemory, [&] {
         LdapEntry entry(ldap);
-        return resultCode(entry.drop(dn));
+        return cvResultCode(entry.drop(dn).code);
     });
 }
 
@@ -264,7 +251,7 @@ int setupDropAllLdapEntries(Ldap* ldap, const char* dn)
         return SETUP_LDAP_BAD_ARGUMENT;
     return cvGuard(kCvNoMemory, [&] {
         LdapEntry entry(ldap);
-        return resultCode(entry.dropAll(dn));
+        return cvResultCode(entry.dropAll(dn).code);
     });
 }
 

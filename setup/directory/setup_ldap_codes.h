@@ -24,7 +24,8 @@
 
 SETUP_BEGIN_DECLS
 
-/* A readable text for any result code: ours (144 to 159) or an LDAP result
+/* A readable text for any result code: ours (144 to 159), 90 (out of
+ * memory, as every function of the library reports it) or an LDAP result
  * code (the LDAP library's text). Static; never null, never freed. */
 const char* setupErrorString(int code);
 

@@ -101,11 +101,6 @@ char* guessDomainChecked(const char* url, const char* bindUser, const char* pass
     return values.empty() ? nullptr : copyText(values.front().second);
 }
 
-int withoutNegative(int code)
-{
-    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
-}
-
 } // namespace
 
 int setupCreateACIForConfigEntry(LdapEntry* entry, const char* groupDN)
@@ -125,11 +120,11 @@ int setupCheckAdminDomain(Ldap* ldap, const char* adminDomain)
     return cvGuard(kCvNoMemory, [&] {
         int code = checkConfigRoot(ldap);
         if (code != 0)
-            return withoutNegative(code);
+            return cvResultCode(code);
         if (!adminDomain)
             return SETUP_LDAP_BAD_ARGUMENT;
         LdapEntry domain(ldap);
-        return withoutNegative(cvRead(domain, cvAdminDomainDN(adminDomain)));
+        return cvResultCode(cvRead(domain, cvAdminDomainDN(adminDomain)));
     });
 }
 
@@ -137,14 +132,15 @@ int setupInstallFramework(Ldap* ldap, const char* adminDomain)
 {
     if (!ldap)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return withoutNegative(installFrameworkChecked(ldap, adminDomain)); });
+    return cvGuard(kCvNoMemory,
+                   [&] { return cvResultCode(installFrameworkChecked(ldap, adminDomain)); });
 }
 
 int setupIsSubTreeWritable(Ldap* ldap, const char* dn)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return withoutNegative(probeSubtree(ldap, dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(probeSubtree(ldap, dn)); });
 }
 
 char* setupGuessAdminDomainName(const char* url, const char* bindUser, const char* password)

@@ -8,6 +8,7 @@
 
 #include "c_boundary.h"
 #include "cvldap.h"
+#include "ldap_dn.h"
 #include "ldap_escape.h"
 #include "ldap_pipeline.h"
 #include "ldapentry.h"
@@ -72,21 +73,6 @@ int replaceStored(LdapEntry& entry, const LdapEntry& stored, const std::string& 
     LdapPipeline::Ticket t = write.replace(entry, stored, dn);
     write.wait();
     return write.code(t);
-}
-
-// Takes member out of the "uniquemember" values of dn: a parent written
-// with the member it was about to get, when that member could not be
-// written. Its answer is not examined.
-void dropMember(Ldap* ldap, const std::string& dn, const std::string& member)
-{
-    char type[] = "uniquemember";
-    char* values[] = {const_cast<char*>(member.c_str()), nullptr};
-    LDAPMod mod;
-    mod.mod_op = LDAP_MOD_DELETE;
-    mod.mod_type = type;
-    mod.mod_values = values;
-    LDAPMod* mods[] = {&mod, nullptr};
-    ldap->modify(dn.c_str(), mods);
 }
 
 // True when dn lies below the configuration root: then a domain that can be
@@ -426,7 +412,7 @@ int Registration::insertAdminGroup(const std::string& name, const std::string& f
     const bool writtenAhead = freshHost && groupDN == firstDN;
     if (code != 0) {
         if (code != LDAP_ALREADY_EXISTS && writtenAhead)
-            dropMember(conn, hostDN, groupDN);
+            cvDropMember(conn, hostDN, groupDN);
         return code;
     }
     freshGroup = true;
@@ -455,7 +441,7 @@ int Registration::writeProduct()
         code = insertBelow(*isie, isieDN, groupDN, nullptr, nullptr);
         freshProduct = code == 0;
         if (code != 0 && code != LDAP_ALREADY_EXISTS && freshGroup)
-            dropMember(conn, groupDN, isieDN);
+            cvDropMember(conn, groupDN, isieDN);
         if ((code == 0 || code == LDAP_ALREADY_EXISTS) && !freshGroup)
             addMember(groupDN, isieDN);
     } else if (code == 0) {
@@ -508,7 +494,7 @@ int Registration::writeInstance()
         code = insertBelow(*sie, sieDN, isieDN, "installationTimeStamp", stamp.c_str());
     if (code != 0) {
         if (freshProduct) {
-            dropMember(conn, isieDN, sieDN);
+            cvDropMember(conn, isieDN, sieDN);
             isie->retrieve(isieDN.c_str());
         }
         return code;
@@ -589,7 +575,7 @@ int setupCreateSIE(LdapEntry* sie, LdapEntry* isie, const char* hostName, const 
     return cvGuard(kCvNoMemory, [&] {
         Registration r(sie, isie, hostName, serverRoot, adminDomain);
         int code = r.run();
-        return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
+        return cvResultCode(code);
     });
 }
 

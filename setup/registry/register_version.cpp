@@ -68,7 +68,7 @@ int setupUpdateISIEVersionInfo(Ldap* ldap, LdapEntry* source, const char* produc
         return SETUP_LDAP_BAD_ARGUMENT;
     return cvGuard(kCvNoMemory, [&] {
         int code = updateVersionChecked(ldap, source, productName, hostName, serverRoot, adminDomain);
-        return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
+        return cvResultCode(code);
     });
 }
 

@@ -3,7 +3,9 @@
 
 #include "unregister_plan.h"
 
+#include "c_boundary.h"
 #include "cvldap.h"
+#include "ldap_dn.h"
 #include "ldap_escape.h"
 #include "ldapentry.h"
 #include "register_internal.h"
@@ -22,7 +24,7 @@ int findExact(Ldap& ldap, const std::string& base, const std::string& filter, co
 {
     dns.clear();
     LdapEntry found(&ldap);
-    int code = found.retrieve(filter.c_str(), kScopeSubtree, base.c_str()).code;
+    int code = cvResultCode(found.retrieve(filter.c_str(), kScopeSubtree, base.c_str()).code);
     if (code == SETUP_LDAP_NO_ENTRIES)
         return 0;
     for (int i = 0; code == 0 && i < found.numEntries(); ++i) {

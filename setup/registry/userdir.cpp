@@ -81,7 +81,7 @@ int setupGetGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url,
         // The entry's read answers libldap's codes unmapped.
         LdapError err = entry.retrieve(globalUserDirectoryDN(adminDomain).c_str());
         if (err.code != 0)
-            return cvPlainCode(err.code);
+            return cvResultCode(err.code);
         return readDirectoryInfo(entry, url, bindDN, bindPassword);
     });
 }

@@ -13,11 +13,6 @@
 
 namespace {
 
-int withoutNegative(int code)
-{
-    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
-}
-
 void clearOutputs(char** url, char** bindDN, char** bindPassword)
 {
     *url = nullptr;
@@ -95,8 +90,9 @@ int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char*
 {
     if (!ldap || !adminDomain || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory,
-                   [&] { return withoutNegative(addGlobalChecked(ldap, adminDomain, url, bindDN, bindPassword)); });
+    return cvGuard(kCvNoMemory, [&] {
+        return cvResultCode(addGlobalChecked(ldap, adminDomain, url, bindDN, bindPassword));
+    });
 }
 
 int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword)
@@ -109,7 +105,7 @@ int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bind
         std::string dn = std::string("cn=configuration") + LDAP_PATHSEP + sieDN;
         int code = resolveDirectoryInfo(&entry, dn.c_str());
         if (code != 0)
-            return withoutNegative(code);
+            return cvResultCode(code);
         return readDirectoryInfo(entry, url, bindDN, bindPassword);
     });
 }
@@ -121,7 +117,8 @@ int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* 
         return SETUP_LDAP_BAD_ARGUMENT;
     clearOutputs(url, bindDN, bindPassword);
     return cvGuard(kCvNoMemory, [&] {
-        return withoutNegative(getLocalChecked(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword));
+        return cvResultCode(
+            getLocalChecked(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword));
     });
 }
 

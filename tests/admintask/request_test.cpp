@@ -39,6 +39,18 @@ TEST_F(RequestDecoding, DecodesPlusAndHexEscapes)
     EXPECT_EQ(var("instancename"), "<null>");
 }
 
+// Silent mode writes the instance name into QUERY_STRING: whatever bytes it
+// holds, the decoder gets exactly that name back, and no other variable.
+TEST_F(RequestDecoding, FormEncodedValueDecodesToItselfAlone)
+{
+    const std::string nasty = "a&InstanceName=b x%2e+\xC3\xA9=~";
+    const std::string encoded = ds_form_encode(nasty);
+    EXPECT_EQ(encoded, "a%26InstanceName%3Db%20x%252e%2B%C3%A9%3D~");
+    ASSERT_EQ(ds_get_begin(("InstanceName=" + encoded).c_str()), 0);
+    EXPECT_EQ(var("InstanceName"), nasty);
+    EXPECT_EQ(var("x"), "<null>");
+}
+
 TEST_F(RequestDecoding, MalformedEscapesStayAsWritten)
 {
     ds_get_begin("a=%&b=%4&c=%G1&d=x%&e=%%41&f=%00z");

@@ -176,4 +176,25 @@ TEST_F(InstanceControl, StopIsRefusedWithoutAUsableInstance)
               std::string::npos);
 }
 
+// The refusal comes back as the report's lines, for the tool to write and
+// remove-instance-plan to show: the check itself writes nothing.
+TEST_F(InstanceControl, CheckReturnsItsRefusalWithoutWritingIt)
+{
+    writePid(getpid());
+    std::string refusal;
+    long pid = 0;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(ds_check_server_reply(&pid, nullptr, refusal), DS_SERVER_NOT_STOPPED);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    std::string written;
+    EXPECT_EQ(stop(&written), DS_SERVER_NOT_STOPPED);
+    EXPECT_EQ(refusal, written);
+    EXPECT_EQ(refusal.rfind("TPX_ErrInfo: File error: " + tmp.file("srv/inst1/logs/pid"), 0), 0u);
+
+    unlink(tmp.file("srv/inst1/logs/pid").c_str());
+    EXPECT_EQ(ds_check_server_reply(&pid, nullptr, refusal), DS_SERVER_NOT_RUNNING);
+    EXPECT_EQ(refusal, "");
+    EXPECT_EQ(pid, 0);
+}
+
 } // namespace

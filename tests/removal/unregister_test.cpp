@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "ldapentry.h"
 #include "registry_fixture.h"
+#include "registry_plan.h"
 #include "slapd.h"
 #include "unregister.h"
 
@@ -313,4 +316,52 @@ TEST_F(UnregisterTest, RerunMendsOnlyThisInstancesLeftovers)
     EXPECT_TRUE(slapd().exists(otherRoot));
     EXPECT_TRUE(slapd().exists(otherHost));
     EXPECT_TRUE(slapd().values(kGammaGroup, "uniquemember").empty());
+}
+
+// removeISIEAndPrune is the removal's own walk: the product entry goes with
+// everything below it, the group that still holds another product stops
+// listing it, and an admin domain is never pruned.
+TEST_F(UnregisterTest, ProductWalkIsTheRemovalsWalk)
+{
+    ConfigConnection conn;
+    ASSERT_EQ(
+        cvConnectConfigDirectory(cvConfigDirectoryUrl(Slapd::kHost, port_.c_str(), Slapd::kBase),
+                                 Slapd::kRootDN, Slapd::kRootPassword, conn),
+        0);
+    testing::internal::CaptureStderr();
+    LdapEntry message(conn.ldap.get());
+    ASSERT_EQ(message.retrieve(kBetaMsg.c_str()).code, 0);
+    EXPECT_EQ(removeISIEAndPrune(message), 0);
+    LdapEntry lab(conn.ldap.get());
+    ASSERT_EQ(lab.retrieve(kGammaDS.c_str()).code, 0);
+    EXPECT_EQ(removeISIEAndPrune(lab), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    EXPECT_EQ(removed(),
+              normSet({kBetaMsg, kBetaMsgInst, kGammaDS, kLabSlapd, kGammaGroup, kGamma}));
+    const std::vector<std::string> members = slapd().values(kBetaGroup, "uniquemember");
+    ASSERT_EQ(members.size(), 1u);
+    EXPECT_EQ(normDN(members[0]), normDN(kBetaDS));
+    EXPECT_TRUE(slapd().exists(kLabDomain));
+}
+
+// A connection lost under the plan is a client-side failure: 151, named by
+// the client library's text, never a negative code and nothing written.
+TEST(UnregisterServerGone, PlanNamesTheClientLibrarysCause)
+{
+    Slapd server;
+    ASSERT_TRUE(server.start()) << server.error();
+    ConfigConnection conn;
+    ASSERT_EQ(cvConnectConfigDirectory(server.url(), Slapd::kRootDN, Slapd::kRootPassword, conn),
+              0);
+    server.stop();
+    RegistryPlan plan;
+    EXPECT_EQ(cvPlanRegistry(*conn.ldap, "slapd-east", "alpha.example.com", "/srv", plan),
+              SETUP_LDAP_CONNECT_FAILED);
+    EXPECT_EQ(plan.cause, ldap_err2string(LDAP_SERVER_DOWN));
+    EXPECT_EQ(plan.failure.rfind(
+                  "read the SIE entry using filter (&(serverhostname=alpha.example.com)", 0),
+              0u)
+        << plan.failure;
+    EXPECT_TRUE(plan.writes.empty());
 }

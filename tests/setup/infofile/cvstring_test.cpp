@@ -3,7 +3,9 @@
 #include <cstring>
 #include <ldap.h>
 #include <string>
+#include <vector>
 
+#include "c_boundary.h"
 #include "cvstring.h"
 #include "infotest.h"
 #include "ldaperror.h"
@@ -176,6 +178,63 @@ TEST(LdapErrorTest, MappingFoldsClientFailuresReferralsAndRefusals)
         EXPECT_EQ(ldapErrorMapCode(row.in), row.out) << "code " << row.in;
     for (int c = 0; c < 200; ++c)
         EXPECT_EQ(ldapErrorMapCode(ldapErrorMapCode(c)), ldapErrorMapCode(c)) << "code " << c;
+}
+
+// The one fold of the codes a function of the project passes on: the client
+// library's own failures become 151, its out of memory 90, the rest stays.
+TEST(LdapErrorTest, ResultFoldLeavesOnlyServerAnswersAndLibraryCodes)
+{
+    const struct {
+        int in, out;
+    } table[] = {
+        {-10, 90}, {90, 90},   {-1, 151},  {-5, 151},  {-11, 151}, {-17, 151}, {81, 151},
+        {85, 151}, {95, 151},  {80, 80},   {96, 96},   {0, 0},     {10, 10},   {32, 32},
+        {68, 68},  {144, 144}, {151, 151}, {153, 153}, {159, 159},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(cvResultCode(row.in), row.out) << "code " << row.in;
+    for (int c = -30; c < 200; ++c) {
+        EXPECT_GE(cvResultCode(c), 0) << "code " << c;
+        EXPECT_EQ(cvResultCode(cvResultCode(c)), cvResultCode(c)) << "code " << c;
+    }
+}
+
+// Every code a function of the library can return reads as what it means:
+// its own codes, out of memory, whatever the fold makes of a client-side
+// failure, and the result codes a server answers (RFC 4511, and the cancel,
+// assertion and sync codes of later RFCs).
+TEST(LdapErrorTest, EveryCodeTheLibraryReturnsHasItsOwnText)
+{
+    std::vector<int> codes = {SETUP_LDAP_BAD_ARGUMENT,
+                              SETUP_LDAP_BAD_URL,
+                              SETUP_LDAP_AUTH_FAILED,
+                              SETUP_LDAP_NO_SUCH_OBJECT,
+                              SETUP_LDAP_INCOMPLETE_ENTRY,
+                              SETUP_LDAP_NO_CONFIG_ROOT,
+                              SETUP_LDAP_ENTRY_MISSING,
+                              SETUP_LDAP_CONNECT_FAILED,
+                              SETUP_LDAP_NO_ENTRIES,
+                              SETUP_LDAP_BAD_SERVER_ENTRY,
+                              SETUP_LDAP_NO_ADMIN_DOMAIN,
+                              SETUP_LDAP_NO_PARENT,
+                              kCvNoMemory};
+    for (int c = -20; c < 0; ++c)
+        codes.push_back(cvResultCode(c));
+    for (int c = 81; c <= 95; ++c)
+        codes.push_back(cvResultCode(c));
+    for (int c : {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,   10,  11,  12,  13,  14,  16,
+                  17, 18, 19, 20, 21, 32, 33, 34, 35, 36,  48,  49,  50,  51,  52,  53,
+                  54, 64, 65, 66, 67, 68, 69, 71, 80, 118, 119, 120, 121, 122, 123, 4096})
+        codes.push_back(c);
+    const std::string unknownOwn = setupErrorString(152);
+    const std::string unknown = setupErrorString(1000);
+    for (int code : codes) {
+        const char* text = setupErrorString(code);
+        ASSERT_NE(text, nullptr) << "code " << code;
+        EXPECT_NE(text, unknownOwn) << "code " << code;
+        EXPECT_NE(text, unknown) << "code " << code;
+    }
+    EXPECT_STREQ(setupErrorString(kCvNoMemory), ldap_err2string(-10));
 }
 
 } // namespace

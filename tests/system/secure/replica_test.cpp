@@ -99,10 +99,11 @@ TEST_F(Replica, RegisterThenRemoveLeavesTheProviderRegistryAsBefore)
 
     ASSERT_EQ(registerInstance({"slapd-goes", "Corvid Message Server", "other.example.com", "/srv/other"}), 0);
     EXPECT_NE(dumpRegistry(server()), before);
-    UnregisterResult result = cvUnregisterInstance(connectionUrl(), Slapd::kRootDN, Slapd::kRootPassword,
-                                                   "slapd-goes", "other.example.com", "/srv/other");
+    UnregisterResult result;
+    EXPECT_EQ(cvUnregisterInstance(connectionUrl(), Slapd::kRootDN, Slapd::kRootPassword,
+                                   "slapd-goes", "other.example.com", "/srv/other", result),
+              0);
     EXPECT_TRUE(result.found);
-    EXPECT_EQ(result.code, 0);
     EXPECT_EQ(result.url, "ldap://" + consumer_->hostPort() + "/o=CorvidRoot");
     EXPECT_EQ(dumpRegistry(server()), before);
 }
@@ -126,10 +127,11 @@ TEST_F(Replica, RemovalThroughTheConsumerAloneSaysWhichServerToAdd)
     ASSERT_EQ(registerInstance({"slapd-kept", "Corvid Directory Server", "rep.example.com", "/srv/rep"}), 0);
     ASSERT_EQ(cvWaitUntil([] { return consumer_->count(Slapd::kBase) == slapd().count(Slapd::kBase); }), 1);
     testing::internal::CaptureStderr();
-    UnregisterResult result = cvUnregisterInstance(consumer_->url(), Slapd::kRootDN, Slapd::kRootPassword,
-                                                   "slapd-kept", "rep.example.com", "/srv/rep");
+    UnregisterResult result;
+    int code = cvUnregisterInstance(consumer_->url(), Slapd::kRootDN, Slapd::kRootPassword,
+                                    "slapd-kept", "rep.example.com", "/srv/rep", result);
     std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(result.code, LDAP_REFERRAL);
+    EXPECT_EQ(code, LDAP_REFERRAL);
     // The first write of a removal takes the instance out of its product's
     // members: that is the one the consumer refers.
     EXPECT_EQ(err.rfind("Error: could not remove cn=slapd-kept,", 0), 0u) << err;
