@@ -13,7 +13,6 @@
 #include "ldapentry.h"
 #include "registry_plan.h"
 #include "setup_ldap_codes.h"
-#include "setup_remove.h"
 
 namespace {
 

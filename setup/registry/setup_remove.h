@@ -54,26 +54,4 @@ int removeISIE(Ldap* ldap, const char* isieDN);
 
 SETUP_END_DECLS
 
-#ifdef __cplusplus
-class LdapEntry;
-struct RegistryPlan;
-struct RegistryFailure;
-
-/*
- * The removal tool's pruning walk (its removeISIEAndPrune): deletes the
- * product entry that isie holds, then each ancestor left without children,
- * stopping at the first that still holds entries, at an admin domain (which
- * registrations need and no operation creates) and before the configuration
- * root. With plan, the tool's registry plan of one instance whose earlier
- * writes were made (the keeper's listing of the topmost entry that goes
- * among them): the entry alone, which the directory refuses should an
- * instance have been registered below it since, and the ancestors the plan
- * found. Without: the walk is planned now, the keeper's listing goes first,
- * and the entry goes with everything below it. 0, or the code of the write
- * refused (failure says which). C++ only; for the removal tool, which links
- * the library statically: not exported.
- */
-int cvRemoveProductAndPrune(LdapEntry& isie, const RegistryPlan* plan, RegistryFailure& failure);
-#endif
-
 #endif

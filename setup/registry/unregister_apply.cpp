@@ -12,7 +12,6 @@
 #include "register_internal.h"
 #include "remove_internal.h"
 #include "setup_ldap_codes.h"
-#include "setup_remove.h"
 
 namespace {
 

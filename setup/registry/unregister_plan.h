@@ -2,7 +2,7 @@
  * The registry side of removing one server instance, decided by reading the
  * configuration directory (cvPlanRegistry) and carried out as an ordered
  * list of writes (cvApplyRegistryPlan), the product entry's own removal and
- * pruning last (cvRemoveProductAndPrune, setup_remove.h, through the tool's
+ * pruning last (cvRemoveProductAndPrune, through the tool's
  * removeISIEAndPrune). remove-instance applies the plan;
  * remove-instance-plan prints it; both use the same functions, so the plan
  * and the removal cannot disagree. C++ only and internal: not installed, not
@@ -157,6 +157,21 @@ struct RegistryFailure {
  * which write.
  */
 int cvApplyRegistryPlan(Ldap& ldap, const RegistryPlan& plan, RegistryFailure& failure);
+
+/*
+ * The removal tool's pruning walk (its removeISIEAndPrune): deletes the
+ * product entry that isie holds, then each ancestor left without children,
+ * stopping at the first that still holds entries, at an admin domain (which
+ * registrations need and no operation creates) and before the configuration
+ * root. With plan, the registry plan of one instance whose writes were made
+ * (the keeper's listing of the topmost entry that goes among them): the
+ * entry alone, which the directory refuses should an instance have been
+ * registered below it since, and the ancestors the plan found. Without: the
+ * walk is planned now, the keeper's listing goes first, and the entry goes
+ * with everything below it. 0, or the code of the write refused (failure
+ * says which).
+ */
+int cvRemoveProductAndPrune(LdapEntry& isie, const RegistryPlan* plan, RegistryFailure& failure);
 
 // For code, a result of a request on ldap just made: when it is
 // SETUP_LDAP_CONNECT_FAILED because the client library made the failure up
