@@ -163,6 +163,11 @@ std::string ds_reply_text(const std::string& text);
  * file name holding a newline or an escape sequence) can start a line of
  * its own or act on a terminal. */
 std::string ds_one_line(const std::string& text);
+/* text as one value of an application/x-www-form-urlencoded request, the
+ * form ds_get_begin decodes: letters, digits and "-._~" as they are, every
+ * other byte as "%XX", so that the value decodes to exactly text and can
+ * neither end its pair ("&") nor be read as another escape. "" for null. */
+std::string ds_form_encode(const char* text);
 #endif
 
 #endif

@@ -1,4 +1,3 @@
-#include "hex_digit.h"
 #include "admtask.h"
 #include "admtask_state.h"
 
@@ -17,6 +16,18 @@ std::vector<std::pair<std::string, std::string>>& requestVars()
 
 namespace {
 
+// The digits of "%XX": the encoder writes these, the decoder reads either
+// letter case.
+const char kHexDigits[] = "0123456789ABCDEF";
+
+int hexValue(char c)
+{
+    if (c >= 'a' && c <= 'f')
+        c = static_cast<char>(c - 'a' + 'A');
+    const char* at = c != '\0' ? strchr(kHexDigits, c) : nullptr;
+    return at != nullptr ? static_cast<int>(at - kHexDigits) : -1;
+}
+
 std::string decodePart(const char* p, size_t n)
 {
     std::string out;
@@ -25,9 +36,8 @@ std::string decodePart(const char* p, size_t n)
         char c = p[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < n && cvHexDigitValue(p[i + 1]) >= 0 &&
-                   cvHexDigitValue(p[i + 2]) >= 0) {
-            int v = cvHexDigitValue(p[i + 1]) * 16 + cvHexDigitValue(p[i + 2]);
+        } else if (c == '%' && i + 2 < n && hexValue(p[i + 1]) >= 0 && hexValue(p[i + 2]) >= 0) {
+            int v = hexValue(p[i + 1]) * 16 + hexValue(p[i + 2]);
             if (v == 0) {
                 out += c; // a NUL would silently cut the value short
                 continue;
@@ -77,6 +87,23 @@ std::string oneLine(const char* text)
 }
 
 } // namespace admtask
+
+std::string ds_form_encode(const char* text)
+{
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); p != nullptr && *p; ++p) {
+        // ASCII ranges, not isalnum: what is unreserved must not depend on the locale.
+        if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') ||
+            *p == '-' || *p == '.' || *p == '_' || *p == '~') {
+            out += static_cast<char>(*p);
+        } else {
+            out += '%';
+            out += admtask::kHexDigits[*p >> 4];
+            out += admtask::kHexDigits[*p & 0x0f];
+        }
+    }
+    return out;
+}
 
 std::string ds_one_line(const std::string& text)
 {

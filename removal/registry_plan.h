@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "unregister_plan.h"
+#include <cvsetup/unregister_plan.h>
 
 class Ldap;
 

@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ldap.h>
+
+#include <cvsetup/cvldap.h>
+#include <cvsetup/setup_ldap_codes.h>
 
 #include "admtask.h"
-#include "cvldap.h"
 #include "removal_request.h"
-#include "setup_ldap_codes.h"
 
 namespace {
 

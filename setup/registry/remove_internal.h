@@ -1,6 +1,7 @@
 /*
- * Pieces shared by the registration removal and the removal tool's own
- * pruning walk. C++ only; not part of the plain-function interface.
+ * Pieces shared by the registration removal and its pruning walk
+ * (cvDropAndPrune, unregister_plan.h). C++ only; not part of the
+ * plain-function interface.
  */
 #ifndef CV_REMOVE_INTERNAL_H
 #define CV_REMOVE_INTERNAL_H
@@ -36,17 +37,5 @@ bool cvSameDN(const char* a, const char* b);
 // not exist). An entry's child count matters here only as "none", "one" or
 // "more", so a parent of thousands costs no more than a parent of two.
 int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit, std::vector<std::string>* children);
-
-// Deletes dn with its whole subtree, then each ancestor left without
-// children, up to the first that still has some (or cannot be deleted) and
-// never the configuration root itself. The one pruning walk of the system:
-// setupRemoveISIE and the removal tool differ only in waitUntilGone, which
-// waits (waitForEntryRemoval) for the subtree deletion to show before the
-// ancestors are tested, for replicated directories that apply it late.
-// At most maxAncestors ancestors are deleted: the removal tool passes the
-// number its plan found. Returns the subtree deletion's code; nothing is
-// pruned when it failed.
-int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone,
-                   size_t maxAncestors = static_cast<size_t>(-1));
 
 #endif

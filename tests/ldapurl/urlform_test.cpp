@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "setup_compat.h"
 #include "setup_ldapurl.h"
 #include "setup_util.h"
 

@@ -14,6 +14,7 @@
 
 #include "ldapentry_internal.h"
 #include "register_fixture.h"
+#include "setup_compat.h"
 #include "setup_registry_consts.h"
 #include "setup_userdir.h"
 

@@ -1,6 +1,7 @@
 #include "child.h"
 #include "scratch_mount.h"
-#include "setup_util.h"
+#include <cvsetup/setup_compat.h>
+#include <cvsetup/setup_util.h>
 #include "tempdir.h"
 
 #include <climits>

@@ -3,8 +3,8 @@
  * configuration directory (cvPlanRegistry) and carried out as an ordered
  * list of writes (cvApplyRegistryPlan). remove-instance applies the plan;
  * remove-instance-plan prints it; both use these two functions, so the plan
- * and the removal cannot disagree. C++ only and internal: not installed, not
- * part of the plain-function interface.
+ * and the removal cannot disagree. C++ only: the plain-function interface of
+ * the registration removal is setup_remove.h.
  *
  * Order of the writes, chosen so that a removal killed after any one of them
  * and then run again ends exactly as one uninterrupted removal:
@@ -28,11 +28,16 @@
 #ifndef CV_UNREGISTER_PLAN_H
 #define CV_UNREGISTER_PLAN_H
 
+// A C++ interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
+#include <cstddef>
 #include <string>
 #include <vector>
 
-class Ldap;
-class LdapEntry;
+#include "setup_common.h"
+
+SETUP_BEGIN_EXPORTS
 
 // Why a pruning walk stops at its pruneStop.
 enum class PruneStop {
@@ -157,22 +162,23 @@ int cvRegistryCode(int code);
 // The client library's text for such a failure ("Timed out"), else "".
 std::string cvRegistryCause(int code);
 
-// Internal to the registry removal: the leftovers of an interrupted removal
-// (unregister_repair.cpp) and the pruning walk's prediction
-// (unregister_plan.cpp), which the repairs reuse. gone holds the entries the
-// removal deletes before it looks.
-int cvPlanRepairs(Ldap& ldap, const char* instanceName, const char* machineName,
-                  const char* serverRoot, RegistryPlan& plan);
-int cvPlanPrune(Ldap& ldap, const std::string& dn, std::vector<std::string> gone,
-                PrunePlan& chain);
-// A value of attr in entry's store that equals want byte for byte.
-bool cvHasExactValue(const LdapEntry& entry, const char* attr, const char* want);
-// True when dns holds an entry of the same DN as dn.
-bool cvAmongDNs(const std::string& dn, const std::vector<std::string>& dns);
-// Appends the writes of deleting dn with its chain: the keeper's listing
-// first, then the writes in before, then dn (DeleteEntry), then each emptied
-// ancestor (PruneEntry).
-void cvChainWrites(const std::string& dn, const PrunePlan& chain,
-                   const std::vector<RegistryWrite>& before, std::vector<RegistryWrite>& writes);
+/*
+ * Deletes dn with its whole subtree, then each ancestor left without
+ * children, up to the first that still has some (or cannot be deleted) and
+ * never the configuration root itself: the pruning walk of setupRemoveISIE,
+ * which passes waitUntilGone true (it then waits, for at most 25 seconds,
+ * until the subtree's deletion shows before the ancestors are tested, for
+ * replicated directories that apply it late). At most maxAncestors
+ * ancestors are deleted: the removal tool passes the number its plan found.
+ * Returns the subtree deletion's code (cvRegistryCode and cvRegistryCause
+ * describe it), SETUP_LDAP_BAD_ARGUMENT (144) when dn does not parse;
+ * nothing is pruned after a failure. Writes to no stream.
+ */
+int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone,
+                   size_t maxAncestors = static_cast<size_t>(-1));
+
+SETUP_END_EXPORTS
+
+#endif // __cplusplus
 
 #endif
