@@ -54,6 +54,17 @@ TEST_F(RequestDecoding, MalformedEscapesStayAsWritten)
     EXPECT_EQ(var("f"), "%00z");
 }
 
+TEST_F(RequestDecoding, FormEncodedValueDecodesToExactlyItself)
+{
+    const std::string value = "a&InstanceName=b c+d%2e%00\xC3\xA9/~._-";
+    const std::string encoded = ds_form_encode(value.c_str());
+    EXPECT_EQ(encoded, "a%26InstanceName%3Db%20c%2Bd%252e%2500%C3%A9%2F~._-");
+    ASSERT_EQ(ds_get_begin(("InstanceName=" + encoded + "&x=1").c_str()), 0);
+    EXPECT_EQ(var("InstanceName"), value);
+    EXPECT_EQ(var("x"), "1");
+    EXPECT_EQ(ds_form_encode(nullptr), "");
+}
+
 TEST_F(RequestDecoding, PairsWithoutValueRepeatsAndEmptyPairs)
 {
     ds_get_begin("&&flag&n=first&n=second&=v&eq=a=b&");
