@@ -13,22 +13,18 @@ cd "$src" || exit 2
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-# check FILE ALLOWED...: each quoted include of FILE names a header that lies
-# in one of the ALLOWED folders (or is one of the ALLOWED files), found the
-# way the compiler finds it: beside FILE first, then on the include path,
-# which holds the ALLOWED folders and those below them. Each <cvsetup/...>
-# include names a published header.
+# check FILE: each quoted include of FILE names a header that lies in one of
+# the folders (or is one of the files) of ALLOWED, found the way the compiler
+# finds it: beside FILE first, then on the include path (ALLOWED and the
+# folders below them, in SEARCH). Each <cvsetup/...> include names a
+# published header.
 check() {
-  local file=$1 name found where allowed path=()
-  shift
-  for where in "$@"; do
-    if [ -d "$where" ]; then mapfile -t -O ${#path[@]} path < <(find "$where" -type d | sort); else path+=("$where"); fi
-  done
+  local file=$1 name found where allowed
   while IFS= read -r name; do
     found=""
-    for where in "$(dirname "$file")" "${path[@]}"; do
+    for where in "${file%/*}" "${SEARCH[@]}"; do
       if [ -d "$where" ] && [ -f "$where/$name" ]; then found=$where/$name; break; fi
-      if [ -f "$where" ] && [ "$(basename "$where")" = "$name" ]; then found=$where; break; fi
+      if [ -f "$where" ] && [ "${where##*/}" = "$name" ]; then found=$where; break; fi
     done
     if [ -z "$found" ]; then
       if [ -f "include/cvsetup/$name" ]; then
@@ -38,8 +34,8 @@ check() {
       fi
       continue
     fi
-    found=$(realpath --relative-to=. "$found")
-    for allowed in "$@"; do
+    case $name in */*) found=$(realpath -m --relative-to=. "$found") ;; esac
+    for allowed in "${ALLOWED[@]}"; do
       case $found in "$allowed" | "$allowed"/*) continue 2 ;; esac
     done
     fail "$file includes \"$name\" ($found), a header of another folder"
@@ -49,12 +45,24 @@ check() {
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*<cvsetup\/\([^>]*\)>.*/\1/p' "$file")
 }
 
-sources() { find "$@" -type f \( -name '*.h' -o -name '*.c' -o -name '*.cpp' \) | sort; }
-
+# group FOLDER ALLOWED...: checks every source of FOLDER.
 count=0
-for f in $(sources removal); do check "$f" removal admintask/admtask.h; count=$((count + 1)); done
-for f in $(sources admintask); do check "$f" admintask; count=$((count + 1)); done
-for f in $(sources setup); do check "$f" setup include/cvsetup; count=$((count + 1)); done
-for f in $(sources include); do check "$f" include/cvsetup; count=$((count + 1)); done
+group() {
+  local folder=$1 where file
+  shift
+  ALLOWED=("$@") SEARCH=()
+  for where in "$@"; do
+    if [ -d "$where" ]; then mapfile -t -O ${#SEARCH[@]} SEARCH < <(find "$where" -type d | sort); else SEARCH+=("$where"); fi
+  done
+  while IFS= read -r file; do
+    check "$file"
+    count=$((count + 1))
+  done < <(find "$folder" -type f \( -name '*.h' -o -name '*.c' -o -name '*.cpp' \) | sort)
+}
+
+group removal removal admintask/admtask.h
+group admintask admintask
+group setup setup include/cvsetup
+group include include/cvsetup
 [ $failed = 0 ] && echo "$count files include only their own and published headers"
 exit $failed
