@@ -1,6 +1,7 @@
 #include "admtask.h"
 #include "admtask_state.h"
-#include "tree_walk.h"
+
+#include <cvsetup/tree_walk.h>
 
 #include <cerrno>
 #include <cstdlib>

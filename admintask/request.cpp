@@ -1,4 +1,3 @@
-#include "hex_digit.h"
 #include "admtask.h"
 #include "admtask_state.h"
 
@@ -17,6 +16,18 @@ std::vector<std::pair<std::string, std::string>>& requestVars()
 
 namespace {
 
+// The digits of "%XX": the encoder writes these, the decoder reads either
+// letter case.
+const char kHexDigits[] = "0123456789ABCDEF";
+
+int hexValue(char c)
+{
+    if (c >= 'a' && c <= 'f')
+        c = static_cast<char>(c - 'a' + 'A');
+    const char* at = c != '\0' ? strchr(kHexDigits, c) : nullptr;
+    return at != nullptr ? static_cast<int>(at - kHexDigits) : -1;
+}
+
 std::string decodePart(const char* p, size_t n)
 {
     std::string out;
@@ -25,9 +36,8 @@ std::string decodePart(const char* p, size_t n)
         char c = p[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < n && cvHexDigitValue(p[i + 1]) >= 0 &&
-                   cvHexDigitValue(p[i + 2]) >= 0) {
-            int v = cvHexDigitValue(p[i + 1]) * 16 + cvHexDigitValue(p[i + 2]);
+        } else if (c == '%' && i + 2 < n && hexValue(p[i + 1]) >= 0 && hexValue(p[i + 2]) >= 0) {
+            int v = hexValue(p[i + 1]) * 16 + hexValue(p[i + 2]);
             if (v == 0) {
                 out += c; // a NUL would silently cut the value short
                 continue;
@@ -80,7 +90,6 @@ std::string oneLine(const char* text)
 
 std::string ds_form_encode(const std::string& value)
 {
-    static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : value) {
         if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -88,8 +97,8 @@ std::string ds_form_encode(const std::string& value)
             out += static_cast<char>(c);
         } else {
             out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 0x0f];
+            out += admtask::kHexDigits[c >> 4];
+            out += admtask::kHexDigits[c & 0x0f];
         }
     }
     return out;

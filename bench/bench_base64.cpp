@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "setup_compat.h"
 #include "setup_hash.h"
 
 extern char** environ;

@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "adm_pi.h"
+#include "adm_pi_internal.h"
 
 namespace {
 

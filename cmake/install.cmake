@@ -9,6 +9,9 @@ set(CV_CMAKE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/cvsetup)
 install(TARGETS cvsetup cvsetup_static EXPORT cvsetupTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# include/cvsetup/ as it stands in the tree (the lists name every file of
+# it), and no other header: consumers include <cvsetup/name.h>, as the
+# tool does in the build tree.
 install(FILES ${CV_PUBLIC_C_HEADERS} ${CV_PUBLIC_CXX_HEADERS}
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/cvsetup)
 install(EXPORT cvsetupTargets NAMESPACE cvsetup:: DESTINATION ${CV_CMAKE_PACKAGE_DIR})

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "setup_compat.h"
 #include "setup_hash.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

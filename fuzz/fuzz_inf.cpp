@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "adm_pi.h"
+#include "adm_pi_internal.h"
 
 namespace {
 

@@ -2,8 +2,9 @@
 
 #include "registry_plan.h"
 
-#include "cvldap.h"
-#include "setup_ldap_codes.h"
+#include <cvsetup/cvldap.h>
+#include <cvsetup/setup_ldap_codes.h>
+
 #include "unregister.h"
 
 ConfigConnection::ConfigConnection() = default;
@@ -21,7 +22,7 @@ int cvConnectConfigDirectory(const std::string& url, const char* bindDN, const c
     if (err.code == 0) {
         // The messages name the server that answered.
         const char* base = ldap->baseSuffix();
-        conn.url = std::string(ldap->server()) + "/" + cvEncodeUrlDN(base);
+        conn.url = std::string(ldap->server()) + "/" + cvUrlEncodedDN(base);
         conn.ldap = std::move(ldap);
     } else if (err.message) {
         conn.reason = err.message;

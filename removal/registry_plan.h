@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "unregister_plan.h"
+#include <cvsetup/unregister_plan.h>
 
 class Ldap;
 

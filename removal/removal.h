@@ -40,7 +40,7 @@ int isDirectory(const char* path);
 #ifdef __cplusplus
 }
 
-#include "tree_walk.h"
+#include <cvsetup/tree_walk.h>
 
 // The instance tree's walk, in either mode of the library's one walk:
 // _remove_directory removes with it, remove-instance-plan plans with it, so

@@ -1,13 +1,13 @@
 #include "removal.h"
 
-#include "tree_walk.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <prio.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cvsetup/tree_walk.h>
 
 namespace {
 

@@ -7,12 +7,13 @@
 #include <string>
 #include <strings.h>
 
+#include <cvsetup/nvpair.h>
+#include <cvsetup/setup_ldap.h>
+#include <cvsetup/setup_ldapurl.h>
+#include <cvsetup/setup_util.h>
+
 #include "admtask.h"
-#include "ldap_adapter.h"
-#include "ldap_escape.h"
-#include "nvpair.h"
 #include "removal.h"
-#include "setup_ldap.h"
 #include "silent_env.h"
 
 namespace {
@@ -38,35 +39,45 @@ void putOwnedEnv(EnvSlot slot, const std::string& text)
     envTexts[slot] = copy;
 }
 
+// A text of the library, released here; null stays null.
+struct LibraryText {
+    LibraryText() = default;
+    LibraryText(const LibraryText&) = delete;
+    LibraryText& operator=(const LibraryText&) = delete;
+    ~LibraryText() { setupFree(text); }
+    const char* get() const { return text; }
+
+    char* text = nullptr;
+};
+
+// The configuration URL as the library reads it (setupSplitLdapUrl).
+struct ParsedUrl {
+    LibraryText scheme, servers, host, baseDN;
+    int port = 0;
+};
+
 // The configuration URL of the inf file with the values of its own keys
 // applied: a host or port key replaces the URL's host list with that one
 // server, a suffix key its base; the URL's scheme ("ldaps" too) is kept. A
 // server that names no port gets its scheme's default.
-std::string configUrl(const ldapapi::UrlList* parsed, const char* hostKey, const char* portKey,
+std::string configUrl(const ParsedUrl* parsed, const char* hostKey, const char* portKey,
                       const char* suffix)
 {
-    std::string scheme = parsed != nullptr ? parsed->scheme : "ldap";
-    std::string hosts;
+    std::string scheme = parsed != nullptr ? parsed->scheme.get() : "ldap";
     if (parsed != nullptr && hostKey == nullptr && (portKey == nullptr || *portKey == '\0')) {
-        for (ldapapi::UrlServer server : parsed->servers) {
-            server.port = server.effectivePort();
-            hosts += (hosts.empty() ? "" : " ") + server.hostPort();
-        }
-        return scheme + "://" + hosts + "/" + cvEncodeUrlDN(suffix);
+        return scheme + "://" + parsed->servers.get() + "/" + cvUrlEncodedDN(suffix);
     }
-    const ldapapi::UrlServer* first = parsed != nullptr ? &parsed->servers[0] : nullptr;
-    std::string host = hostKey != nullptr ? cvEncodeUrlHost(hostKey)
-                       : first != nullptr ? first->hostText()
-                                          : std::string();
-    std::string port = portKey != nullptr && *portKey != '\0' ? cvEncodeUrlHost(portKey)
-                       : first != nullptr ? std::to_string(first->effectivePort())
-                                          : std::string();
-    return scheme + "://" + host + ":" + port + "/" + cvEncodeUrlDN(suffix);
+    // The first server, "host:port" with the port always named.
+    std::string first = parsed != nullptr ? parsed->servers.get() : "";
+    first = first.substr(0, first.find(' '));
+    std::string host = hostKey != nullptr ? cvUrlEncodedHost(hostKey)
+                       : parsed != nullptr ? first.substr(0, first.rfind(':'))
+                                           : std::string();
+    std::string port = portKey != nullptr && *portKey != '\0' ? cvUrlEncodedHost(portKey)
+                       : parsed != nullptr ? std::to_string(parsed->port)
+                                           : std::string();
+    return scheme + "://" + host + ":" + port + "/" + cvUrlEncodedDN(suffix);
 }
-
-struct UrlDescFree {
-    void operator()(LDAPURLDesc* desc) const { ldap_free_urldesc(desc); }
-};
 
 }  // namespace
 
@@ -102,31 +113,24 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
     reg.port = portKey ? portKey : "";
     const char* suffix = keys.get("Suffix");
 
-    std::unique_ptr<LDAPURLDesc, UrlDescFree> url;
     const char* urlText = keys.get("ConfigDirectoryLdapURL");
-    LDAPURLDesc* desc = nullptr;
-    ldapapi::UrlList list;
-    bool parsed = false;
-    if (urlText != nullptr && ldapapi::cv_url_parse(urlText, &desc) == 0 && desc != nullptr &&
-        ldapapi::parse_url_list(urlText, &list) == 0) {
-        url.reset(desc);
-        parsed = true;
-    } else if (desc != nullptr) {
-        ldap_free_urldesc(desc);
-    }
-    reg.url = configUrl(parsed ? &list : nullptr, host, portKey, suffix != nullptr ? suffix
-                                                                              : parsed ? url->lud_dn
-                                                                                       : nullptr);
+    ParsedUrl url;
+    const bool parsed = urlText != nullptr &&
+                        setupSplitLdapUrl(urlText, &url.scheme.text, &url.servers.text, &url.host.text,
+                                          &url.port, &url.baseDN.text) == 1;
+    reg.url = configUrl(parsed ? &url : nullptr, host, portKey, suffix != nullptr ? suffix
+                                                                   : parsed ? url.baseDN.get()
+                                                                            : nullptr);
     if (parsed) {
         // Values given by their own keys win over the URL.
         if (host == nullptr) {
-            host = url->lud_host;
+            host = url.host.get();
         }
         if (reg.port.empty()) {
-            reg.port = std::to_string(list.servers[0].effectivePort());
+            reg.port = std::to_string(url.port);
         }
         if (suffix == nullptr) {
-            suffix = url->lud_dn;
+            suffix = url.baseDN.get();
         }
     }
     reg.host = host;

@@ -7,12 +7,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ldap.h>
 #include <string>
 
-#include "cvldap.h"
-#include "ldapentry.h"
+#include <cvsetup/cvldap.h>
+#include <cvsetup/ldapentry.h>
+#include <cvsetup/setup_ldap_codes.h>
+#include <cvsetup/unregister_plan.h>
+
 #include "registry_plan.h"
-#include "setup_ldap_codes.h"
 
 namespace {
 

@@ -12,8 +12,6 @@
 
 #include <string>
 
-#include "ldap_escape.h"
-
 class LdapEntry;
 struct RegistryPlan;
 
@@ -69,8 +67,9 @@ int removeInstanceLDAPEntries(const char* host, const char* port, const char* su
 /*
  * Null for null; otherwise a new array (release with delete[]) of twice the
  * text's length plus two bytes, holding the text with every backslash
- * doubled. Published for callers that build old-style filters; the removal
- * itself escapes filter values with cvEscapeFilterValue.
+ * doubled. Published for callers that build old-style filters; the searches
+ * of the removal (the library's cvPlanRegistry) escape their filter values
+ * as RFC 4515 asks.
  */
 char* escapeBackslashes(const char* text);
 
@@ -92,6 +91,11 @@ int removeISIEAndPrune(LdapEntry& isie);
  * code.
  */
 int removeISIEAndPrune(LdapEntry& isie, const RegistryPlan& plan, UnregisterResult& result);
+
+// The library's URL encodings (setupEncodeLdapUrlDN, setupEncodeLdapUrlHost)
+// as strings; a null text gives "". Running out of memory throws bad_alloc.
+std::string cvUrlEncodedDN(const char* dn);
+std::string cvUrlEncodedHost(const char* text);
 
 // "ldap://" host ":" port "/" encoded suffix; a null part contributes nothing.
 // The URL of removeInstanceLDAPEntries, whose parameters name no scheme.

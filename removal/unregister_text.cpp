@@ -2,10 +2,27 @@
 // URL and the port check.
 
 #include <cstring>
+#include <new>
 #include <string>
 
-#include "ldap_escape.h"
+#include <cvsetup/setup_ldapurl.h>
+#include <cvsetup/setup_util.h>
+
 #include "unregister.h"
+
+namespace {
+
+std::string takeText(char* text)
+{
+    if (text == nullptr) {
+        throw std::bad_alloc();
+    }
+    std::string copy(text);
+    setupFree(text);
+    return copy;
+}
+
+}  // namespace
 
 char* escapeBackslashes(const char* text)
 {
@@ -25,10 +42,20 @@ char* escapeBackslashes(const char* text)
     return escaped;
 }
 
+std::string cvUrlEncodedDN(const char* dn)
+{
+    return dn != nullptr ? takeText(setupEncodeLdapUrlDN(dn)) : std::string();
+}
+
+std::string cvUrlEncodedHost(const char* text)
+{
+    return text != nullptr ? takeText(setupEncodeLdapUrlHost(text)) : std::string();
+}
+
 std::string cvConfigDirectoryUrl(const char* host, const char* port, const char* suffix)
 {
-    return "ldap://" + cvEncodeUrlHost(host) + ":" + cvEncodeUrlHost(port) + "/" +
-           cvEncodeUrlDN(suffix);
+    return "ldap://" + cvUrlEncodedHost(host) + ":" + cvUrlEncodedHost(port) + "/" +
+           cvUrlEncodedDN(suffix);
 }
 
 bool cvIsDecimalPort(const char* text)

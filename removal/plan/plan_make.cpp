@@ -4,10 +4,11 @@
 
 #include "plan.h"
 
+#include <cvsetup/cvldap.h>
+#include <cvsetup/setup_ldap_codes.h>
+
 #include "admtask.h"
-#include "cvldap.h"
 #include "removal_request.h"
-#include "setup_ldap_codes.h"
 
 namespace {
 

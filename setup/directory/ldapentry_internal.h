@@ -1,6 +1,7 @@
 /*
- * Shared by the LdapEntry source files: the attributes every loading search
- * requests, and the owner of a modification list under construction.
+ * Shared by the LdapEntry source files: the entry's state behind its public
+ * class, the attributes every loading search requests, and the owner of a
+ * modification list under construction.
  */
 #ifndef CV_LDAPENTRY_INTERNAL_H
 #define CV_LDAPENTRY_INTERNAL_H
@@ -8,8 +9,30 @@
 #include <ldap.h>
 #include <vector>
 
-class Ldap;
-class LdapEntry;
+#include "cvstring.h"
+#include "ldapentry.h"
+#include "nvpair.h"
+
+struct LdapEntry::State {
+    explicit State(Ldap* connection) : ldap(connection) {}
+    ~State()
+    {
+        if (result)
+            ldap_msgfree(result);
+    }
+    State(const State&) = delete;
+    State& operator=(const State&) = delete;
+
+    Ldap* ldap;
+    // The last search's answer, and the entry of it that is loaded.
+    LDAPMessage* cursor = nullptr;
+    LDAPMessage* result = nullptr;
+    CVString entryDN;
+    int numEntries = 0;
+    NVPair attributes;
+
+    static State& of(const LdapEntry& entry) { return *entry.state_; }
+};
 
 // "*" and the operational attributes that travel with an entry read and
 // written back: access control, password policy state, limits and roles.
@@ -58,6 +81,9 @@ public:
     // does: 0 with the first entry loaded, SETUP_LDAP_NO_ENTRIES (153) for
     // no such object or no entry, else code.
     static int adopt(LdapEntry& entry, int code, LDAPMessage* answer);
+    // Loads message, one entry of a search's answer on ld, into entry: its
+    // DN, and its attributes in place of those the store held.
+    static void fill(LdapEntry& entry, LDAP* ld, LDAPMessage* message);
 };
 
 #endif

@@ -28,18 +28,19 @@ const char* const cvRequestedAttributes[] = {
 
 Bool LdapEntry::exists(const char* dn)
 {
-    if (!dn || !ldap_ || !ldap_->handle_)
+    LDAP* ld = LdapEntryAccess::handle(*this);
+    if (!dn || !ld)
         return 0;
     char noAttributes[] = LDAP_NO_ATTRS;
     char* attrs[] = {noAttributes, nullptr};
     LDAPMessage* raw = nullptr;
-    int code = ldapapi::ldap_search_s(ldap_->handle_, dn, LDAP_SCOPE_BASE, OBJECT_CLASS_FILTER, attrs, 0, &raw);
+    int code = ldapapi::ldap_search_s(ld, dn, LDAP_SCOPE_BASE, OBJECT_CLASS_FILTER, attrs, 0, &raw);
     ldapapi::MessagePtr result(raw);
     Bool found = 0;
-    LDAPMessage* entry = code == 0 ? ldap_first_entry(ldap_->handle_, result.get()) : nullptr;
+    LDAPMessage* entry = code == 0 ? ldap_first_entry(ld, result.get()) : nullptr;
     if (entry) {
-        ldapapi::TextPtr entryDN(ldap_get_dn(ldap_->handle_, entry));
-        entryDN_ = entryDN.get();
+        ldapapi::TextPtr entryDN(ldap_get_dn(ld, entry));
+        state_->entryDN = entryDN.get();
         found = 1;
     }
     return found;
@@ -52,18 +53,19 @@ LdapError LdapEntry::retrieve(const char* dn)
 
 LdapError LdapEntry::retrieve(const char* filter, int scope, const char* base)
 {
-    if (result_)
-        ldap_msgfree(result_);
-    result_ = nullptr;
-    cursor_ = nullptr;
-    numEntries_ = 0;
+    if (state_->result)
+        ldap_msgfree(state_->result);
+    state_->result = nullptr;
+    state_->cursor = nullptr;
+    state_->numEntries = 0;
     LdapError err;
-    if (!ldap_ || !ldap_->handle_) {
+    LDAP* ld = LdapEntryAccess::handle(*this);
+    if (!ld) {
         err = LDAP_SERVER_DOWN;
         return err;
     }
     LDAPMessage* answer = nullptr;
-    int code = ldapapi::ldap_search_s(ldap_->handle_, base, scope, filter, const_cast<char**>(cvRequestedAttributes), 0,
+    int code = ldapapi::ldap_search_s(ld, base, scope, filter, const_cast<char**>(cvRequestedAttributes), 0,
                                      &answer);
     err = LdapEntryAccess::adopt(*this, code, answer);
     return err;
@@ -71,53 +73,56 @@ LdapError LdapEntry::retrieve(const char* filter, int scope, const char* base)
 
 int LdapEntryAccess::adopt(LdapEntry& entry, int code, LDAPMessage* answer)
 {
-    if (entry.result_)
-        ldap_msgfree(entry.result_);
-    entry.result_ = answer;
-    entry.cursor_ = nullptr;
-    entry.numEntries_ = 0;
+    LdapEntry::State& s = LdapEntry::State::of(entry);
+    if (s.result)
+        ldap_msgfree(s.result);
+    s.result = answer;
+    s.cursor = nullptr;
+    s.numEntries = 0;
     LDAP* ld = handle(entry);
     if (code == LDAP_NO_SUCH_OBJECT)
         return SETUP_LDAP_NO_ENTRIES;
     if (code != LDAP_SUCCESS || !ld)
         return code;
-    entry.numEntries_ = ldap_count_entries(ld, answer);
-    if (entry.numEntries_ <= 0) {
-        entry.numEntries_ = 0;
+    s.numEntries = ldap_count_entries(ld, answer);
+    if (s.numEntries <= 0) {
+        s.numEntries = 0;
         return SETUP_LDAP_NO_ENTRIES;
     }
-    entry.cursor_ = ldap_first_entry(ld, answer);
-    entry.fillAttributes(ld, entry.cursor_);
+    s.cursor = ldap_first_entry(ld, answer);
+    fill(entry, ld, s.cursor);
     return 0;
 }
 
 LdapError LdapEntry::next()
 {
-    if (!cursor_ || numEntries_ < 2)
+    if (!state_->cursor || state_->numEntries < 2)
         return LdapError(SETUP_LDAP_NO_ENTRIES, "");
-    LDAPMessage* entry = ldap_next_entry(ldap_->handle_, cursor_);
+    LDAP* ld = LdapEntryAccess::handle(*this);
+    LDAPMessage* entry = ldap_next_entry(ld, state_->cursor);
     if (!entry)
         return LdapError(SETUP_LDAP_NO_ENTRIES, "");
-    cursor_ = entry;
-    fillAttributes(ldap_->handle_, cursor_);
+    state_->cursor = entry;
+    LdapEntryAccess::fill(*this, ld, state_->cursor);
     return LdapError(0, "");
 }
 
-void LdapEntry::fillAttributes(LDAP* ld, LDAPMessage* entry)
+void LdapEntryAccess::fill(LdapEntry& entry, LDAP* ld, LDAPMessage* message)
 {
-    if (!ld || !entry)
+    if (!ld || !message)
         return;
+    LdapEntry::State& s = LdapEntry::State::of(entry);
     {
-        ldapapi::TextPtr dn(ldap_get_dn(ld, entry));
-        entryDN_ = dn.get();
+        ldapapi::TextPtr dn(ldap_get_dn(ld, message));
+        s.entryDN = dn.get();
     }
-    attributes_.clear();
+    s.attributes.clear();
     BerElement* rawBer = nullptr;
-    ldapapi::TextPtr name(ldap_first_attribute(ld, entry, &rawBer));
+    ldapapi::TextPtr name(ldap_first_attribute(ld, message, &rawBer));
     std::unique_ptr<BerElement, void (*)(BerElement*)> ber(rawBer, [](BerElement* b) { ber_free(b, 0); });
-    for (; name; name.reset(ldap_next_attribute(ld, entry, ber.get()))) {
-        ldapapi::ValuesPtr values(ldapapi::cv_get_values(ld, entry, name.get()));
+    for (; name; name.reset(ldap_next_attribute(ld, message, ber.get()))) {
+        ldapapi::ValuesPtr values(ldapapi::cv_get_values(ld, message, name.get()));
         for (char** v = values.get(); v && *v; ++v)
-            addAttribute(name.get(), *v);
+            entry.addAttribute(name.get(), *v);
     }
 }

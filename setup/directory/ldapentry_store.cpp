@@ -59,37 +59,35 @@ LDAPMod** ModList::get()
     return mods_.data();
 }
 
-LdapEntry::LdapEntry(const Ldap* ldap)
-    : ldap_(const_cast<Ldap*>(ldap)), cursor_(nullptr), result_(nullptr), numEntries_(0)
-{
-}
+LdapEntry::LdapEntry(const Ldap* ldap) : state_(new State(const_cast<Ldap*>(ldap))) {}
 
-LdapEntry::~LdapEntry()
-{
-    if (result_)
-        ldap_msgfree(result_);
-}
+LdapEntry::~LdapEntry() = default;
 
 void LdapEntry::change_ldap(Ldap* ldap)
 {
-    ldap_ = ldap;
+    state_->ldap = ldap;
+}
+
+Ldap* LdapEntry::connection() const
+{
+    return state_->ldap;
 }
 
 const char* LdapEntry::entryDN() const
 {
-    return entryDN_;
+    return state_->entryDN;
 }
 
 int LdapEntry::numEntries() const
 {
-    return numEntries_;
+    return state_->numEntries;
 }
 
 void LdapEntry::printEntry(const char* file) const
 {
     // Passwords and bind secrets never reach an output: print a copy of
     // the store without them.
-    NVPair shown(attributes_);
+    NVPair shown(state_->attributes);
     std::vector<std::string> secret;
     for (int i = 0; i < shown.numList(); ++i) {
         const char* name = shown.list(i);
@@ -105,13 +103,13 @@ void LdapEntry::setAttribute(const char* name, const char* value)
 {
     if (!name)
         return;
-    attributes_.delList(name);
-    attributes_.add(name, value);
+    state_->attributes.delList(name);
+    state_->attributes.add(name, value);
 }
 
 void LdapEntry::addAttribute(const char* name, const char* value)
 {
-    attributes_.add(name, value);
+    state_->attributes.add(name, value);
 }
 
 void LdapEntry::addAttributes(const char* name, const char** values)
@@ -119,33 +117,33 @@ void LdapEntry::addAttributes(const char* name, const char** values)
     if (!name || !values)
         return;
     for (int i = 0; values[i] && i < kMaxValuesPerCall; ++i)
-        attributes_.add(name, values[i]);
+        state_->attributes.add(name, values[i]);
 }
 
 char* LdapEntry::getAttribute(const char* name) const
 {
     if (!name)
         return nullptr;
-    const char* value = attributes_.getListItem(name, 0);
+    const char* value = state_->attributes.getListItem(name, 0);
     return value ? strdup(value) : nullptr;
 }
 
 char** LdapEntry::getAttributes(const char* name) const
 {
-    return name ? attributes_.getListItems(name) : nullptr;
+    return name ? state_->attributes.getListItems(name) : nullptr;
 }
 
 char** LdapEntry::getAttributeNames() const
 {
-    int n = attributes_.numList();
+    int n = state_->attributes.numList();
     char** names = static_cast<char**>(calloc(static_cast<size_t>(n) + 1, sizeof(char*)));
     if (!names)
         return nullptr;
     int used = 0;
     for (int i = 0; i < n; ++i) {
-        const char* name = attributes_.list(i);
+        const char* name = state_->attributes.list(i);
         // An attribute exists only while it holds a value.
-        if (!name || attributes_.numListItems(name) < 1)
+        if (!name || state_->attributes.numListItems(name) < 1)
             continue;
         names[used] = strdup(name);
         if (!names[used]) {
@@ -174,10 +172,10 @@ void LdapEntry::freeAttributes(char** values)
 void LdapEntry::deleteAttribute(const char* name)
 {
     if (name)
-        attributes_.delList(name);
+        state_->attributes.delList(name);
 }
 
 Bool LdapEntry::checkAttribute(const char* name, const char* value) const
 {
-    return attributes_.inList(name, value) ? 1 : 0;
+    return state_->attributes.inList(name, value) ? 1 : 0;
 }

@@ -8,6 +8,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "cvldap_internal.h"
 #include "ldap_adapter.h"
 #include "ldap_dn.h"
 #include "ldapentry_internal.h"
@@ -58,17 +59,18 @@ int readForRewrite(const NVPair& store, const char* dn, LdapEntry& stored)
 
 LDAP* LdapEntryAccess::handle(const Ldap* ldap)
 {
-    return ldap ? ldap->handle_ : nullptr;
+    return ldap ? Ldap::State::of(*ldap).handle : nullptr;
 }
 
 LDAP* LdapEntryAccess::handle(const LdapEntry& entry)
 {
-    return handle(entry.ldap_);
+    return handle(LdapEntry::State::of(entry).ldap);
 }
 
 int LdapEntryAccess::prepareInsert(LdapEntry& entry, const char* dn, ModList& mods)
 {
-    if (!hasValues(entry.attributes_))
+    const NVPair& store = LdapEntry::State::of(entry).attributes;
+    if (!hasValues(store))
         return SETUP_LDAP_INCOMPLETE_ENTRY;
     if (!dn)
         return SETUP_LDAP_BAD_ARGUMENT;
@@ -80,16 +82,17 @@ int LdapEntryAccess::prepareInsert(LdapEntry& entry, const char* dn, ModList& mo
     // as replace does.
     for (const auto& ava : ldapapi::rdn_values(dn))
         entry.addAttribute(ava.first.c_str(), ava.second.c_str());
-    for (const char* name : attributeNames(entry.attributes_))
-        mods.add(LDAP_MOD_ADD, name, entry.attributes_.getListItems(name));
+    for (const char* name : attributeNames(store))
+        mods.add(LDAP_MOD_ADD, name, store.getListItems(name));
     return 0;
 }
 
 void LdapEntryAccess::wrote(LdapEntry& entry, const char* dn, int code)
 {
     if (code == 0) {
-        entry.entryDN_ = dn;
-        entry.numEntries_ = 1;
+        LdapEntry::State& s = LdapEntry::State::of(entry);
+        s.entryDN = dn;
+        s.numEntries = 1;
     }
 }
 
@@ -99,53 +102,55 @@ LdapError LdapEntry::insert(const char* dn)
     int code = LdapEntryAccess::prepareInsert(*this, dn, mods);
     if (code != 0)
         return LdapError(code, "");
-    code = ldapapi::ldap_add_s(ldap_->handle_, dn, mods.get());
+    code = ldapapi::ldap_add_s(LdapEntryAccess::handle(*this), dn, mods.get());
     LdapEntryAccess::wrote(*this, dn, code);
     return LdapError(code, "");
 }
 
 LdapError LdapEntry::update(const char* dn)
 {
-    LdapEntry stored(ldap_);
-    if (int code = readForRewrite(attributes_, dn, stored))
+    LdapEntry stored(state_->ldap);
+    if (int code = readForRewrite(state_->attributes, dn, stored))
         return LdapError(code, "");
     ModList mods;
-    for (const char* name : attributeNames(attributes_)) {
-        const char* first = attributes_.getListItem(name, 0);
-        if (stored.attributes_.numListItems(name) < 1) {
-            mods.add(LDAP_MOD_REPLACE, name, attributes_.getListItems(name));
+    NVPair& storedValues = LdapEntry::State::of(stored).attributes;
+    for (const char* name : attributeNames(state_->attributes)) {
+        const char* first = state_->attributes.getListItem(name, 0);
+        if (storedValues.numListItems(name) < 1) {
+            mods.add(LDAP_MOD_REPLACE, name, state_->attributes.getListItems(name));
         } else if (first && !*first) {
             mods.add(LDAP_MOD_DELETE, name, nullptr);
         } else {
             // Stored values in their order, then the new ones not yet there.
             // Every value is kept: a merge never drops values past a cap.
-            for (int i = 0; const char* v = attributes_.getListItem(name, i); ++i)
+            for (int i = 0; const char* v = state_->attributes.getListItem(name, i); ++i)
                 stored.addAttribute(name, v);
-            mods.add(LDAP_MOD_REPLACE, name, stored.attributes_.getListItems(name));
+            mods.add(LDAP_MOD_REPLACE, name, storedValues.getListItems(name));
         }
     }
-    int code = ldapapi::ldap_modify_s(ldap_->handle_, dn, mods.get());
+    int code = ldapapi::ldap_modify_s(LdapEntryAccess::handle(*this), dn, mods.get());
     LdapEntryAccess::wrote(*this, dn, code);
     return LdapError(code, "");
 }
 
 LdapError LdapEntry::replace(const char* dn)
 {
-    LdapEntry stored(ldap_);
-    if (int code = readForRewrite(attributes_, dn, stored))
+    LdapEntry stored(state_->ldap);
+    if (int code = readForRewrite(state_->attributes, dn, stored))
         return LdapError(code, "");
     ModList mods;
     int code = LdapEntryAccess::prepareReplace(*this, stored, dn, mods);
     if (code != 0)
         return LdapError(code, "");
-    code = ldapapi::ldap_modify_s(ldap_->handle_, dn, mods.get());
+    code = ldapapi::ldap_modify_s(LdapEntryAccess::handle(*this), dn, mods.get());
     LdapEntryAccess::wrote(*this, dn, code);
     return LdapError(code, "");
 }
 
 int LdapEntryAccess::prepareReplace(LdapEntry& entry, const LdapEntry& stored, const char* dn, ModList& mods)
 {
-    if (!hasValues(entry.attributes_))
+    const NVPair& store = LdapEntry::State::of(entry).attributes;
+    if (!hasValues(store))
         return SETUP_LDAP_INCOMPLETE_ENTRY;
     if (!dn)
         return SETUP_LDAP_BAD_ARGUMENT;
@@ -158,8 +163,8 @@ int LdapEntryAccess::prepareReplace(LdapEntry& entry, const LdapEntry& stored, c
     for (const auto& ava : ldapapi::rdn_values(dn))
         entry.addAttribute(ava.first.c_str(), ava.second.c_str());
 
-    std::vector<const char*> storedNames = attributeNames(stored.attributes_);
-    std::vector<const char*> storeNames = attributeNames(entry.attributes_);
+    std::vector<const char*> storedNames = attributeNames(LdapEntry::State::of(stored).attributes);
+    std::vector<const char*> storeNames = attributeNames(store);
     std::vector<const char*> names = storedNames;
     for (const char* n : storeNames)
         if (!containsName(names, n))
@@ -169,11 +174,11 @@ int LdapEntryAccess::prepareReplace(LdapEntry& entry, const LdapEntry& stored, c
         bool inStore = containsName(storeNames, name);
         bool inStored = containsName(storedNames, name);
         if (inStore && inStored)
-            mods.add(LDAP_MOD_REPLACE, name, entry.attributes_.getListItems(name));
+            mods.add(LDAP_MOD_REPLACE, name, store.getListItems(name));
         else if (strcmp(name, "passwordExpirationTime") == 0 || strcmp(name, "passwordexpirationtime") == 0)
-            mods.add(LDAP_MOD_REPLACE, name, entry.attributes_.getListItems(name));
+            mods.add(LDAP_MOD_REPLACE, name, store.getListItems(name));
         else if (inStore)
-            mods.add(LDAP_MOD_ADD, name, entry.attributes_.getListItems(name));
+            mods.add(LDAP_MOD_ADD, name, store.getListItems(name));
         else
             mods.add(LDAP_MOD_DELETE, name, nullptr);
     }
@@ -184,15 +189,15 @@ LdapError LdapEntry::rename(const char* dn, const char* newRDN)
 {
     if (!newRDN || !dn)
         return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
-    if (!ldap_ || !ldap_->handle_)
+    if (!LdapEntryAccess::handle(*this))
         return LdapError(LDAP_SERVER_DOWN, "");
-    int code = ldapapi::ldap_modrdn2_s(ldap_->handle_, dn, newRDN, 1);
+    int code = ldapapi::ldap_modrdn2_s(LdapEntryAccess::handle(*this), dn, newRDN, 1);
     if (code == 0) {
         std::vector<std::string> parts;
         std::string renamed = newRDN;
         if (cvSplitDN(dn, parts) && parts.size() > 1)
             renamed += LDAP_PATHSEP + cvJoinDN(parts, 1);
-        entryDN_ = renamed.c_str();
+        state_->entryDN = renamed.c_str();
     }
     return LdapError(code, "");
 }
@@ -201,9 +206,9 @@ LdapError LdapEntry::drop(const char* dn) const
 {
     if (!dn)
         return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
-    if (!ldap_ || !ldap_->handle_)
+    if (!LdapEntryAccess::handle(*this))
         return LdapError(LDAP_SERVER_DOWN, "");
-    return LdapError(ldapapi::ldap_delete_s(ldap_->handle_, dn), "");
+    return LdapError(ldapapi::ldap_delete_s(LdapEntryAccess::handle(*this), dn), "");
 }
 
 namespace {
@@ -374,12 +379,12 @@ LdapError LdapEntry::dropAll(const char* dn)
 {
     if (!dn)
         return LdapError(SETUP_LDAP_BAD_ARGUMENT, "");
-    if (!ldap_ || !ldap_->handle_)
+    if (!LdapEntryAccess::handle(*this))
         return LdapError(LDAP_SERVER_DOWN, "");
     // A leaf goes with one request; a server deletes only leaves, so an
     // entry with children is refused whole (66) and walked below.
-    int code = ldapapi::ldap_delete_s(ldap_->handle_, dn);
+    int code = ldapapi::ldap_delete_s(LdapEntryAccess::handle(*this), dn);
     if (code == LDAP_SUCCESS || code == LDAP_NO_SUCH_OBJECT)
         return LdapError(code, "");
-    return dropChildrenFirst(*this, ldap_->handle_, dn);
+    return dropChildrenFirst(*this, LdapEntryAccess::handle(*this), dn);
 }

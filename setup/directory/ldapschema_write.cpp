@@ -10,6 +10,7 @@
 #include "c_boundary.h"
 #include "ldap_adapter.h"
 #include "ldap_bermods.h"
+#include "ldapentry_internal.h"
 #include "read_line.h"
 #include "regular_file.h"
 #include "setup_ldap.h"
@@ -71,9 +72,9 @@ const char* withoutIndex(const std::string& value)
 
 int LdapSchema::retrieve()
 {
-    if (!ldap_ || !ldap_->handle_)
+    if (!LdapEntryAccess::handle(ldap_))
         return SETUP_LDAP_CONNECT_FAILED;
-    LDAP* ld = ldap_->handle_;
+    LDAP* ld = LdapEntryAccess::handle(ldap_);
     std::vector<std::vector<std::string>> root;
     int code = 0;
     subschemaDN_ = "cn=schema";
@@ -108,7 +109,7 @@ void LdapSchema::readConfigEntry()
 {
     // slapd keeps the children of cn=schema in order and names ours
     // "cn={n}corvid-setup" once it is made.
-    LDAP* ld = ldap_->handle_;
+    LDAP* ld = LdapEntryAccess::handle(ldap_);
     const char* attrs[] = {"olcAttributeTypes", "olcObjectClasses", nullptr};
     LDAPMessage* raw = nullptr;
     int code = ldapapi::ldap_search_s(ld, "cn=schema,cn=config", LDAP_SCOPE_ONELEVEL,
@@ -143,7 +144,7 @@ void LdapSchema::readConfigEntry()
 
 int LdapSchema::domodify(LDAPMod** mods)
 {
-    if (!ldap_ || !ldap_->handle_)
+    if (!LdapEntryAccess::handle(ldap_))
         return SETUP_LDAP_CONNECT_FAILED;
     return cvResultCode(
         ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
@@ -184,7 +185,7 @@ int LdapSchema::writeToConfig(const char* type, const char* name, const std::str
         entry.add(LDAP_MOD_ADD, "objectClass", {&kClass});
         entry.add(LDAP_MOD_ADD, "cn", {&kName});
         entry.add(LDAP_MOD_ADD, attr, {&value});
-        code = cvResultCode(ldapapi::ldap_add_s(ldap_->handle_, kConfigDN, entry.get()));
+        code = cvResultCode(ldapapi::ldap_add_s(LdapEntryAccess::handle(ldap_), kConfigDN, entry.get()));
     } else {
         BerMods mods;
         if (replacing)
@@ -206,7 +207,7 @@ int LdapSchema::writeDefinition(const char* type, const char* name, const std::s
         return 1;
     if (!name || value.empty())
         return SETUP_LDAP_BAD_ARGUMENT;
-    if (!ldap_ || !ldap_->handle_)
+    if (!LdapEntryAccess::handle(ldap_))
         return SETUP_LDAP_CONNECT_FAILED;
     int code = configPath_ ? writeToConfig(type, name, value, replace) : writeToSubschema(type, name, value, replace);
     if (code == 0)

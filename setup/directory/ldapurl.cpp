@@ -1,6 +1,7 @@
 // The forms in which a configuration directory is named, and the decoding of
 // URL escapes in key-file URLs.
 #include "hex_digit.h"
+#include "setup_compat.h"
 #include "setup_ldapurl.h"
 
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "c_boundary.h"
 #include "ldap_adapter.h"
+#include "ldap_escape.h"
 #include "setup_registry_consts.h"
 
 namespace {
@@ -111,6 +113,59 @@ int setupParseLdapUrl(const char* url, char** host, int* port, char** baseDN)
             *port = desc->lud_port;
         return 1;
     });
+}
+
+int setupSplitLdapUrl(const char* url, char** scheme, char** servers, char** host, int* port,
+                      char** baseDN)
+{
+    if (!url)
+        return 0;
+    char** texts[] = {scheme, servers, host, baseDN};
+    for (char** text : texts)
+        if (text)
+            *text = nullptr;
+    if (port)
+        *port = 0;
+    return cvGuard(0, [&] {
+        ldapapi::UrlList list;
+        LDAPURLDesc* raw = nullptr;
+        if (ldapapi::cv_url_parse(url, &raw) != 0 || !raw || ldapapi::parse_url_list(url, &list) != 0) {
+            if (raw)
+                ldap_free_urldesc(raw);
+            return 0;
+        }
+        ldapapi::UrlPtr desc(raw);
+        std::string named;
+        for (const ldapapi::UrlServer& server : list.servers)
+            named += (named.empty() ? "" : " ") + server.hostText() + ":" +
+                     std::to_string(server.effectivePort());
+        // Each part is made before any is handed out, so a failure hands out none.
+        CvMallocPtr<char> parts[4];
+        const char* values[] = {list.scheme.c_str(), named.c_str(), desc->lud_host, desc->lud_dn};
+        for (int i = 0; i < 4; ++i)
+            if (values[i] && !(parts[i] = CvMallocPtr<char>(copyText(values[i]))))
+                return 0;
+        for (int i = 0; i < 4; ++i)
+            if (texts[i])
+                *texts[i] = parts[i].release();
+        if (port)
+            *port = list.servers[0].effectivePort();
+        return 1;
+    });
+}
+
+char* setupEncodeLdapUrlDN(const char* dn)
+{
+    if (!dn)
+        return nullptr;
+    return cvGuard(static_cast<char*>(nullptr), [&] { return copyText(cvEncodeUrlDN(dn)); });
+}
+
+char* setupEncodeLdapUrlHost(const char* text)
+{
+    if (!text)
+        return nullptr;
+    return cvGuard(static_cast<char*>(nullptr), [&] { return copyText(cvEncodeUrlHost(text)); });
 }
 
 char* setupFormAdminDomainDN(const char* name)

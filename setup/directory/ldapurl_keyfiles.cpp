@@ -17,6 +17,7 @@
 #include "ldap_adapter.h"
 #include "ldapurl_internal.h"
 #include "regular_file.h"
+#include "setup_compat.h"
 #include "setup_infvalues.h"
 #include "setup_ldapurl.h"
 #include "setup_registry_consts.h"

@@ -12,6 +12,7 @@
 #include "ldap_adapter.h"
 #include "ldap_escape.h"
 #include "ldapurl_internal.h"
+#include "setup_compat.h"
 #include "setup_ldap.h"
 #include "setup_ldapurl.h"
 

@@ -29,6 +29,7 @@
 #include "ldapentry_internal.h"
 #include "ldif_dn.h"
 #include "ldifentry.h"
+#include "setup_compat.h"
 #include "setup_ldap.h"
 #include "setup_ldif.h"
 #include "setup_util.h"
@@ -70,7 +71,7 @@ public:
     enum Mode { Update, Replace };
 
     LdifLoader(Ldap* ldap, Mode mode, const char* suffix, const char* classSuffix)
-        : ld_(ldap->handle_), mode_(mode), suffix_(suffix && *suffix ? suffix : ""), dns_(suffix_),
+        : ld_(LdapEntryAccess::handle(ldap)), mode_(mode), suffix_(suffix && *suffix ? suffix : ""), dns_(suffix_),
           classSuffix_(classSuffix ? classSuffix : ""), hasClassSuffix_(classSuffix != nullptr)
     {
     }

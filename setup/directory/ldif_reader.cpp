@@ -8,6 +8,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "setup_compat.h"
 #include "setup_hash.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include "cvldap.h"
 #include "ldap_adapter.h"
 #include "ldapentry.h"
+#include "setup_compat.h"
 #include "setup_util.h"
 
 namespace {

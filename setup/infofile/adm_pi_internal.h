@@ -1,10 +1,37 @@
 /*
- * Internal helpers shared by the install-info tree sources.
+ * The layout of install-info trees, and internal helpers shared by the
+ * install-info tree sources.
  */
 #ifndef CV_ADM_PI_INTERNAL_H
 #define CV_ADM_PI_INTERNAL_H
 
 #include "adm_pi.h"
+
+struct ADM_piList {
+    char* name;
+    int count;
+    char** items;
+};
+
+struct ADM_piSection {
+    char* name;
+    ADM_piTree* tree;
+};
+
+struct ADM_piTree {
+    int format;
+    char* timeStamp;
+    int valueCount;
+    char** valueNames;
+    char** valueTexts;
+    int booleanCount;
+    char** booleanNames;
+    unsigned char* booleanFlags;
+    int listCount;
+    ADM_piList* lists;
+    int sectionCount;
+    ADM_piSection* sections;
+};
 
 // ASCII white space only: bytes of 0x80 and above belong to multibyte text.
 inline bool ADM_pi_isSpace(unsigned char c)

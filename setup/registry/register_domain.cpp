@@ -15,6 +15,7 @@
 #include "ldap_adapter.h"
 #include "ldapentry.h"
 #include "register_internal.h"
+#include "setup_compat.h"
 #include "setup_registry_consts.h"
 
 namespace {

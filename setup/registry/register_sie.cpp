@@ -15,6 +15,7 @@
 #include "register_internal.h"
 #include "registry_wait.h"
 #include "remove_internal.h"
+#include "setup_compat.h"
 #include "setup_registry_consts.h"
 #include "sysinfo.h"
 

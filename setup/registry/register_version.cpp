@@ -7,6 +7,7 @@
 #include "cvldap.h"
 #include "ldapentry.h"
 #include "register_internal.h"
+#include "setup_compat.h"
 #include "setup_registry_consts.h"
 
 namespace {

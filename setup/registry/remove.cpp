@@ -13,6 +13,7 @@
 #include "ldapentry.h"
 #include "ldapentry_internal.h"
 #include "remove_internal.h"
+#include "setup_compat.h"
 #include "setup_registry_consts.h"
 
 bool cvIsConfigRoot(const std::string& dn)

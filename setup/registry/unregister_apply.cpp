@@ -1,7 +1,7 @@
 // Carrying out a removal's registry plan, one write after the other, and the
 // product entry's removal with its pruning last.
 
-#include "unregister_plan.h"
+#include "unregister_internal.h"
 
 #include <ldap.h>
 

@@ -1,6 +1,6 @@
 // The registry decisions of one instance's removal, from reads only.
 
-#include "unregister_plan.h"
+#include "unregister_internal.h"
 
 #include "c_boundary.h"
 #include "cvldap.h"

@@ -1,7 +1,7 @@
 // What an interrupted removal of an instance left behind, found through the
 // instance's name, host and server root only.
 
-#include "unregister_plan.h"
+#include "unregister_internal.h"
 
 #include "c_boundary.h"
 #include "cvldap.h"

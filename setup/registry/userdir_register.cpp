@@ -9,6 +9,7 @@
 #include "ldap_urllist.h"
 #include "ldapentry.h"
 #include "register_internal.h"
+#include "setup_compat.h"
 #include "setup_registry_consts.h"
 
 namespace {

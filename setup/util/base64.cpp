@@ -1,6 +1,7 @@
 // Base64 (standard alphabet, "=" padding) with the LDIF folding of long
 // lines. Decoding is strict: every character of every group is checked, so
 // malformed text is refused instead of turning into invented bytes.
+#include "setup_compat.h"
 #include "setup_hash.h"
 
 #include <limits.h>

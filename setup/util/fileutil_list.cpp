@@ -1,4 +1,5 @@
 // Path separators, comma-separated name lists and the memory helpers.
+#include "setup_compat.h"
 #include "setup_util.h"
 
 #include <cstdlib>

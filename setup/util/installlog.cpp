@@ -1,4 +1,5 @@
 #include "installlog.h"
+#include "setup_compat.h"
 
 #include <cstdarg>
 #include <cstdio>

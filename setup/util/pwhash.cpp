@@ -1,6 +1,7 @@
 // The stored password form: Base64 of the SHA-1 digest of the password's
 // bytes, without salt or scheme tag, always 28 characters.
 #include "setup_hash.h"
+#include "setup_compat.h"
 #include "sha1.h"
 
 #include <stdlib.h>

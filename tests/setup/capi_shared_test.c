@@ -1,6 +1,6 @@
 /* Calls one function of each area through the shared library, as an
  * installer program written in C would, and checks the answers. */
-#include "cvsetup.h"
+#include <cvsetup/cvsetup.h>
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,6 +1,6 @@
 #include "tempdir.h"
 
-#include "tree_walk.h"
+#include <cvsetup/tree_walk.h>
 
 #include <cerrno>
 #include <cstdlib>

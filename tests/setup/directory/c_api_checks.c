@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "setup_compat.h"
 #include "setup_ldap.h"
 #include "setup_registry_consts.h"
 #include "setup_userdir.h"

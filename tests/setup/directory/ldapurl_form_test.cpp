@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "c_text.h"
+#include "setup_compat.h"
 #include "setup_ldapurl.h"
 #include "setup_util.h"
 
@@ -149,6 +150,79 @@ TEST(UnescapeTest, DecodesOnlyPercentWithTwoHexDigits)
         EXPECT_STREQ(text.data(), c.out) << c.in;
     }
     unescape_ldap_basedn(nullptr);
+}
+
+struct Split {
+    int ok;
+    std::string scheme, servers, host;
+    int port;
+    std::string base;
+};
+
+Split split(const char* url)
+{
+    char* scheme = nullptr;
+    char* servers = nullptr;
+    char* host = nullptr;
+    char* base = nullptr;
+    int port = -7;
+    int ok = setupSplitLdapUrl(url, &scheme, &servers, &host, &port, &base);
+    return {ok, taken(scheme), taken(servers), taken(host), port, taken(base)};
+}
+
+TEST(UrlSplitTest, PartsComeBackWithEveryServerAndItsEffectivePort)
+{
+    Split one = split("ldaps://[::1]/o=a%20b");
+    EXPECT_EQ(one.ok, 1);
+    EXPECT_EQ(one.scheme, "ldaps");
+    EXPECT_EQ(one.servers, "[::1]:636");
+    EXPECT_EQ(one.host, "::1");
+    EXPECT_EQ(one.port, 636);
+    EXPECT_EQ(one.base, "o=a b");
+
+    Split list = split("LDAP://h1 h2:390/o=x");
+    EXPECT_EQ(list.scheme, "ldap");
+    EXPECT_EQ(list.servers, "h1:389 h2:390");
+    EXPECT_EQ(list.host, "h1 h2:390");
+    EXPECT_EQ(list.port, 389);
+    EXPECT_EQ(list.base, "o=x");
+    EXPECT_EQ(split("ldap://h1/o=x ldap://h2:7/o=x").servers, "h1:389 h2:7");
+}
+
+TEST(UrlSplitTest, UrlWithoutHostOrBaseIsStillTakenApart)
+{
+    Split noHost = split("ldap:///o=x");
+    EXPECT_EQ(noHost.ok, 1);
+    EXPECT_EQ(noHost.servers, ":389");
+    EXPECT_EQ(noHost.host, "(null)");
+    EXPECT_EQ(noHost.base, "o=x");
+    EXPECT_EQ(split("ldap://h:389").base, "(null)");
+    EXPECT_EQ(split("ldap://h:389/").base, "");
+}
+
+TEST(UrlSplitTest, RefusedTextsClearTheOutputs)
+{
+    for (const char* url : {"", "nope", "http://h/o=x", "ldap://h:3 89/", "ldap://h:99999/"}) {
+        Split s = split(url);
+        EXPECT_EQ(s.ok, 0) << url;
+        EXPECT_EQ(s.scheme + s.servers + s.host + s.base, "(null)(null)(null)(null)") << url;
+        EXPECT_EQ(s.port, 0) << url;
+    }
+    EXPECT_EQ(setupSplitLdapUrl(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+}
+
+TEST(UrlEncodeTest, EncodedPartsReadBackAsWritten)
+{
+    const char* dn = "ou=a b?%, o=Corvid\\, Inc.";
+    std::string url = "ldap://" + taken(setupEncodeLdapUrlHost("h")) + ":" +
+                      taken(setupEncodeLdapUrlHost("389")) + "/" + taken(setupEncodeLdapUrlDN(dn));
+    EXPECT_EQ(url.find(' '), std::string::npos) << url;
+    UrlParts p = parseUrl(url.c_str());
+    EXPECT_EQ(p.ok, 1) << url;
+    EXPECT_EQ(p.base, dn);
+    EXPECT_EQ(taken(setupEncodeLdapUrlHost("h 1/x")), "h%201%2fx");
+    EXPECT_EQ(setupEncodeLdapUrlDN(nullptr), nullptr);
+    EXPECT_EQ(setupEncodeLdapUrlHost(nullptr), nullptr);
 }
 
 } // namespace

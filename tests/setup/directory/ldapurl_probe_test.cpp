@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "setup_compat.h"
 #include "setup_host.h"
 #include "setup_ldapurl.h"
 #include "setup_util.h"

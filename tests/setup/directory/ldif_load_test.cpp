@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ldif_fixture.h"
+#include "setup_compat.h"
 
 namespace {
 

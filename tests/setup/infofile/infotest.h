@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "adm_pi.h"
+#include "adm_pi_internal.h"
 #include "tempdir.h"
 
 namespace inftest {

@@ -1,8 +1,8 @@
 #include "c_text.h"
 #include "child.h"
 #include "scratch_mount.h"
-#include "setup_infvalues.h"
-#include "setup_util.h"
+#include <cvsetup/setup_infvalues.h>
+#include <cvsetup/setup_util.h>
 #include "tempdir.h"
 
 #include <gtest/gtest.h>

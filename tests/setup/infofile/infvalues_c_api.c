@@ -1,7 +1,7 @@
 /* A C program's view of the plain-function interface: these headers must
  * compile as C and their functions link by their unmangled names. */
-#include "setup_infvalues.h"
-#include "setup_util.h"
+#include <cvsetup/setup_infvalues.h>
+#include <cvsetup/setup_util.h>
 
 int cCallerReadsPort(const char* path)
 {

@@ -3,6 +3,7 @@
  * their plain names. */
 #include <stdlib.h>
 
+#include "setup_compat.h"
 #include "setup_ldap.h"
 #include "setup_register.h"
 #include "setup_userdir.h"

@@ -15,6 +15,7 @@
 #include "c_text.h"
 #include "ldapentry_internal.h"
 #include "register_fixture.h"
+#include "setup_compat.h"
 #include "setup_registry_consts.h"
 #include "setup_userdir.h"
 

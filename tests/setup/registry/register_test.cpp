@@ -12,6 +12,7 @@
 #include "child.h"
 #include "register_fixture.h"
 #include "register_internal.h"
+#include "setup_compat.h"
 #include "setup_registry_consts.h"
 #include "setup_remove.h"
 

@@ -2,6 +2,7 @@
  * the functions must carry their plain names. */
 #include <stddef.h>
 
+#include "setup_compat.h"
 #include "setup_remove.h"
 
 int cv_remove_null_results(int results[6])

@@ -10,6 +10,7 @@
 #include "registry_fixture.h"
 #include "registry_wait.h"
 #include "remove_internal.h"
+#include "setup_compat.h"
 #include "setup_remove.h"
 #include "slapd.h"
 #include "subprocess.h"

@@ -10,6 +10,7 @@
 #include "cvldap.h"
 #include "directory_fixture.h"
 #include "ldapentry.h"
+#include "setup_compat.h"
 #include "setup_userdir.h"
 #include "slapd.h"
 

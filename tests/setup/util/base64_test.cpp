@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "hash_peer.h"
+#include "setup_compat.h"
 #include "setup_hash.h"
 
 namespace {

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "setup_compat.h"
 #include "setup_hash.h"
 
 int hash_c_api_round_trip(void)

@@ -1,6 +1,7 @@
 #include "child.h"
-#include "installlog.h"
-#include "setup_util.h"
+#include <cvsetup/installlog.h>
+#include <cvsetup/setup_compat.h>
+#include <cvsetup/setup_util.h>
 #include "tempdir.h"
 
 #include <cctype>

@@ -1,7 +1,8 @@
 #include "c_text.h"
 #include "child.h"
 #include "scratch_mount.h"
-#include "setup_util.h"
+#include <cvsetup/setup_compat.h>
+#include <cvsetup/setup_util.h>
 #include "tempdir.h"
 
 #include <climits>

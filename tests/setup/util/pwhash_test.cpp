@@ -4,6 +4,7 @@
 #include <string>
 
 #include "hash_peer.h"
+#include "setup_compat.h"
 #include "setup_hash.h"
 
 extern "C" int hash_c_api_round_trip(void);

@@ -1,5 +1,5 @@
 #include "child.h"
-#include "setup_util.h"
+#include <cvsetup/setup_util.h>
 #include "tempdir.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The shared lstat rule of every tree walk.
 #include "child.h"
-#include "setup_util.h"
+#include <cvsetup/setup_util.h>
 #include "tempdir.h"
-#include "tree_walk.h"
+#include <cvsetup/tree_walk.h>
 
 #include <sys/resource.h>
 

@@ -1,4 +1,4 @@
-#include "setup_util.h"
+#include <cvsetup/setup_util.h>
 #include "tempdir.h"
 
 #include <algorithm>

@@ -12,13 +12,10 @@
 
 #include <ldap.h>
 
+#include <memory>
+
 #include "cvstring.h"
 #include "ldaperror.h"
-
-class LdapEntry;
-namespace ldapapi {
-class ReferralScope;
-}
 
 class SETUP_EXPORT Ldap {
 public:
@@ -50,38 +47,12 @@ public:
     // ldap_modify_s on the handle; the LDAP result code, unmapped.
     int modify(const char* dn, LDAPMod** mods);
 
+    // The connection's state (handle, parsed URL, credentials), defined and
+    // used inside the library only.
+    struct State;
+
 private:
-    friend class LdapEntry;
-    // The loaders keep several requests in flight on the handle.
-    friend class LdifLoader;
-    friend class LdapSchema;
-    friend class LdapEntryAccess;
-    // Steps of authenticate for a user id: the search below the URL's base,
-    // and the fallback through the admin domains' user directories.
-    int bindUserId(const char* user, const char* password);
-    int authenticateInAdminDomains(const char* user, const char* password);
-    // Reads the server's version from "cn=monitor" once err says the URL
-    // was verified.
-    void probeVersion(const LdapError& err);
-
-    // Closes the handle and forgets the parsed URL.
-    void disconnect();
-
-    CVString userDN_;
-    CVString userPassword_;
-    CVString searchDN_;
-    CVString searchPwd_;
-    CVString rebindDN_;
-    CVString rebindPwd_;
-    CVString version_;
-    LDAP* handle_;
-    LDAPURLDesc* url_;
-    CVString server_;
-    // The servers referrals may be followed to: those of the URL.
-    ldapapi::ReferralScope* referrals_;
-    // Nesting depth of the admin-domain fallback; nested connections made by
-    // the fallback do not fall back again.
-    int fallbackDepth_;
+    std::unique_ptr<State> state_;
 };
 
 #endif // __cplusplus

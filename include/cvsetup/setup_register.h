@@ -117,16 +117,6 @@ int setupIsSubTreeWritable(Ldap* ldap, const char* dn);
  */
 char* setupGuessAdminDomainName(const char* url, const char* bindUser, const char* password);
 
-/* Short names: the same functions. */
-int createSIE(LdapEntry* sie, LdapEntry* isie, const char* hostName, const char* serverRoot,
-              const char* adminDomain);
-int updateISIEVersionInfo(Ldap* ldap, LdapEntry* source, const char* productName, const char* hostName,
-                          const char* serverRoot, const char* adminDomain);
-int createACIForConfigEntry(LdapEntry* entry, const char* groupDN);
-int checkAdminDomain(Ldap* ldap, const char* adminDomain);
-int isSubTreeWritable(Ldap* ldap, const char* dn);
-char* guessAdminDomainName(const char* url, const char* bindUser, const char* password);
-
 SETUP_END_DECLS
 
 #endif

@@ -48,10 +48,6 @@ int setupRemoveSIE(Ldap* ldap, const char* sieDN, int alsoISIE);
  */
 int setupRemoveISIE(Ldap* ldap, const char* isieDN);
 
-/* The same operations under their short names. */
-int removeSIE(Ldap* ldap, const char* sieDN, int alsoISIE);
-int removeISIE(Ldap* ldap, const char* isieDN);
-
 SETUP_END_DECLS
 
 #endif

@@ -4,8 +4,8 @@
  *
  * The directory classes for callers written against plain functions: opaque
  * connection (Ldap) and entry (LdapEntry) handles, integer result codes.
- * Usable from C and C++. Every function has a short name without the
- * "setup" prefix that forwards to it unchanged.
+ * Usable from C and C++. Every function also has a short name without the
+ * "setup" prefix that forwards to it unchanged (setup_compat.h).
  *
  * Rules of this layer:
  *  - A null handle or required text is answered with SETUP_LDAP_BAD_ARGUMENT
@@ -117,40 +117,6 @@ int setupDropAllLdapEntries(Ldap* ldap, const char* dn);
 /* Writes the attributes in the install-info format; a null file means
  * standard output. */
 void setupPrintLdapEntry(LdapEntry* entry, const char* file);
-
-/* Short names. */
-
-int createLdap(Ldap** handle, const char* url, const char* user, const char* password,
-               const char* searchDN, const char* searchPwd);
-void destroyLdap(Ldap* ldap);
-void requireStartTLS(int required);
-const char* referralRefusal(Ldap* ldap);
-const char* userDN(Ldap* ldap);
-const char* ldapServerVersion(Ldap* ldap);
-int verifyLdapUrl(const char* url, const char* user, const char* password);
-int authLdapUser(const char* url, const char* user, const char* password, const char* searchDN,
-                 const char* searchPwd);
-LdapEntry* createLdapEntry(Ldap* ldap);
-void destroyLdapEntry(LdapEntry* entry);
-const char* entryDN(LdapEntry* entry);
-Bool entryExists(LdapEntry* entry, const char* dn);
-int retrieveLdapEntry(LdapEntry* entry, const char* dn);
-int retrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base);
-int nextLdapEntry(LdapEntry* entry);
-char** getLdapAttributeNames(LdapEntry* entry);
-void freeLdapAttributeNames(LdapEntry* entry, char** names);
-char** getLdapAttributes(LdapEntry* entry, const char* name);
-void freeLdapAttributes(LdapEntry* entry, char** values);
-void setLdapAttribute(LdapEntry* entry, const char* name, const char* value);
-void addLdapAttribute(LdapEntry* entry, const char* name, const char* value);
-void addLdapAttributes(LdapEntry* entry, const char* name, const char** values);
-int renameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN);
-int replaceLdapEntry(LdapEntry* entry, const char* dn);
-int insertLdapEntry(LdapEntry* entry, const char* dn);
-int updateLdapEntry(LdapEntry* entry, const char* dn);
-int dropLdapEntry(Ldap* ldap, const char* dn);
-int dropAllLdapEntries(Ldap* ldap, const char* dn);
-void printLdapEntry(LdapEntry* entry, const char* file);
 
 SETUP_END_DECLS
 

@@ -5,8 +5,8 @@
  * pruning last (cvRemoveProductAndPrune, through the tool's
  * removeISIEAndPrune). remove-instance applies the plan;
  * remove-instance-plan prints it; both use the same functions, so the plan
- * and the removal cannot disagree. C++ only and internal: not installed, not
- * part of the plain-function interface. Results are 0 or a code of the
+ * and the removal cannot disagree. C++ only: the plain-function interface of
+ * the registration removal is setup_remove.h. Results are 0 or a code of the
  * library (cvResultCode), never negative.
  *
  * Order of the writes, chosen so that a removal killed after any one of them
@@ -31,11 +31,19 @@
 #ifndef CV_UNREGISTER_PLAN_H
 #define CV_UNREGISTER_PLAN_H
 
+// A C++ interface: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "setup_common.h"
+
 class Ldap;
 class LdapEntry;
+
+SETUP_BEGIN_EXPORTS
 
 // Why a pruning walk stops at its pruneStop.
 enum class PruneStop {
@@ -179,22 +187,8 @@ int cvRemoveProductAndPrune(LdapEntry& isie, const RegistryPlan* plan, RegistryF
 // ("Timed out"); else "".
 std::string cvResultCause(Ldap& ldap, int code);
 
-// Internal to the registry removal: the leftovers of an interrupted removal
-// (unregister_repair.cpp) and the pruning walk's prediction
-// (unregister_plan.cpp), which the repairs reuse. gone holds the entries the
-// removal deletes before it looks.
-int cvPlanRepairs(Ldap& ldap, const char* instanceName, const char* machineName,
-                  const char* serverRoot, RegistryPlan& plan);
-int cvPlanPrune(Ldap& ldap, const std::string& dn, std::vector<std::string> gone,
-                PrunePlan& chain);
-// A value of attr in entry's store that equals want byte for byte.
-bool cvHasExactValue(const LdapEntry& entry, const char* attr, const char* want);
-// Appends the writes of deleting dn with its chain: the keeper's listing
-// first, then the writes in before, then dn with its emptied ancestors
-// (DeleteAndPrune) unless withEntry is false (the product entry, which
-// cvRemoveProductAndPrune deletes last).
-void cvChainWrites(const std::string& dn, const PrunePlan& chain,
-                   const std::vector<RegistryWrite>& before, std::vector<RegistryWrite>& writes,
-                   bool withEntry = true);
+SETUP_END_EXPORTS
+
+#endif // __cplusplus
 
 #endif

@@ -9,7 +9,7 @@
 // A class interface: a C translation unit that includes it sees nothing.
 #ifdef __cplusplus
 
-#include <ldap.h>
+#include <memory>
 
 #include "cvldap.h"
 #include "cvstring.h"
@@ -26,7 +26,7 @@ public:
 
     void change_ldap(Ldap* ldap);
     // The connection the entry reads and writes through (null when none).
-    Ldap* connection() const { return ldap_; }
+    Ldap* connection() const;
     const char* entryDN() const;
     int numEntries() const;
     void printEntry(const char* file) const;
@@ -46,7 +46,6 @@ public:
     LdapError retrieve(const char* dn);
     LdapError retrieve(const char* filter, int scope, const char* base);
     LdapError next();
-    void fillAttributes(LDAP* ld, LDAPMessage* entry);
 
     LdapError insert(const char* dn);
     LdapError update(const char* dn);
@@ -55,17 +54,12 @@ public:
     LdapError drop(const char* dn) const;
     LdapError dropAll(const char* dn);
 
-private:
-    // The library's own helpers that build a write without sending it, so
-    // that several can be in flight on one connection.
-    friend class LdapEntryAccess;
+    // The entry's state (connection, last search result and its cursor, DN,
+    // attribute store), defined and used inside the library only.
+    struct State;
 
-    Ldap* ldap_;
-    LDAPMessage* cursor_;
-    LDAPMessage* result_;
-    CVString entryDN_;
-    int numEntries_;
-    NVPair attributes_;
+private:
+    std::unique_ptr<State> state_;
 };
 
 #endif // __cplusplus

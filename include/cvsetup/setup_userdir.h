@@ -35,8 +35,6 @@ SETUP_BEGIN_DECLS
  */
 int setupGetGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url, char** bindDN,
                                 char** bindPassword);
-int getGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url, char** bindDN,
-                           char** bindPassword);
 
 /*
  * Writes the domain's global user directory entry from the multi-host url
@@ -70,12 +68,6 @@ int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bind
  */
 int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName,
                                const char* serverRoot, char** url, char** bindDN, char** bindPassword);
-
-int addGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
-                           const char* bindPassword);
-int getUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword);
-int getLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName, const char* serverRoot,
-                          char** url, char** bindDN, char** bindPassword);
 
 SETUP_END_DECLS
 

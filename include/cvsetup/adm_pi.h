@@ -13,33 +13,9 @@
 
 #include "setup_common.h"
 
-struct ADM_piList {
-    char* name;
-    int count;
-    char** items;
-};
-
+// A parsed install-info file or one section of it. Its layout is the
+// library's own: callers use the functions below (or NVPair).
 struct ADM_piTree;
-
-struct ADM_piSection {
-    char* name;
-    ADM_piTree* tree;
-};
-
-struct ADM_piTree {
-    int format;
-    char* timeStamp;
-    int valueCount;
-    char** valueNames;
-    char** valueTexts;
-    int booleanCount;
-    char** booleanNames;
-    unsigned char* booleanFlags;
-    int listCount;
-    ADM_piList* lists;
-    int sectionCount;
-    ADM_piSection* sections;
-};
 
 SETUP_BEGIN_EXPORTS
 

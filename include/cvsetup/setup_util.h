@@ -21,7 +21,6 @@ extern const char* const SETUP_LOG_START;   /* "Start" */
 extern const char* const SETUP_LOG_SUCCESS; /* "Success" */
 extern const char* const SETUP_LOG_WARN;    /* "Warning" */
 extern const char* const SETUP_LOG_INFO;    /* "Info" */
-extern const char* const INFO;              /* "Info" */
 
 /*
  * Opens the process-wide log on the first call; later calls keep the first
@@ -149,7 +148,6 @@ int setupExecProgram(const char* command, const char* dir);
 void* setupMalloc(unsigned int size);
 char* setupStrdup(const char* text);
 void setupFree(void* p);
-void cvSetupFree(void* p);
 
 SETUP_END_DECLS
 

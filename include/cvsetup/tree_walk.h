@@ -3,9 +3,19 @@
  * lstat, so a symbolic link (to a file or to a directory) is an entry of its
  * own that is unlinked, never descended into, and files outside the tree are
  * never touched. A link loop therefore cannot make a walk recurse.
+ *
+ * Directory listing, the emptiness test, tree removal and the removal's plan
+ * for callers that delete trees (the removal tool among them). C++ only.
  */
 #ifndef CV_TREE_WALK_H
 #define CV_TREE_WALK_H
+
+// A function interface for C++: a C translation unit that includes it sees nothing.
+#ifdef __cplusplus
+
+#include "setup_common.h"
+
+SETUP_BEGIN_EXPORTS
 
 enum cvEntryKind {
     CV_ENTRY_MISSING = 0,   // lstat failed
@@ -75,5 +85,9 @@ int cvWalkTree(const char* path, cvTreeMode mode, cvTreeStay onStay, void* conte
 // one, -1 (errno set) when it cannot be read. Reads no further than the
 // first entry.
 int cvDirectoryIsEmpty(const char* path);
+
+SETUP_END_EXPORTS
+
+#endif // __cplusplus
 
 #endif

@@ -35,15 +35,12 @@ SETUP_BEGIN_DECLS
  * names nothing (no DN, no suffix).
  */
 int setupUpdateLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix);
-int insertLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix);
 int setupReplaceLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix);
 
 /* Opens its own connection (createLdap's code when that fails), loads file as
  * setupUpdateLdifEntries does, and closes the connection. */
 int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
                                  const char* file);
-int insertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
-                            const char* file);
 
 /*
  * Schema files. insertSchemaEntries replaces a definition the server already

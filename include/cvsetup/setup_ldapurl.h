@@ -5,8 +5,8 @@
  * Where a server root finds its configuration directory and administrator,
  * and the forms in which a configuration directory is named: a full LDAP
  * URL, a URL ending at host and port, host/port/base parts, an admin domain
- * name and an admin domain DN. Usable from C and C++; every function with a
- * short name has it beside its setup name, forwarding unchanged.
+ * name and an admin domain DN. Usable from C and C++; the short names that
+ * forward to these functions unchanged are in setup_compat.h.
  *
  * URLs: every url argument of the library is one LDAP URL (RFC 4516), a
  * host list, or whole URLs separated by blanks:
@@ -45,7 +45,6 @@ SETUP_BEGIN_DECLS
  *        DN to the bare name (setupStripAdminDomainDN).
  */
 void setupGetDefaultLdapInfo(const char* serverRoot, char** url, char** user, char** adminDomain);
-void getDefaultLdapInfo(const char* serverRoot, char** url, char** user, char** adminDomain);
 
 /*
  * For each non-null argument one key file is rewritten atomically (the line
@@ -73,12 +72,10 @@ void setupSetDefaultLdapInfo(const char* serverRoot, const char* url, const char
  * scheme kept; several servers give the host-list form with all of them);
  * "" when url has no "//" at its first '/'; null for a null url. */
 char* setupFormConfigLdapURL(const char* url);
-char* formConfigLdapURL(const char* url);
 
 /* "ldap://host:port/anything" -> "ldap://host:port/"; "" when url has no
  * "//" at its first '/'; null for a null url. */
 char* setupStripConfigLdapURL(const char* url);
-char* stripConfigLdapURL(const char* url);
 
 /*
  * 1 when url parses as an LDAP URL with a host: *host a new text, *port the
@@ -88,17 +85,50 @@ char* stripConfigLdapURL(const char* url);
  * *baseDN null and *port 0; a null url leaves them untouched.
  */
 int setupParseLdapUrl(const char* url, char** host, int* port, char** baseDN);
-int ParseLdapUrl(const char* url, char** host, int* port, char** baseDN);
+
+/*
+ * url taken apart for a caller that writes it again with parts of its own
+ * (the configuration directory of an install-info file, whose host, port
+ * and suffix keys win over its URL). 1 when url is one of the forms above
+ * (a URL without a host or a base DN too); each non-null out-parameter then
+ * receives, "ldap://h1 h2:390/o=x" giving "ldap", "h1:389 h2:390",
+ * "h1 h2:390", 389 and "o=x":
+ *   *scheme   "ldap" or "ldaps", lower case;
+ *   *servers  every server as "host:port", separated by blanks, an IPv6
+ *             host in brackets and a port the URL does not name given as
+ *             its scheme's default (389, 636): "h1:389 [::1]:636";
+ *   *host     the host as setupParseLdapUrl gives it (for several servers
+ *             the list as written), null when url names none;
+ *   *port     the first server's port, or its scheme's default;
+ *   *baseDN   the base DN with its %XX escapes decoded: empty when url
+ *             ends at the "/" after its servers, null without that "/".
+ * Texts are new (release with setupFree). 0 otherwise, and when memory runs
+ * out, with the texts null and *port 0; a null url leaves them untouched.
+ */
+int setupSplitLdapUrl(const char* url, char** scheme, char** servers, char** host, int* port,
+                      char** baseDN);
+
+/*
+ * Texts as an LDAP URL carries them, for callers that compose one; a new
+ * text (release with setupFree), null for a null argument or when memory
+ * runs out.
+ *   setupEncodeLdapUrlDN: a DN as the URL's DN part: every octet outside
+ *     the unreserved set and the DN's own '=', ',', '+', ';' written %XX,
+ *     so blanks, '?' and '%' reach the server unchanged.
+ *   setupEncodeLdapUrlHost: a host or port as the URL's host part: octets
+ *     that would end or alter it (blanks, controls, non-ASCII, '/', '?',
+ *     '#', '%') written %XX, which URL parsers decode there again.
+ */
+char* setupEncodeLdapUrlDN(const char* dn);
+char* setupEncodeLdapUrlHost(const char* text);
 
 /* A name without '=' or ',' becomes "ou=<name>, o=CorvidRoot"; a DN is
  * copied. Null for a null name. */
 char* setupFormAdminDomainDN(const char* name);
-char* formAdminDomainDN(const char* name);
 
 /* The text between the first and the second '=' or ',' of dn (the name of
  * an admin domain DN); a copy of dn when there are not two. */
 char* setupStripAdminDomainDN(const char* dn);
-char* stripAdminDomainDN(const char* dn);
 
 /*
  * 1 when host:port accepts a simple bind as bindDN and answers a base
@@ -108,8 +138,6 @@ char* stripAdminDomainDN(const char* dn);
  */
 int setupIsValidLdapServer(const char* host, int port, const char* baseDN, const char* bindDN,
                            const char* password);
-int IsValidLdapServer(const char* host, int port, const char* baseDN, const char* bindDN,
-                      const char* password);
 
 /*
  * 1 when *user (a DN, or a user id looked up below baseDN) authenticates
@@ -121,8 +149,6 @@ int IsValidLdapServer(const char* host, int port, const char* baseDN, const char
  */
 int setupIsValidLdapUser(const char* host, int port, const char* baseDN, char** user,
                          const char* password, int wantDN);
-int IsValidLdapUser(const char* host, int port, const char* baseDN, char** user,
-                    const char* password, int wantDN);
 
 /* Decodes "%XX" (two hex digits) in place. Other '%' texts, and "%00"
  * (which would cut the text short), stay as written. */

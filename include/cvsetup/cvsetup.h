@@ -26,5 +26,6 @@
 #include "setup_host.h"
 #include "setup_hash.h"
 #include "setup_ldif.h"
+#include "setup_compat.h"
 
 #endif
