@@ -14,14 +14,22 @@ bool htmlReply = false;
 const char* typeText(int type)
 {
     switch (type) {
-    case DS_ERR_SYSTEM: return "System error";
-    case DS_ERR_REQUEST: return "Request error";
-    case DS_ERR_FILE: return "File error";
-    case DS_ERR_SERVER: return "Server error";
-    case DS_ERR_INCOMPLETE: return "Removal incomplete";
-    case DS_ERR_REGISTRY: return "Registration error";
-    case DS_ERR_BUSY: return "Busy";
-    default: return "Error";
+    case DS_ERR_SYSTEM:
+        return "System error";
+    case DS_ERR_REQUEST:
+        return "Request error";
+    case DS_ERR_FILE:
+        return "File error";
+    case DS_ERR_SERVER:
+        return "Server error";
+    case DS_ERR_INCOMPLETE:
+        return "Removal incomplete";
+    case DS_ERR_REGISTRY:
+        return "Registration error";
+    case DS_ERR_BUSY:
+        return "Busy";
+    default:
+        return "Error";
     }
 }
 
@@ -35,11 +43,20 @@ std::string ds_reply_text(const std::string& text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

@@ -3,11 +3,11 @@
 #include "pid_file.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <csignal>
 #include <fcntl.h>
-#include <cstdio>
 #include <string>
 #include <sys/stat.h>
 #include <time.h>

@@ -43,8 +43,7 @@ std::string alreadyGone(const UnregisterResult& result, bool noDirectory)
         parts = "not registered";
         if (result.repaired > 0)
             parts += " (" + std::to_string(result.repaired) + " leftover" +
-                     (result.repaired == 1 ? "" : "s") +
-                     " of an interrupted removal mended)";
+                     (result.repaired == 1 ? "" : "s") + " of an interrupted removal mended)";
     }
     if (noDirectory)
         parts += std::string(parts.empty() ? "" : ", ") + "no directory";
@@ -120,7 +119,8 @@ int cv_removal_main(int argc, char** argv)
                                   "removal again.";
             if (registryCode != 0)
                 message += " Its registration was not removed from the configuration "
-                           "directory " + ds_reply_text(unregistered.url) + " either (" +
+                           "directory " +
+                           ds_reply_text(unregistered.url) + " either (" +
                            failureText(registryCode, unregistered) + ").";
             ds_report_error(DS_ERR_INCOMPLETE, tree.c_str(), message.c_str());
             return 1;

@@ -38,7 +38,7 @@ void writeFailure(const std::string& what, const std::string& cause, int code,
     writeDiagnostic(cause.empty() ? what : what + ": " + cause, code, ldap);
 }
 
-}  // namespace
+} // namespace
 
 int removeISIEAndPrune(LdapEntry& isie, const RegistryPlan& plan, UnregisterResult& result)
 {

@@ -24,8 +24,10 @@ void planRegistry(const SilentRegistration& reg, RemovalPlan& plan)
     if (dir.code != 0) {
         plan.incomplete.push_back(
             "the registration would not be removed: the configuration directory cannot be used "
-            "(error = " + std::to_string(dir.code) +
-            (dir.code == SETUP_LDAP_CONNECT_FAILED && !conn.reason.empty() ? ": " + conn.reason : "") +
+            "(error = " +
+            std::to_string(dir.code) +
+            (dir.code == SETUP_LDAP_CONNECT_FAILED && !conn.reason.empty() ? ": " + conn.reason
+                                                                           : "") +
             ")");
         return;
     }

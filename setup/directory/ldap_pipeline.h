@@ -55,7 +55,7 @@ private:
     using Redo = std::function<int(LDAP*, const char*, LDAPMessage**)>;
     struct Request {
         int msgid;
-        LdapEntry* entry;  // filled by a read, named by a write; may be null
+        LdapEntry* entry; // filled by a read, named by a write; may be null
         std::string dn;
         bool read;
         bool pending;

@@ -269,11 +269,26 @@ int createLdap(Ldap** handle, const char* url, const char* user, const char* pas
 {
     return setupCreateLdap(handle, url, user, password, searchDN, searchPwd);
 }
-void destroyLdap(Ldap* ldap) { setupDestroyLdap(ldap); }
-void requireStartTLS(int required) { setupRequireStartTLS(required); }
-const char* referralRefusal(Ldap* ldap) { return setupGetReferralRefusal(ldap); }
-const char* userDN(Ldap* ldap) { return setupGetUserDN(ldap); }
-const char* ldapServerVersion(Ldap* ldap) { return setupGetServerVersion(ldap); }
+void destroyLdap(Ldap* ldap)
+{
+    setupDestroyLdap(ldap);
+}
+void requireStartTLS(int required)
+{
+    setupRequireStartTLS(required);
+}
+const char* referralRefusal(Ldap* ldap)
+{
+    return setupGetReferralRefusal(ldap);
+}
+const char* userDN(Ldap* ldap)
+{
+    return setupGetUserDN(ldap);
+}
+const char* ldapServerVersion(Ldap* ldap)
+{
+    return setupGetServerVersion(ldap);
+}
 int verifyLdapUrl(const char* url, const char* user, const char* password)
 {
     return setupVerifyLdapUrl(url, user, password);
@@ -283,20 +298,50 @@ int authLdapUser(const char* url, const char* user, const char* password, const 
 {
     return setupAuthLdapUser(url, user, password, searchDN, searchPwd);
 }
-LdapEntry* createLdapEntry(Ldap* ldap) { return setupCreateLdapEntry(ldap); }
-void destroyLdapEntry(LdapEntry* entry) { setupDestroyLdapEntry(entry); }
-const char* entryDN(LdapEntry* entry) { return setupGetEntryDN(entry); }
-Bool entryExists(LdapEntry* entry, const char* dn) { return setupEntryExists(entry, dn); }
-int retrieveLdapEntry(LdapEntry* entry, const char* dn) { return setupRetrieveLdapEntry(entry, dn); }
+LdapEntry* createLdapEntry(Ldap* ldap)
+{
+    return setupCreateLdapEntry(ldap);
+}
+void destroyLdapEntry(LdapEntry* entry)
+{
+    setupDestroyLdapEntry(entry);
+}
+const char* entryDN(LdapEntry* entry)
+{
+    return setupGetEntryDN(entry);
+}
+Bool entryExists(LdapEntry* entry, const char* dn)
+{
+    return setupEntryExists(entry, dn);
+}
+int retrieveLdapEntry(LdapEntry* entry, const char* dn)
+{
+    return setupRetrieveLdapEntry(entry, dn);
+}
 int retrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base)
 {
     return setupRetrieveLdapEntries(entry, filter, scope, base);
 }
-int nextLdapEntry(LdapEntry* entry) { return setupNextLdapEntry(entry); }
-char** getLdapAttributeNames(LdapEntry* entry) { return setupGetLdapAttributeNames(entry); }
-void freeLdapAttributeNames(LdapEntry* entry, char** names) { setupFreeLdapAttributeNames(entry, names); }
-char** getLdapAttributes(LdapEntry* entry, const char* name) { return setupGetLdapAttributes(entry, name); }
-void freeLdapAttributes(LdapEntry* entry, char** values) { setupFreeLdapAttributes(entry, values); }
+int nextLdapEntry(LdapEntry* entry)
+{
+    return setupNextLdapEntry(entry);
+}
+char** getLdapAttributeNames(LdapEntry* entry)
+{
+    return setupGetLdapAttributeNames(entry);
+}
+void freeLdapAttributeNames(LdapEntry* entry, char** names)
+{
+    setupFreeLdapAttributeNames(entry, names);
+}
+char** getLdapAttributes(LdapEntry* entry, const char* name)
+{
+    return setupGetLdapAttributes(entry, name);
+}
+void freeLdapAttributes(LdapEntry* entry, char** values)
+{
+    setupFreeLdapAttributes(entry, values);
+}
 void setLdapAttribute(LdapEntry* entry, const char* name, const char* value)
 {
     setupSetLdapAttribute(entry, name, value);
@@ -313,11 +358,29 @@ int renameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN)
 {
     return setupRenameLdapEntry(entry, dn, newRDN);
 }
-int replaceLdapEntry(LdapEntry* entry, const char* dn) { return setupReplaceLdapEntry(entry, dn); }
-int insertLdapEntry(LdapEntry* entry, const char* dn) { return setupInsertLdapEntry(entry, dn); }
-int updateLdapEntry(LdapEntry* entry, const char* dn) { return setupUpdateLdapEntry(entry, dn); }
-int dropLdapEntry(Ldap* ldap, const char* dn) { return setupDropLdapEntry(ldap, dn); }
-int dropAllLdapEntries(Ldap* ldap, const char* dn) { return setupDropAllLdapEntries(ldap, dn); }
-void printLdapEntry(LdapEntry* entry, const char* file) { setupPrintLdapEntry(entry, file); }
+int replaceLdapEntry(LdapEntry* entry, const char* dn)
+{
+    return setupReplaceLdapEntry(entry, dn);
+}
+int insertLdapEntry(LdapEntry* entry, const char* dn)
+{
+    return setupInsertLdapEntry(entry, dn);
+}
+int updateLdapEntry(LdapEntry* entry, const char* dn)
+{
+    return setupUpdateLdapEntry(entry, dn);
+}
+int dropLdapEntry(Ldap* ldap, const char* dn)
+{
+    return setupDropLdapEntry(ldap, dn);
+}
+int dropAllLdapEntries(Ldap* ldap, const char* dn)
+{
+    return setupDropAllLdapEntries(ldap, dn);
+}
+void printLdapEntry(LdapEntry* entry, const char* file)
+{
+    setupPrintLdapEntry(entry, file);
+}
 
 } // extern "C"

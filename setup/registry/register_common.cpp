@@ -39,8 +39,8 @@ std::string cvChildDN(const char* type, const char* value, const std::string& pa
 
 std::string formAdminGroupFilter(const char* serverRoot)
 {
-    return "(&(objectclass=" + std::string(DEFAULT_ADMIN_GROUP_OBJECT) + ")(cvConfigRoot=" +
-           cvEscapeFilterValue(serverRoot) + "))";
+    return "(&(objectclass=" + std::string(DEFAULT_ADMIN_GROUP_OBJECT) +
+           ")(cvConfigRoot=" + cvEscapeFilterValue(serverRoot) + "))";
 }
 
 std::string cvFillAci(const char* aciTemplate, const std::string& dn)
@@ -119,7 +119,8 @@ bool cvHoldsOnly(const LdapEntry& entry, const char* name, const char* value)
 
 int refreshGlobalPreferences(LdapEntry& prefs, int readCode, const std::string& dn)
 {
-    static const char kDescription[] = "Default branch for Halcyon Server Products Global Preferences";
+    static const char kDescription[] =
+        "Default branch for Halcyon Server Products Global Preferences";
     if (readCode == SETUP_LDAP_NO_ENTRIES) {
         prefs.setAttribute("objectclass", DEFAULT_GLOBAL_PREFS_OBJECT);
         prefs.setAttribute("ou", DEFAULT_GLOBAL_PREFS);
@@ -134,7 +135,8 @@ int refreshGlobalPreferences(LdapEntry& prefs, int readCode, const std::string& 
         return readCode;
     // A branch that already holds exactly these values is left as it is:
     // the rewrite would store what is there.
-    if (cvHoldsOnly(prefs, "aci", DEFAULT_GLOBAL_PREFS_ACI) && cvHoldsOnly(prefs, "description", kDescription))
+    if (cvHoldsOnly(prefs, "aci", DEFAULT_GLOBAL_PREFS_ACI) &&
+        cvHoldsOnly(prefs, "description", kDescription))
         return 0;
     prefs.setAttribute("aci", DEFAULT_GLOBAL_PREFS_ACI);
     prefs.setAttribute("description", kDescription);

@@ -96,7 +96,8 @@ char* guessDomainChecked(const char* url, const char* bindUser, const char* pass
     if (err.code != 0)
         return nullptr;
     LdapEntry domains(&ldap);
-    if (domains.retrieve("(objectclass=cvAdminDomain)", 1, DEFAULT_ROOT_DN).code != 0 || !domains.entryDN())
+    if (domains.retrieve("(objectclass=cvAdminDomain)", 1, DEFAULT_ROOT_DN).code != 0 ||
+        !domains.entryDN())
         return nullptr;
     auto values = ldapapi::rdn_values(domains.entryDN());
     return values.empty() ? nullptr : copyText(values.front().second);

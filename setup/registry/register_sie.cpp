@@ -102,7 +102,8 @@ struct Prefetched {
     int code = 0;
     bool sent = false;
 
-    void send(LdapPipeline& pipeline, Ldap* ldap, const std::string& at, LdapPipeline::Ticket* ticket)
+    void send(LdapPipeline& pipeline, Ldap* ldap, const std::string& at,
+              LdapPipeline::Ticket* ticket)
     {
         entry.reset(new LdapEntry(ldap));
         dn = at;
@@ -114,7 +115,8 @@ struct Prefetched {
 
 // The entry stored at dn: the prefetched read when it is of dn, else a read
 // now. The read's code (0, 153, or a failure).
-int storedAt(Prefetched& ahead, Ldap* ldap, const std::string& dn, std::unique_ptr<LdapEntry>* stored)
+int storedAt(Prefetched& ahead, Ldap* ldap, const std::string& dn,
+             std::unique_ptr<LdapEntry>* stored)
 {
     if (ahead.holds(dn)) {
         *stored = std::move(ahead.entry);
@@ -143,8 +145,8 @@ struct Registration {
     const char* hostName;
     const char* serverRoot;
     const char* adminDomain;
-    Ldap* conn = nullptr;     // the configuration directory (isie's)
-    Ldap* sieConn = nullptr;  // where the instance entry goes (sie's)
+    Ldap* conn = nullptr;    // the configuration directory (isie's)
+    Ldap* sieConn = nullptr; // where the instance entry goes (sie's)
     bool v4 = false;
     std::string product;
     std::string instance;
@@ -179,7 +181,8 @@ struct Registration {
     std::vector<AddedMember> addedMembers;
     void addMember(const std::string& dn, const std::string& member)
     {
-        addedMembers.push_back(AddedMember{dn, member, background->addValue(dn, "uniquemember", member)});
+        addedMembers.push_back(
+            AddedMember{dn, member, background->addValue(dn, "uniquemember", member)});
     }
     std::unique_ptr<LdapEntry> domainEntry;
     std::unique_ptr<LdapEntry> foundGroup;
@@ -200,11 +203,12 @@ struct Registration {
 // entry added at dn below parentDN. When the parent does not show yet (32)
 // the wait for it goes on (for attr = value when both are given), and the
 // add is made once more.
-int insertBelow(LdapEntry& entry, const std::string& dn, const std::string& parentDN, const char* attr,
-                const char* value)
+int insertBelow(LdapEntry& entry, const std::string& dn, const std::string& parentDN,
+                const char* attr, const char* value)
 {
     int code = entry.insert(dn.c_str()).code;
-    if (code == LDAP_NO_SUCH_OBJECT && waitForEntry(entry.connection(), parentDN.c_str(), attr, value))
+    if (code == LDAP_NO_SUCH_OBJECT &&
+        waitForEntry(entry.connection(), parentDN.c_str(), attr, value))
         code = entry.insert(dn.c_str()).code;
     return code;
 }
@@ -214,7 +218,8 @@ int Registration::checkEntries()
     if (!holdsAttributes(*sie) || !holdsAttributes(*isie))
         return SETUP_LDAP_INCOMPLETE_ENTRY;
     std::string serverId;
-    if (!holdsValue(*sie, "objectclass", "corvidServer") || !cvFirstValue(*sie, "cvServerID", &serverId))
+    if (!holdsValue(*sie, "objectclass", "corvidServer") ||
+        !cvFirstValue(*sie, "cvServerID", &serverId))
         return SETUP_LDAP_BAD_SERVER_ENTRY;
     v4 = isVersion4(conn);
     std::string version;
@@ -308,7 +313,8 @@ int Registration::findAdminGroup()
     probeAhead.send(reads, conn, firstGroup, &probe);
     productAhead.send(reads, conn, productDN, &productRead);
     if (sieConn == conn)
-        instanceAhead.send(reads, conn, cvChildDN("cn", instance.c_str(), productDN), &instanceRead);
+        instanceAhead.send(reads, conn, cvChildDN("cn", instance.c_str(), productDN),
+                           &instanceRead);
     reads.wait();
     probeAhead.code = reads.code(probe);
     productAhead.code = reads.code(productRead);
@@ -397,8 +403,8 @@ int Registration::insertAdminGroup(const std::string& name, const std::string& f
     group.setAttribute("cvAdminGroupName", name.c_str());
     group.setAttribute("cvConfigRoot", serverRoot);
     group.addAttribute("objectclass", DEFAULT_USER_DIRINFO_OBJECT);
-    std::string userDirectory =
-        std::string(DEFAULT_USER_DIRINFO_RDN) + LDAP_PATHSEP + DEFAULT_GLOBAL_PREFS_RDN + LDAP_PATHSEP + domainDN;
+    std::string userDirectory = std::string(DEFAULT_USER_DIRINFO_RDN) + LDAP_PATHSEP +
+                                DEFAULT_GLOBAL_PREFS_RDN + LDAP_PATHSEP + domainDN;
     group.setAttribute("cvDirectoryInfoRef", userDirectory.c_str());
     group.setAttribute("cvAdminSIEDN", adminSieDN.c_str());
     if (!v4) {
@@ -488,7 +494,8 @@ int Registration::writeInstance()
     sie->setAttribute("installationTimeStamp", stamp.c_str());
 
     std::unique_ptr<LdapEntry> stored;
-    int code = freshProduct ? SETUP_LDAP_NO_ENTRIES : storedAt(instanceAhead, sieConn, sieDN, &stored);
+    int code =
+        freshProduct ? SETUP_LDAP_NO_ENTRIES : storedAt(instanceAhead, sieConn, sieDN, &stored);
     if (code == 0)
         code = replaceStored(*sie, *stored, sieDN);
     else if (code == SETUP_LDAP_NO_ENTRIES)

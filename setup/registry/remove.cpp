@@ -21,7 +21,8 @@ bool cvIsConfigRoot(const std::string& dn)
     return strcasecmp(dn.c_str(), DEFAULT_ROOT_DN) == 0;
 }
 
-int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit, std::vector<std::string>* children)
+int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit,
+                    std::vector<std::string>* children)
 {
     children->clear();
     LDAP* ld = LdapEntryAccess::handle(ldap);
@@ -30,8 +31,8 @@ int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit, std::vector<st
     char noAttributes[] = LDAP_NO_ATTRS;
     char* attrs[] = {noAttributes, nullptr};
     LDAPMessage* raw = nullptr;
-    int code = ldap_search_ext_s(ld, dn.c_str(), LDAP_SCOPE_ONELEVEL, OBJECT_CLASS_FILTER, attrs, 1, nullptr,
-                                 nullptr, nullptr, limit, &raw);
+    int code = ldap_search_ext_s(ld, dn.c_str(), LDAP_SCOPE_ONELEVEL, OBJECT_CLASS_FILTER, attrs, 1,
+                                 nullptr, nullptr, nullptr, limit, &raw);
     ldapapi::MessagePtr answer(raw);
     if (code != LDAP_SUCCESS && code != LDAP_SIZELIMIT_EXCEEDED)
         return cvResultCode(code);

@@ -25,7 +25,8 @@ bool cvIsConfigRoot(const std::string& dn);
 // when dn has more children than that), or the search's failure code (32 when dn does
 // not exist). An entry's child count matters here only as "none", "one" or
 // "more", so a parent of thousands costs no more than a parent of two.
-int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit, std::vector<std::string>* children);
+int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit,
+                    std::vector<std::string>* children);
 
 // How cvDropAndPrune deletes.
 struct PruneWalk {

@@ -15,8 +15,7 @@
 // removal deletes before it looks.
 int cvPlanRepairs(Ldap& ldap, const char* instanceName, const char* machineName,
                   const char* serverRoot, RegistryPlan& plan);
-int cvPlanPrune(Ldap& ldap, const std::string& dn, std::vector<std::string> gone,
-                PrunePlan& chain);
+int cvPlanPrune(Ldap& ldap, const std::string& dn, std::vector<std::string> gone, PrunePlan& chain);
 // A value of attr in entry's store that equals want byte for byte.
 bool cvHasExactValue(const LdapEntry& entry, const char* attr, const char* want);
 // Appends the writes of deleting dn with its chain: the keeper's listing
@@ -26,6 +25,5 @@ bool cvHasExactValue(const LdapEntry& entry, const char* attr, const char* want)
 void cvChainWrites(const std::string& dn, const PrunePlan& chain,
                    const std::vector<RegistryWrite>& before, std::vector<RegistryWrite>& writes,
                    bool withEntry = true);
-
 
 #endif

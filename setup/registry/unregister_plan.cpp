@@ -29,7 +29,8 @@ bool findExactSIE(LdapEntry& sie, const char* instanceName, const char* serverRo
     for (int i = 0; i < sie.numEntries(); ++i) {
         if (i > 0 && sie.next().code != 0)
             return false;
-        if (cvHasExactValue(sie, "cn", instanceName) && cvHasExactValue(sie, "serverroot", serverRoot))
+        if (cvHasExactValue(sie, "cn", instanceName) &&
+            cvHasExactValue(sie, "serverroot", serverRoot))
             return true;
     }
     return false;
@@ -205,9 +206,9 @@ int cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* machineName
     plan.absence.clear();
     plan.sieDN = textOf(sie.entryDN());
 
-    plan.isieFilter = "(&(objectclass=cvApplication)(uniquemember=" +
-                      cvEscapeFilterValue(plan.sieDN.c_str()) + ")(cvinstalledlocation=" + root +
-                      "))";
+    plan.isieFilter =
+        "(&(objectclass=cvApplication)(uniquemember=" + cvEscapeFilterValue(plan.sieDN.c_str()) +
+        ")(cvinstalledlocation=" + root + "))";
     LdapEntry ownCursor(&ldap);
     LdapEntry& isie = isieCursor != nullptr ? *isieCursor : ownCursor;
     code = findProduct(plan, serverRoot, isie);

@@ -13,8 +13,8 @@
 
 std::string globalUserDirectoryDN(const char* adminDomain)
 {
-    std::string dn = std::string(DEFAULT_USER_DIRINFO_RDN) + LDAP_PATHSEP + DEFAULT_GLOBAL_PREFS_RDN +
-                     LDAP_PATHSEP;
+    std::string dn = std::string(DEFAULT_USER_DIRINFO_RDN) + LDAP_PATHSEP +
+                     DEFAULT_GLOBAL_PREFS_RDN + LDAP_PATHSEP;
     if (strpbrk(adminDomain, "=,"))
         return dn + adminDomain;
     return dn + "ou=" + adminDomain + LDAP_PATHSEP + DEFAULT_ROOT_DN;

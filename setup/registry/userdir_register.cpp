@@ -69,8 +69,8 @@ int addGlobalChecked(Ldap* ldap, const char* adminDomain, const char* url, const
     return fresh.insert(dn.c_str()).code;
 }
 
-int getLocalChecked(Ldap* ldap, const char* adminDomain, const char* hostName, const char* serverRoot,
-                    char** url, char** bindDN, char** bindPassword)
+int getLocalChecked(Ldap* ldap, const char* adminDomain, const char* hostName,
+                    const char* serverRoot, char** url, char** bindDN, char** bindPassword)
 {
     std::string hostDN = cvChildDN("cn", hostName, cvAdminDomainDN(adminDomain));
     LdapEntry entry(ldap);
@@ -86,8 +86,8 @@ int getLocalChecked(Ldap* ldap, const char* adminDomain, const char* hostName, c
 
 } // namespace
 
-int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
-                                const char* bindPassword)
+int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url,
+                                const char* bindDN, const char* bindPassword)
 {
     if (!ldap || !adminDomain || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
@@ -96,7 +96,8 @@ int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char*
     });
 }
 
-int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword)
+int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN,
+                          char** bindPassword)
 {
     if (!ldap || !sieDN || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
@@ -112,7 +113,8 @@ int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bind
 }
 
 int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName,
-                               const char* serverRoot, char** url, char** bindDN, char** bindPassword)
+                               const char* serverRoot, char** url, char** bindDN,
+                               char** bindPassword)
 {
     if (!ldap || !adminDomain || !hostName || !serverRoot || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
@@ -134,8 +136,9 @@ int getUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, c
     return setupGetUserDirectory(ldap, sieDN, url, bindDN, bindPassword);
 }
 
-int getLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName, const char* serverRoot,
-                          char** url, char** bindDN, char** bindPassword)
+int getLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName,
+                          const char* serverRoot, char** url, char** bindDN, char** bindPassword)
 {
-    return setupGetLocalUserDirectory(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword);
+    return setupGetLocalUserDirectory(ldap, adminDomain, hostName, serverRoot, url, bindDN,
+                                      bindPassword);
 }

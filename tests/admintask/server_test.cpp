@@ -141,10 +141,9 @@ TEST_F(InstanceControl, ProcessIgnoringTheStopIsReportedAfterTheTimeout)
 
 TEST_F(InstanceControl, UnusablePidFilesAreRefusedWithoutSignalling)
 {
-    for (const std::string& text :
-         {std::string(""), std::string("abc\n"), std::string("0\n"), std::string("1\n"),
-          std::string("-5\n"), std::string("12 34\n"), std::to_string(getpid()),
-          std::string(100, '7')}) {
+    for (const std::string& text : {std::string(""), std::string("abc\n"), std::string("0\n"),
+                                    std::string("1\n"), std::string("-5\n"), std::string("12 34\n"),
+                                    std::to_string(getpid()), std::string(100, '7')}) {
         tmp.write("srv/inst1/logs/pid", text);
         std::string out;
         EXPECT_EQ(stop(&out), DS_SERVER_NOT_STOPPED) << text;

@@ -52,7 +52,8 @@ TEST_F(RequestHandling, MethodWithLineBreakCannotForgeAStatusLine)
     makeInstance("inst1");
     auto r = run({}, cgiEnv("PUT\nTPX_STATUS: 0\r"));
     EXPECT_EQ(r.out, std::string(kHeader) +
-                         "TPX_ErrInfo: ErrorString: REQUEST_METHOD=PUT?TPX_STATUS: 0?,QUERY_STRING=<undefined>\n\n"
+                         "TPX_ErrInfo: ErrorString: REQUEST_METHOD=PUT?TPX_STATUS: "
+                         "0?,QUERY_STRING=<undefined>\n\n"
                          "TPX_STATUS: 7\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(tmp.exists("srv/inst1"));

@@ -18,7 +18,10 @@ protected:
     // <tmp>/srv is the server root; <tmp>/outside holds files no removal may touch.
     std::string serverRoot() const { return tmp.file("srv"); }
 
-    void makeInstance(const std::string& name) const { cvtest::writeInstanceTree(tmp, "srv/" + name); }
+    void makeInstance(const std::string& name) const
+    {
+        cvtest::writeInstanceTree(tmp, "srv/" + name);
+    }
     void writePid(const std::string& name, pid_t pid) const
     {
         cvtest::writePidFile(tmp, "srv/" + name, pid);

@@ -42,9 +42,10 @@ TEST_F(RemovalLockTest, SecondRemovalWaitsUntilTheFirstReleasesTheLock)
     ASSERT_TRUE(first.locked);
 
     auto env = cgiEnv("GET", "InstanceName=inst1");
-    cvtest::BackgroundProcess second(
-        "/bin/sh", {"-c", "exec \"$0\" >\"$1\" 2>\"$2\"", CV_REMOVE_INSTANCE, tmp.file("out"), tmp.file("err")},
-        env);
+    cvtest::BackgroundProcess second("/bin/sh",
+                                     {"-c", "exec \"$0\" >\"$1\" 2>\"$2\"", CV_REMOVE_INSTANCE,
+                                      tmp.file("out"), tmp.file("err")},
+                                     env);
     // While the lock is held nothing is signalled or deleted.
     EXPECT_FALSE(second.waitForExit(1.0));
     EXPECT_TRUE(server.running());

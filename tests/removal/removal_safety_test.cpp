@@ -110,10 +110,11 @@ TEST_F(OnlyThisInstance, NeverSignalsItselfAnyOfItsAncestorsOrItsGroup)
     const std::string script[] = {
         "echo $$ > \"$1\"; exec \"$0\"",
         "echo $$ > \"$1\"; \"$0\"; echo \"parent alive, status $?\"",
-        "echo $$ > \"$1\"; /bin/sh -c '\"$0\"; exit $?' \"$0\"; echo \"grandparent alive, status $?\"",
+        "echo $$ > \"$1\"; /bin/sh -c '\"$0\"; exit $?' \"$0\"; echo \"grandparent alive, status "
+        "$?\"",
     };
-    auto self = cvtest::runProcess("/bin/sh", {"-c", script[0], CV_REMOVE_INSTANCE, pidPath("inst1")},
-                                   env, "", 60);
+    auto self = cvtest::runProcess(
+        "/bin/sh", {"-c", script[0], CV_REMOVE_INSTANCE, pidPath("inst1")}, env, "", 60);
     EXPECT_EQ(self.out, fileRefusal("inst1", kUnusable));
     EXPECT_EQ(self.status, 1);
     auto parent = cvtest::runProcess(

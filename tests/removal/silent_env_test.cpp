@@ -24,7 +24,7 @@ std::string envOf(const char* name)
     return value ? value : "<unset>";
 }
 
-}  // namespace
+} // namespace
 
 class BridgeTest : public FixtureRegistrySuite<BridgeTest> {
 protected:
@@ -99,7 +99,8 @@ TEST_F(BridgeTest, KeysOfOtherSectionsAreNotRead)
     EXPECT_EQ(envOf("WAYPOST_ROOT"), "<unset>");
     EXPECT_EQ(envOf("SCRIPT_NAME"), "<unset>");
     EXPECT_EQ(envOf("REQUEST_METHOD"), "GET");
-    EXPECT_EQ(err_, "Error: could not connect to the configuration directory ldap://:/: error = 145\n");
+    EXPECT_EQ(err_,
+              "Error: could not connect to the configuration directory ldap://:/: error = 145\n");
     EXPECT_TRUE(removed().empty());
 }
 
@@ -157,8 +158,8 @@ TEST_F(BridgeTest, WrongPasswordIsReportedWithoutIt)
 TEST_F(BridgeTest, MissingServerIdentifierTakesTheServerNameOfTheEnvironment)
 {
     setenv("SCRIPT_NAME", "/slapd-lab/Tasks/Operation/Remove", 1);
-    EXPECT_EQ(run("[uninstall]\nFullMachineName= gamma.lab.example.com\nServerRoot= " +
-                  roots_.lab + "\n" + connectionKeys()),
+    EXPECT_EQ(run("[uninstall]\nFullMachineName= gamma.lab.example.com\nServerRoot= " + roots_.lab +
+                  "\n" + connectionKeys()),
               0);
     EXPECT_EQ(envOf("QUERY_STRING"), "InstanceName=slapd-lab");
     EXPECT_EQ(removed(), labChain());
@@ -166,8 +167,8 @@ TEST_F(BridgeTest, MissingServerIdentifierTakesTheServerNameOfTheEnvironment)
 
 TEST_F(BridgeTest, NoInstanceNameLeavesTheRequestUnsetAndFindsNothing)
 {
-    EXPECT_EQ(run("[uninstall]\nFullMachineName= gamma.lab.example.com\nServerRoot= " +
-                  roots_.lab + "\n" + connectionKeys()),
+    EXPECT_EQ(run("[uninstall]\nFullMachineName= gamma.lab.example.com\nServerRoot= " + roots_.lab +
+                  "\n" + connectionKeys()),
               0);
     EXPECT_EQ(envOf("QUERY_STRING"), "<unset>");
     EXPECT_EQ(envOf("SCRIPT_NAME"), "<unset>");
@@ -196,8 +197,8 @@ TEST_F(BridgeTest, LongValuesAreKeptWhole)
 {
     const std::string root = "/srv/" + std::string(3000, 'r');
     const std::string name = "slapd-" + std::string(700, 'n');
-    run("[uninstall]\nServerIdentifier= " + name + "\nServerRoot= " + root + "\nLDAPPort= " +
-        std::string(40, '7') + "\n");
+    run("[uninstall]\nServerIdentifier= " + name + "\nServerRoot= " + root +
+        "\nLDAPPort= " + std::string(40, '7') + "\n");
     EXPECT_EQ(envOf("WAYPOST_ROOT"), root);
     EXPECT_EQ(envOf("QUERY_STRING"), "InstanceName=" + name);
     EXPECT_EQ(envOf("SCRIPT_NAME"), "/" + name + "/Tasks/Operation/Remove");

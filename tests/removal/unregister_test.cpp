@@ -19,7 +19,7 @@ namespace {
 const char* const kAdminId = "uid=cfgadmin, ou=Admins 100% sure?, o=CorvidRoot";
 const char* const kAdminSuffix = "ou=Admins 100% sure?, o=CorvidRoot";
 
-}  // namespace
+} // namespace
 
 class UnregisterTest : public FixtureRegistrySuite<UnregisterTest> {
 public:
@@ -42,9 +42,8 @@ protected:
                const char* password = Slapd::kRootPassword, const char* port = nullptr)
     {
         testing::internal::CaptureStderr();
-        int rc = removeInstanceLDAPEntries(Slapd::kHost, port ? port : port_.c_str(),
-                                           Slapd::kBase, Slapd::kRootDN, password, instance,
-                                           machine, root);
+        int rc = removeInstanceLDAPEntries(Slapd::kHost, port ? port : port_.c_str(), Slapd::kBase,
+                                           Slapd::kRootDN, password, instance, machine, root);
         err_ = testing::internal::GetCapturedStderr();
         return rc;
     }
@@ -54,9 +53,10 @@ protected:
     std::string addUnlistedSIE(const std::string& product)
     {
         const std::string dn = "cn=slapd-stray, " + product;
-        EXPECT_TRUE(slapd().add("dn: " + dn + "\nobjectclass: corvidServer\ncn: slapd-stray\n"
-                                "serverRoot: " + roots_.alpha +
-                                "\nserverHostName: alpha.example.com\n"));
+        EXPECT_TRUE(slapd().add("dn: " + dn +
+                                "\nobjectclass: corvidServer\ncn: slapd-stray\n"
+                                "serverRoot: " +
+                                roots_.alpha + "\nserverHostName: alpha.example.com\n"));
         before_ = registryEntries(slapd());
         return dn;
     }
@@ -142,8 +142,12 @@ TEST_F(UnregisterTest, SIEOutsideItsServerRootsProductsFindsNoISIEAndDeletesNoth
     EXPECT_EQ(remove("slapd-stray", "alpha.example.com", roots_.alpha.c_str()), 1);
     const std::string strayDN = normDN(stray);
     EXPECT_EQ(err_.rfind("Error: could not read the ISIE entry using filter "
-                         "(&(objectclass=cvApplication)(uniquemember=", 0), 0u) << err_;
-    EXPECT_NE(normDN(err_).find("(uniquemember=" + strayDN + ")(cvinstalledlocation=/srv/corvid/alpha))"
+                         "(&(objectclass=cvApplication)(uniquemember=",
+                         0),
+              0u)
+        << err_;
+    EXPECT_NE(normDN(err_).find("(uniquemember=" + strayDN +
+                                ")(cvinstalledlocation=/srv/corvid/alpha))"
                                 ": error = 153\n"),
               std::string::npos)
         << err_;
@@ -162,17 +166,20 @@ TEST_F(UnregisterTest, PortTextThatIsNoPortIsRefusedWhole)
 {
     for (const char* port : {"", "38x9", "0", "65536", "3890000000000000000000"}) {
         EXPECT_EQ(remove("slapd-east", "alpha.example.com", roots_.alpha.c_str(),
-                         Slapd::kRootPassword, port), 1);
+                         Slapd::kRootPassword, port),
+                  1);
         EXPECT_EQ(err_, std::string("Error: could not connect to the configuration directory "
-                                    "ldap://127.0.0.1:") + port + "/o=CorvidRoot: error = 145\n");
+                                    "ldap://127.0.0.1:") +
+                            port + "/o=CorvidRoot: error = 145\n");
     }
     EXPECT_TRUE(removed().empty());
 }
 
 TEST_F(UnregisterTest, UnreachableServerIsAConnectionFailure)
 {
-    EXPECT_EQ(remove("slapd-east", "alpha.example.com", roots_.alpha.c_str(),
-                     Slapd::kRootPassword, "1"), 1);
+    EXPECT_EQ(
+        remove("slapd-east", "alpha.example.com", roots_.alpha.c_str(), Slapd::kRootPassword, "1"),
+        1);
     EXPECT_EQ(err_, "Error: could not connect to the configuration directory "
                     "ldap://127.0.0.1:1/o=CorvidRoot (ldap://127.0.0.1:1: Can't contact LDAP "
                     "server): error = 151\n");
@@ -221,9 +228,9 @@ TEST_F(UnregisterTest, UserIdIsLookedUpBelowASuffixWithBlanksPercentAndQuestionM
                             Slapd::personLdif(kAdminId, "cfgadmin", "admin-pw")));
     before_ = registryEntries(slapd());
     testing::internal::CaptureStderr();
-    int rc = removeInstanceLDAPEntries(Slapd::kHost, port_.c_str(), kAdminSuffix, "cfgadmin",
-                                       "admin-pw", "slapd-lab", "gamma.lab.example.com",
-                                       roots_.lab.c_str());
+    int rc =
+        removeInstanceLDAPEntries(Slapd::kHost, port_.c_str(), kAdminSuffix, "cfgadmin", "admin-pw",
+                                  "slapd-lab", "gamma.lab.example.com", roots_.lab.c_str());
     err_ = testing::internal::GetCapturedStderr();
     EXPECT_EQ(rc, 0) << err_;
     EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma}));
@@ -287,14 +294,20 @@ TEST_F(UnregisterTest, RerunMendsOnlyThisInstancesLeftovers)
     const std::string otherRoot = "cn=Other Product, " + kGammaGroup;
     const std::string otherHost = "cn=Empty Product, " + kBetaGroup;
     const std::string elsewhere = kBetaSlapd;
-    ASSERT_TRUE(slapd().add("dn: " + otherRoot + "\nobjectclass: cvApplication\n"
+    ASSERT_TRUE(slapd().add("dn: " + otherRoot +
+                            "\nobjectclass: cvApplication\n"
                             "objectclass: groupOfUniqueNames\ncn: Other Product\n"
                             "cvInstalledLocation: /srv/corvid/other\n\n"
-                            "dn: " + otherHost + "\nobjectclass: cvApplication\n"
+                            "dn: " +
+                            otherHost +
+                            "\nobjectclass: cvApplication\n"
                             "objectclass: groupOfUniqueNames\ncn: Empty Product\n"
-                            "cvInstalledLocation: " + roots_.lab + "\n"));
-    ASSERT_TRUE(slapd().modify("dn: " + kGammaDS + "\nchangetype: modify\nadd: uniquemember\n"
-                               "uniquemember: " + elsewhere + "\n"));
+                            "cvInstalledLocation: " +
+                            roots_.lab + "\n"));
+    ASSERT_TRUE(slapd().modify("dn: " + kGammaDS +
+                               "\nchangetype: modify\nadd: uniquemember\n"
+                               "uniquemember: " +
+                               elsewhere + "\n"));
     before_ = registryEntries(slapd());
 
     // Not registered: the published function says so, after mending.
@@ -309,8 +322,10 @@ TEST_F(UnregisterTest, RerunMendsOnlyThisInstancesLeftovers)
 
     // Without that listing it holds nothing: it goes, and the admin group
     // stays for the other server root's product and stops listing it.
-    ASSERT_TRUE(slapd().modify("dn: " + kGammaDS + "\nchangetype: modify\ndelete: uniquemember\n"
-                               "uniquemember: " + elsewhere + "\n"));
+    ASSERT_TRUE(slapd().modify("dn: " + kGammaDS +
+                               "\nchangetype: modify\ndelete: uniquemember\n"
+                               "uniquemember: " +
+                               elsewhere + "\n"));
     EXPECT_EQ(remove("slapd-lab", "gamma.lab.example.com", roots_.lab.c_str()), 1);
     EXPECT_EQ(removed(), normSet({kGammaDS}));
     EXPECT_TRUE(slapd().exists(otherRoot));

@@ -33,7 +33,7 @@ Parsed parse(const std::string& url)
     return p;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ConfigDirectoryUrl, SuffixReachesTheParserUnchanged)
 {

@@ -7,19 +7,19 @@
 
 #include <cstdlib>
 #include <functional>
-#include <optional>
 #include <new>
+#include <optional>
 #include <string>
 
+#include "c_boundary.h"
+#include "ldapentry.h"
 #include "setup_infofile.h"
 #include "setup_infvalues.h"
 #include "setup_ldap.h"
 #include "setup_ldif.h"
-#include "ldapentry.h"
 #include "setup_register.h"
 #include "setup_remove.h"
 #include "setup_util.h"
-#include "c_boundary.h"
 #include "slapd.h"
 #include "tempdir.h"
 
@@ -45,8 +45,14 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
@@ -66,8 +72,8 @@ int failEachAllocation(const char* what, const std::function<int()>& call,
         g_allocationsLeft = n;
         int result = call();
         g_allocationsLeft = -1;
-        EXPECT_TRUE(acceptable(result)) << what << ": result " << result << " with allocation " << n
-                                        << " failing";
+        EXPECT_TRUE(acceptable(result))
+            << what << ": result " << result << " with allocation " << n << " failing";
         if (!g_failed)
             break;
         ++injected;
@@ -87,20 +93,23 @@ bool sameText(char* v, const char* expected)
 TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInFileAndInfFunctions)
 {
     cvtest::TempDir dir;
-    dir.write("setup.inf", "[General]\nFullMachineName= host.example.com\n\n[slapd]\nServerPort= 389\n");
+    dir.write("setup.inf",
+              "[General]\nFullMachineName= host.example.com\n\n[slapd]\nServerPort= 389\n");
     const std::string inf = dir.file("setup.inf");
     dir.write("ldap.conf", "ConfigURL ldap://h:389/o=x\n");
     const std::string conf = dir.file("ldap.conf");
     const std::string tree = dir.file("tree");
 
-    failEachAllocation("setupWriteInfString",
-                       [&] { return setupWriteInfString("slapd", "Suffix", "o=x", inf.c_str()); },
-                       [](int r) { return r == 0 || r == 1; });
+    failEachAllocation(
+        "setupWriteInfString",
+        [&] { return setupWriteInfString("slapd", "Suffix", "o=x", inf.c_str()); },
+        [](int r) { return r == 0 || r == 1; });
     const std::string written = dir.read("setup.inf");
     EXPECT_NE(written.find("ServerPort=   389"), std::string::npos) << written;
     EXPECT_NE(written.find("Suffix=   o=x"), std::string::npos) << written;
-    failEachAllocation("setupGetInfInt", [&] { return setupGetInfInt("slapd", "ServerPort", -7, inf.c_str()); },
-                       [](int r) { return r == 389 || r == -7; });
+    failEachAllocation(
+        "setupGetInfInt", [&] { return setupGetInfInt("slapd", "ServerPort", -7, inf.c_str()); },
+        [](int r) { return r == 389 || r == -7; });
     char* text = nullptr;
     failEachAllocation(
         "setupGetInfString",
@@ -111,11 +120,13 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInFileAndInfFunct
         [&](int) { return text == nullptr || sameText(text, "host.example.com"); });
     const char* keys[] = {"admnm", nullptr};
     const char* lines[] = {"admnm  admin", nullptr};
-    failEachAllocation("setupFileUpdateLines", [&] { return setupFileUpdateLines(keys, lines, conf.c_str()); },
-                       [](int r) { return r == 0 || r == 3; });
+    failEachAllocation(
+        "setupFileUpdateLines", [&] { return setupFileUpdateLines(keys, lines, conf.c_str()); },
+        [](int r) { return r == 0 || r == 3; });
     EXPECT_NE(dir.read("ldap.conf").find("ConfigURL ldap://h:389/o=x\n"), std::string::npos);
     failEachAllocation(
-        "setupDeleteDir", [&] { return setupDeleteDir(tree.c_str()); }, [](int r) { return r == 0 || r == -1; },
+        "setupDeleteDir", [&] { return setupDeleteDir(tree.c_str()); },
+        [](int r) { return r == 0 || r == -1; },
         [&] {
             dir.mkdirs("tree/a/b");
             dir.write("tree/a/b/file", "x");
@@ -133,7 +144,8 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
 {
     Slapd server;
     ASSERT_TRUE(server.start()) << server.error();
-    ASSERT_TRUE(server.add("dn: ou=Boundary, o=CorvidRoot\nobjectclass: organizationalUnit\nou: Boundary\n"));
+    ASSERT_TRUE(server.add(
+        "dn: ou=Boundary, o=CorvidRoot\nobjectclass: organizationalUnit\nou: Boundary\n"));
     const std::string url = server.url();
 
     Ldap* ldap = nullptr;
@@ -141,7 +153,8 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
         "setupCreateLdap",
         [&] {
             ldap = nullptr;
-            return setupCreateLdap(&ldap, url.c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr);
+            return setupCreateLdap(&ldap, url.c_str(), Slapd::kRootDN, Slapd::kRootPassword,
+                                   nullptr, nullptr);
         },
         [&](int r) {
             bool ok = (r == 0 && ldap != nullptr) || (r == kCvNoMemory && ldap == nullptr);
@@ -151,12 +164,15 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
     if (injected == 0)
         GTEST_SKIP() << "operator new is replaced by a memory checker; nothing was injected";
 
-    ASSERT_EQ(setupCreateLdap(&ldap, url.c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr), 0);
+    ASSERT_EQ(
+        setupCreateLdap(&ldap, url.c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr),
+        0);
     LdapEntry* entry = setupCreateLdapEntry(ldap);
     ASSERT_NE(entry, nullptr);
-    failEachAllocation("setupRetrieveLdapEntries",
-                       [&] { return setupRetrieveLdapEntries(entry, "(objectclass=*)", 2, "o=CorvidRoot"); },
-                       [](int r) { return r == 0 || r == kCvNoMemory; });
+    failEachAllocation(
+        "setupRetrieveLdapEntries",
+        [&] { return setupRetrieveLdapEntries(entry, "(objectclass=*)", 2, "o=CorvidRoot"); },
+        [](int r) { return r == 0 || r == kCvNoMemory; });
     const char* child = "ou=Child, ou=Boundary, o=CorvidRoot";
     // A fresh store: the search left o=CorvidRoot's attributes in this one.
     setupDestroyLdapEntry(entry);
@@ -168,14 +184,16 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
     };
     failEachAllocation(
         "setupInsertLdapEntry", [&] { return setupInsertLdapEntry(entry, child); },
-        [](int r) { return r == 0 || r == kCvNoMemory || r == LDAP_ALREADY_EXISTS; }, childAttributes);
+        [](int r) { return r == 0 || r == kCvNoMemory || r == LDAP_ALREADY_EXISTS; },
+        childAttributes);
     failEachAllocation(
         "setupReplaceLdapEntry", [&] { return setupReplaceLdapEntry(entry, child); },
         [](int r) { return r == 0 || r == kCvNoMemory; }, childAttributes);
     EXPECT_EQ(server.values("ou=Child,ou=Boundary,o=CorvidRoot", "description"),
               std::vector<std::string>{"written"});
-    failEachAllocation("setupRemoveSIE", [&] { return setupRemoveSIE(ldap, child, 0); },
-                       [](int r) { return r == 0 || r == kCvNoMemory || r == SETUP_LDAP_ENTRY_MISSING; });
+    failEachAllocation(
+        "setupRemoveSIE", [&] { return setupRemoveSIE(ldap, child, 0); },
+        [](int r) { return r == 0 || r == kCvNoMemory || r == SETUP_LDAP_ENTRY_MISSING; });
     EXPECT_FALSE(server.exists("ou=Child,ou=Boundary,o=CorvidRoot"));
     setupDestroyLdapEntry(entry);
 
@@ -198,7 +216,10 @@ TEST(PlainFunctionBoundary, AllocationFailuresBecomeResultCodesInDirectoryFuncti
     };
     failEachAllocation(
         "setupCreateSIE",
-        [&] { return setupCreateSIE(&*sie, &*isie, "alpha.example.com", "/srv/boundary", "example.com"); },
+        [&] {
+            return setupCreateSIE(&*sie, &*isie, "alpha.example.com", "/srv/boundary",
+                                  "example.com");
+        },
         [](int r) { return r == 0 || r == kCvNoMemory; }, instanceEntries);
     EXPECT_TRUE(server.exists("cn=slapd-boundary, cn=Corvid Directory Server, cn=Server Group, "
                               "cn=alpha.example.com, ou=example.com, o=CorvidRoot"));
@@ -217,7 +238,8 @@ TEST(PlainFunctionBoundary, AllocationFailuresInLdifAndSchemaLoadsGiveTheClassic
     dir.write("a.schema", "attribute corvidBoundary 1.3.6.1.4.1.99999.9.70 cis\n");
     const std::string ldif = dir.file("a.ldif"), schema = dir.file("a.schema");
     Ldap* ldap = nullptr;
-    ASSERT_EQ(setupCreateLdap(&ldap, server.url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr),
+    ASSERT_EQ(setupCreateLdap(&ldap, server.url().c_str(), Slapd::kRootDN, Slapd::kRootPassword,
+                              nullptr, nullptr),
               0);
     // 90, as the LDAP C API numbers it; never OpenLDAP's -10.
     int injected = failEachAllocation(
@@ -230,8 +252,9 @@ TEST(PlainFunctionBoundary, AllocationFailuresInLdifAndSchemaLoadsGiveTheClassic
     // This server refuses schema writes (no cn=config): its answer, or 90.
     int refused = appendSchemaEntries(ldap, schema.c_str());
     EXPECT_GT(refused, 0);
-    failEachAllocation("appendSchemaEntries", [&] { return appendSchemaEntries(ldap, schema.c_str()); },
-                       [&](int r) { return r == refused || r == 90; });
+    failEachAllocation(
+        "appendSchemaEntries", [&] { return appendSchemaEntries(ldap, schema.c_str()); },
+        [&](int r) { return r == refused || r == 90; });
     setupDestroyLdap(ldap);
 }
 

@@ -32,8 +32,10 @@ int main(void)
     check(strcmp(LDAP_PATHSEP, ", ") == 0, "path separator constant");
 
     stored = setupSHA1_pw_enc("abc");
-    check(stored != NULL && strcmp(stored, "qZk+NkcGgWq6PiVxeFDCbJzQ2J0=") == 0, "stored form of abc");
-    check(stored != NULL && setupSHA1_pw_cmp("abc", stored) == 0, "password matches its stored form");
+    check(stored != NULL && strcmp(stored, "qZk+NkcGgWq6PiVxeFDCbJzQ2J0=") == 0,
+          "stored form of abc");
+    check(stored != NULL && setupSHA1_pw_cmp("abc", stored) == 0,
+          "password matches its stored form");
     setupFree(stored);
 
     grown = setupAddNameToList(list, "c");

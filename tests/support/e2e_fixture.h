@@ -55,8 +55,9 @@ protected:
         return "[General]\nFullMachineName= alpha.example.com\n\n[uninstall]\nServerIdentifier= " +
                instance + "\nServerRoot= " + this->roots_.alpha +
                "\nFullMachineName= alpha.example.com\nLDAPHost= 127.0.0.1\nLDAPPort= " +
-               std::to_string(this->slapd().port()) + "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " +
-               Slapd::kRootDN + "\nConfigDirectoryAdminPwd= " + password + "\n";
+               std::to_string(this->slapd().port()) +
+               "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " + Slapd::kRootDN +
+               "\nConfigDirectoryAdminPwd= " + password + "\n";
     }
 
     ProcessResult silent(const std::string& instance,

@@ -43,7 +43,8 @@ inline std::string groupDN(const std::string& host, const std::string& group = "
 }
 inline std::string adminSieDN(const std::string& host, const std::string& group = "Server Group")
 {
-    return "cn=admin-serv-" + host.substr(0, host.find('.')) + ", cn=Administration Server, " + groupDN(host, group);
+    return "cn=admin-serv-" + host.substr(0, host.find('.')) + ", cn=Administration Server, " +
+           groupDN(host, group);
 }
 inline std::string productDN(const Instance& in, const std::string& group = "Server Group")
 {
@@ -55,7 +56,8 @@ class RegisterSuite : public SlapdSuite<Derived> {
 public:
     // The instance most registration tests write (a member, as the shared
     // registry's cvtest::reg::kEast is its DN).
-    inline static const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com", "/srv/r1"};
+    inline static const Instance kEast{"slapd-east", "Corvid Directory Server", "alpha.example.com",
+                                       "/srv/r1"};
 
     static SlapdOptions slapdOptions()
     {
@@ -67,8 +69,9 @@ public:
     {
         SlapdSuite<Derived>::SetUpTestSuite();
         if (SlapdSuite<Derived>::slapd().running())
-            SlapdSuite<Derived>::slapd().add("dn: cn=monitor\nobjectclass: cvTestEntry\ncn: monitor\nversion: " +
-                                            kMonitorVersion + "\n");
+            SlapdSuite<Derived>::slapd().add(
+                "dn: cn=monitor\nobjectclass: cvTestEntry\ncn: monitor\nversion: " +
+                kMonitorVersion + "\n");
     }
 
 protected:
@@ -96,9 +99,11 @@ protected:
     {
         std::string out;
         ASSERT_TRUE(clearRegistry(server(), &out)) << out;
-        ASSERT_TRUE(server().add("dn: " + kDomainDN +
-                                     "\nobjectclass: top\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: example.com\n",
-                                 &out))
+        ASSERT_TRUE(
+            server().add("dn: " + kDomainDN +
+                             "\nobjectclass: top\nobjectclass: organizationalUnit\nobjectclass: "
+                             "cvAdminDomain\nou: example.com\n",
+                         &out))
             << out;
     }
 
@@ -107,7 +112,8 @@ protected:
         entries_.clear();
         LdapError err;
         std::string url = static_cast<Derived*>(this)->connectionUrl();
-        ldap_.reset(new Ldap(err, url.c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr));
+        ldap_.reset(
+            new Ldap(err, url.c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr));
         ASSERT_EQ(err.code, 0) << err.message;
     }
 
@@ -116,7 +122,8 @@ protected:
     void setMonitorVersion(const std::string& version)
     {
         std::string ldif = "dn: cn=monitor\nchangetype: modify\n";
-        ldif += version.empty() ? "delete: version\n" : "replace: version\nversion: " + version + "\n";
+        ldif +=
+            version.empty() ? "delete: version\n" : "replace: version\nversion: " + version + "\n";
         std::string out;
         ASSERT_TRUE(server().modify(ldif, &out)) << out;
         connect();
@@ -155,7 +162,8 @@ protected:
 
     int registerInstance(const Instance& in, const std::string& domain = "example.com")
     {
-        return setupCreateSIE(sieFor(in), isieFor(in), in.host.c_str(), in.root.c_str(), domain.c_str());
+        return setupCreateSIE(sieFor(in), isieFor(in), in.host.c_str(), in.root.c_str(),
+                              domain.c_str());
     }
 
     std::vector<std::string> values(const std::string& dn, const std::string& attr)

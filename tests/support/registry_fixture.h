@@ -52,7 +52,7 @@ const std::string kGammaGroup = "cn=Server Group, " + kGamma;
 const std::string kGammaDS = "cn=Corvid Directory Server, " + kGammaGroup;
 const std::string kLabSlapd = "cn=slapd-lab, " + kGammaDS;
 const std::string kWinRoot = "C:\\Corvid\\Servers";
-}  // namespace reg
+} // namespace reg
 
 inline std::string lower(std::string s)
 {
@@ -78,7 +78,8 @@ inline std::string normDN(const std::string& dn)
 
 inline std::string replaceAll(std::string text, const std::string& from, const std::string& to)
 {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
@@ -86,8 +87,9 @@ inline std::string replaceAll(std::string text, const std::string& from, const s
 
 inline std::string registryLdif(const RegistryRoots& roots)
 {
-    std::string ldif = replaceAll(readFile(std::string(CV_SOURCE_DIR) + "/tests/support/data/registry.ldif"),
-                                  "@ROOT_A@", roots.alpha);
+    std::string ldif =
+        replaceAll(readFile(std::string(CV_SOURCE_DIR) + "/tests/support/data/registry.ldif"),
+                   "@ROOT_A@", roots.alpha);
     ldif = replaceAll(ldif, "@ROOT_B@", roots.beta);
     return replaceAll(ldif, "@ROOT_LAB@", roots.lab);
 }
@@ -194,12 +196,15 @@ protected:
         before_ = registryEntries(this->slapd());
     }
 
-    std::set<std::string> removed() { return removedEntries(before_, registryEntries(this->slapd())); }
+    std::set<std::string> removed()
+    {
+        return removedEntries(before_, registryEntries(this->slapd()));
+    }
 
     RegistryRoots roots_;
     std::set<std::string> before_;
 };
 
-}  // namespace cvtest
+} // namespace cvtest
 
 #endif

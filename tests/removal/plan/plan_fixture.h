@@ -75,7 +75,8 @@ inline void snapshotInto(int at, const std::string& name, const std::string& pat
         return std::to_string(t.tv_sec) + "." + std::to_string(t.tv_nsec);
     };
     std::string line = std::to_string(st.st_mode) + " " + std::to_string(st.st_size) + " " +
-                       (S_ISLNK(st.st_mode) ? std::string("-") : stamp(st.st_atim)) + " " + stamp(st.st_mtim) + " " + stamp(st.st_ctim);
+                       (S_ISLNK(st.st_mode) ? std::string("-") : stamp(st.st_atim)) + " " +
+                       stamp(st.st_mtim) + " " + stamp(st.st_ctim);
     if (S_ISLNK(st.st_mode)) {
         line += " -> " + std::string(target, n > 0 ? static_cast<size_t>(n) : 0);
     } else if (S_ISREG(st.st_mode)) {

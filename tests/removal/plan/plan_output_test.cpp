@@ -30,12 +30,14 @@ std::string bytesOf(const json& value)
 
 // A silent removal of inst below root whose configuration directory does
 // not answer (nothing listens on port 1), bound as bindDN.
-std::string silentInf(TempDir& dir, const std::string& root, const std::string& inst, const std::string& bindDN)
+std::string silentInf(TempDir& dir, const std::string& root, const std::string& inst,
+                      const std::string& bindDN)
 {
     dir.write("remove.inf", "[uninstall]\nServerIdentifier= " + inst + "\nServerRoot= " + root +
                                 "\nFullMachineName= ds.example.com\n"
                                 "ConfigDirectoryLdapURL= ldap://127.0.0.1:1/o=CorvidRoot\n"
-                                "ConfigDirectoryAdminID= " + bindDN + "\nConfigDirectoryAdminPwd= secret\n");
+                                "ConfigDirectoryAdminID= " +
+                                bindDN + "\nConfigDirectoryAdminPwd= secret\n");
     return dir.file("remove.inf");
 }
 
@@ -50,8 +52,8 @@ TEST(PlanOutputTest, TextsThatAreNotUtf8ComeBackAsTheirBytesInValidJson)
     dir.write("root/" + inst + "/db/caf\xE9.db", "data");
     const bool immutable = cleanup.immutable(latin1File);
 
-    ProcessResult p =
-        plantest::runPlan({"--json"}, cgiEnvironment("GET", dir.file("root"), "InstanceName=slapd-%FF"));
+    ProcessResult p = plantest::runPlan(
+        {"--json"}, cgiEnvironment("GET", dir.file("root"), "InstanceName=slapd-%FF"));
     json j = plantest::parse(p);
     ASSERT_FALSE(j.is_discarded()) << "status " << p.status << ": " << p.out;
     EXPECT_EQ(p.status, immutable ? 1 : 0);
@@ -69,7 +71,8 @@ TEST(PlanOutputTest, TextsThatAreNotUtf8ComeBackAsTheirBytesInValidJson)
     // A Latin-1 bind DN from the inf file.
     const std::string bindDN = "cn=Andr\xE9 Admin, o=CorvidRoot";
     dir.mkdirs("root/inst");
-    p = plantest::runPlan({"--json", "-f", silentInf(dir, dir.file("root"), "inst", bindDN)}, baseEnvironment());
+    p = plantest::runPlan({"--json", "-f", silentInf(dir, dir.file("root"), "inst", bindDN)},
+                          baseEnvironment());
     j = plantest::parse(p);
     ASSERT_FALSE(j.is_discarded()) << "status " << p.status << ": " << p.out;
     EXPECT_EQ(bytesOf(j["configurationDirectory"]["bindIdentity"]), bindDN);
@@ -87,17 +90,22 @@ TEST(PlanOutputTest, FileNamesNeitherForgePlanLinesNorReachTheTerminal)
     std::vector<std::string> lines = plantest::lines(p.out);
     EXPECT_EQ(p.status, 0);
     EXPECT_EQ(std::count_if(p.out.begin(), p.out.end(),
-                            [](char c) { return (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f; }),
+                            [](char c) {
+                                return (static_cast<unsigned char>(c) < 0x20 && c != '\n') ||
+                                       c == 0x7f;
+                            }),
               0)
         << p.out;
     const std::string shownRoot = dir.file("root?plan: removal would succeed??]0;owned??[2J");
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "Content-type: text/html", "", "instance: inst", "install root: " + shownRoot + "/inst",
-                         "configuration directory: not used: an administration task leaves the registration to "
-                         "the administration server",
-                         "server: no pid file (" + shownRoot + "/inst/logs/pid): not running",
-                         "tree: " + shownRoot + "/inst: 1 files, 2 directories, 0 links, 4 bytes",
-                         "plan: removal would succeed"}));
+    EXPECT_EQ(
+        lines,
+        (std::vector<std::string>{
+            "Content-type: text/html", "", "instance: inst", "install root: " + shownRoot + "/inst",
+            "configuration directory: not used: an administration task leaves the registration to "
+            "the administration server",
+            "server: no pid file (" + shownRoot + "/inst/logs/pid): not running",
+            "tree: " + shownRoot + "/inst: 1 files, 2 directories, 0 links, 4 bytes",
+            "plan: removal would succeed"}));
 
     // A path that would stay, in silent mode: one plan line, the real one.
     const std::string forgedName = "x: immutable\nplan: removal would succeed\ntree\x1b[31m";
@@ -108,13 +116,16 @@ TEST(PlanOutputTest, FileNamesNeitherForgePlanLinesNorReachTheTerminal)
     p = plantest::runPlan({"-f", inf}, baseEnvironment());
     lines = plantest::lines(p.out);
     EXPECT_EQ(p.status, 1);
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("plan:", 0) == 0; }),
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("plan:", 0) == 0; }),
               1)
         << p.out;
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "would stay: " + dir.file("root/inst/x: immutable?plan: removal would succeed?tree?[31m") +
-                            ": immutable"),
-              lines.end())
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(),
+                  "would stay: " +
+                      dir.file("root/inst/x: immutable?plan: removal would succeed?tree?[31m") +
+                      ": immutable"),
+        lines.end())
         << p.out;
     EXPECT_EQ(p.out.find('\x1b'), std::string::npos);
     // The JSON form keeps the name exactly.

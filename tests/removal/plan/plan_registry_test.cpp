@@ -21,8 +21,9 @@ protected:
     {
         return "[uninstall]\nServerIdentifier= slapd-lab\nServerRoot= " + roots_.lab +
                "\nFullMachineName= gamma.lab.example.com\nLDAPHost= 127.0.0.1\nLDAPPort= " +
-               std::to_string(slapd().port()) + "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " +
-               Slapd::kRootDN + "\nConfigDirectoryAdminPwd= " + password + "\n";
+               std::to_string(slapd().port()) +
+               "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " + Slapd::kRootDN +
+               "\nConfigDirectoryAdminPwd= " + password + "\n";
     }
 
     ProcessResult plan(const std::string& inf, bool asJson)
@@ -60,18 +61,21 @@ TEST_F(PlanRegistryTest, SiblingKeepsTheProductEntryInThePlanAndInTheRemoval)
     ASSERT_EQ(l.size(), 8u) << p.out;
     EXPECT_EQ(l[0], "instance: slapd-east");
     EXPECT_EQ(l[1], "install root: " + root);
-    EXPECT_EQ(l[2], "configuration directory: " + url + " as " + Slapd::kRootDN + ": the bind works");
+    EXPECT_EQ(l[2],
+              "configuration directory: " + url + " as " + Slapd::kRootDN + ": the bind works");
     // DNs as the server returns them.
     auto asServer = [](const std::string& dn) { return replaceAll(dn, ", ", ","); };
     EXPECT_EQ(l[3], "SIE: " + asServer(kEast) + ": would be deleted with its subtree");
     EXPECT_EQ(l[4], "product entry: " + asServer(kAlphaDS) +
                         ": would be trimmed: it stops listing this instance and stays for 1 "
-                        "other entry: " + asServer(kWest));
+                        "other entry: " +
+                        asServer(kWest));
     EXPECT_EQ(l[5], "server: pid " + std::to_string(servers_["slapd-east"]->pid()) + " (" + root +
                         "/logs/pid): running: the removal would stop it with SIGTERM (the plan "
                         "sends no signal)");
     EXPECT_EQ(l[6], "tree: " + root + ": 4 files, 6 directories, 0 links, " +
-                        std::to_string(4096 + 14 + 8 + std::to_string(servers_["slapd-east"]->pid()).size() + 1) +
+                        std::to_string(4096 + 14 + 8 +
+                                       std::to_string(servers_["slapd-east"]->pid()).size() + 1) +
                         " bytes");
     EXPECT_EQ(l[7], "plan: removal would succeed");
     EXPECT_EQ(p.out.find(Slapd::kRootPassword), std::string::npos);
@@ -103,9 +107,12 @@ TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheAdminDomain)
     EXPECT_EQ(dumpRegistry(slapd()), registry);
 
     ProcessResult t = plan(labInf(), false);
-    EXPECT_NE(t.out.find("emptied parent: " + kGamma + ": would be deleted\n"
-                         "pruning stops at " + kLabDomain + ": an admin domain is never deleted\n"),
-              std::string::npos) << t.out;
+    EXPECT_NE(t.out.find("emptied parent: " + kGamma +
+                         ": would be deleted\n"
+                         "pruning stops at " +
+                         kLabDomain + ": an admin domain is never deleted\n"),
+              std::string::npos)
+        << t.out;
 
     ProcessResult r = silentInf(labInf());
     EXPECT_EQ(r.status, 0) << r.out << r.err;
@@ -117,14 +124,16 @@ TEST_F(PlanRegistryTest, LastInstancePlansEachEmptiedParentUpToTheAdminDomain)
     for (const std::string& dn : gone) {
         bool covered = false;
         for (const std::string& p : planned)
-            covered = covered || (dn.size() >= p.size() && dn.compare(dn.size() - p.size(), p.size(), p) == 0);
+            covered = covered ||
+                      (dn.size() >= p.size() && dn.compare(dn.size() - p.size(), p.size(), p) == 0);
         EXPECT_TRUE(covered) << dn;
     }
     EXPECT_TRUE(slapd().exists(kDomain));
     EXPECT_TRUE(slapd().exists(kLabDomain));
 }
 
-TEST_F(PlanRegistryTest, WrongPasswordIsIncompleteAndAnUnknownInstanceIsNotRegisteredLikeInTheRemoval)
+TEST_F(PlanRegistryTest,
+       WrongPasswordIsIncompleteAndAnUnknownInstanceIsNotRegisteredLikeInTheRemoval)
 {
     ProcessResult p = plan(infFor("slapd-east", "not-the-password"), false);
     EXPECT_EQ(p.status, 1);
@@ -157,14 +166,16 @@ TEST_F(PlanRegistryTest, EveryOtherInstanceIsListedAndABusyParentStopsThePruneWi
     // group that goes.
     std::string ldif, out;
     for (const char* id : {"slapd-north", "slapd-south"})
-        ldif += "dn: cn=" + std::string(id) + ", " + kAlphaDS + "\nobjectclass: corvidServer\ncn: " + id +
-                "\ncvServerID: " + id + "\n\n";
+        ldif += "dn: cn=" + std::string(id) + ", " + kAlphaDS +
+                "\nobjectclass: corvidServer\ncn: " + id + "\ncvServerID: " + id + "\n\n";
     std::set<std::string> groups;
     for (const char* n : {"2", "3", "4"}) {
         const std::string dn = "cn=Server Group (" + std::string(n) + "), " + kGamma;
         groups.insert(normDN(dn));
-        ldif += "dn: " + dn + "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\n"
-                "cn: Server Group (" + n + ")\n\n";
+        ldif += "dn: " + dn +
+                "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\n"
+                "cn: Server Group (" +
+                n + ")\n\n";
     }
     ASSERT_TRUE(slapd().add(ldif, &out)) << out;
 
@@ -172,14 +183,16 @@ TEST_F(PlanRegistryTest, EveryOtherInstanceIsListedAndABusyParentStopsThePruneWi
     std::set<std::string> siblings;
     for (const auto& dn : east["registration"]["product"]["siblings"])
         siblings.insert(normDN(dn.get<std::string>()));
-    EXPECT_EQ(siblings, normSet({kWest, "cn=slapd-north, " + kAlphaDS, "cn=slapd-south, " + kAlphaDS}));
+    EXPECT_EQ(siblings,
+              normSet({kWest, "cn=slapd-north, " + kAlphaDS, "cn=slapd-south, " + kAlphaDS}));
 
     ProcessResult p = plan(labInf(), true);
     json lab = plantest::parse(p);
     ASSERT_FALSE(lab.is_discarded()) << p.out;
     EXPECT_EQ(lab["registration"]["prune"], json::array({kGammaGroup}));
     EXPECT_EQ(normDN(lab["registration"]["pruneStop"]["dn"].get<std::string>()), normDN(kGamma));
-    EXPECT_EQ(groups.count(normDN(lab["registration"]["pruneStop"]["keptBy"].get<std::string>())), 1u)
+    EXPECT_EQ(groups.count(normDN(lab["registration"]["pruneStop"]["keptBy"].get<std::string>())),
+              1u)
         << lab["registration"]["pruneStop"];
     EXPECT_EQ(normDN(lab["registration"]["pruneStop"]["stopsListing"].get<std::string>()),
               normDN(kGammaGroup));
@@ -205,20 +218,26 @@ TEST_F(PlanRegistryTest, PlanShowsTheRepairsOfAnInterruptedRemovalAndTheRerunMak
     EXPECT_EQ(p.status, 0) << p.out;
     EXPECT_NE(p.out.find("SIE: not registered: no entry has exactly this cn and serverroot on this "
                          "host; an interrupted removal left what follows\n"
-                         "repair: " + asServer(kGammaDS) + ": would be deleted: it holds nothing (an "
+                         "repair: " +
+                         asServer(kGammaDS) +
+                         ": would be deleted: it holds nothing (an "
                          "interrupted removal left it)\n"
-                         "emptied parent: " + kGammaGroup + ": would be deleted\n"
-                         "emptied parent: " + kGamma + ": would be deleted\n"
-                         "pruning stops at " + kLabDomain + ": an admin domain is never deleted\n"),
+                         "emptied parent: " +
+                         kGammaGroup +
+                         ": would be deleted\n"
+                         "emptied parent: " +
+                         kGamma +
+                         ": would be deleted\n"
+                         "pruning stops at " +
+                         kLabDomain + ": an admin domain is never deleted\n"),
               std::string::npos)
         << p.out;
     json east = plantest::parse(plan(infFor("slapd-east", Slapd::kRootPassword), true));
     EXPECT_EQ(east["exitStatus"], 0);
     EXPECT_EQ(east["registration"]["registered"], false);
-    EXPECT_EQ(east["registration"]["repairs"],
-              json::array({{{"action", "remove dangling member"},
-                            {"dn", asServer(kAlphaDS)},
-                            {"member", asServer(kEast)}}}));
+    EXPECT_EQ(east["registration"]["repairs"], json::array({{{"action", "remove dangling member"},
+                                                             {"dn", asServer(kAlphaDS)},
+                                                             {"member", asServer(kEast)}}}));
     ProcessResult t = plan(infFor("slapd-east", Slapd::kRootPassword), false);
     EXPECT_NE(t.out.find("\nrepair: would remove the dangling member " + asServer(kEast) + " of " +
                          asServer(kAlphaDS) + "\n"),
@@ -230,8 +249,10 @@ TEST_F(PlanRegistryTest, PlanShowsTheRepairsOfAnInterruptedRemovalAndTheRerunMak
     EXPECT_EQ(lab.err, "");
     ProcessResult r = silent("slapd-east");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(r.out, "Server slapd-east was successfully removed\nTPX_SuccessInfo: Already gone: "
-                     "not registered (1 leftover of an interrupted removal mended)\nTPX_STATUS: 0\n");
+    EXPECT_EQ(r.out,
+              "Server slapd-east was successfully removed\nTPX_SuccessInfo: Already gone: "
+              "not registered (1 leftover of an interrupted removal mended)\nTPX_STATUS: 0\n");
     EXPECT_EQ(removed(), normSet({kLabSlapd, kGammaDS, kGammaGroup, kGamma, kEast, kEastConfig}));
-    EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember"), std::vector<std::string>({asServer(kWest)}));
+    EXPECT_EQ(slapd().values(kAlphaDS, "uniquemember"),
+              std::vector<std::string>({asServer(kWest)}));
 }

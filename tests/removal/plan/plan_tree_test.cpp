@@ -63,11 +63,13 @@ TEST_F(PlanTreeTest, ImmutableFileAndBindMountStayInThePlanAndInTheRemoval)
     const std::string inst = dir_.file("root/inst");
     EXPECT_EQ(j["tree"]["wouldStay"],
               json::array({{{"path", inst + "/db/locked.db"}, {"why", "immutable"}},
-                           {{"path", inst + "/mnt"}, {"why", "a mount point: neither entered nor removed"}}}))
+                           {{"path", inst + "/mnt"},
+                            {"why", "a mount point: neither entered nor removed"}}}))
         << j["tree"].dump();
     EXPECT_EQ(j["tree"]["links"], 1);
     EXPECT_EQ(j["tree"]["files"], 3);
-    EXPECT_EQ(j["summary"], "plan: removal would be incomplete: 2 paths would stay behind in the tree");
+    EXPECT_EQ(j["summary"],
+              "plan: removal would be incomplete: 2 paths would stay behind in the tree");
     // Nothing changed, not even an access time.
     EXPECT_EQ(plantest::snapshot(dir_.path()), before);
 
@@ -100,7 +102,8 @@ TEST_F(PlanTreeTest, ListsTwentyPathsAndCountsTheRest)
               std::string::npos);
     EXPECT_NE(p.out.find(": its directory is immutable\n"), std::string::npos);
     EXPECT_NE(p.out.find("would stay: and 6 more\n"), std::string::npos) << p.out;
-    EXPECT_EQ(l.back(), "plan: removal would be incomplete: 26 paths would stay behind in the tree");
+    EXPECT_EQ(l.back(),
+              "plan: removal would be incomplete: 26 paths would stay behind in the tree");
 }
 
 // The plan walked trees its own recursive way: 15,000 levels overflowed its
@@ -139,8 +142,9 @@ TEST_F(PlanTreeTest, FileMountedInTheTreeStaysInThePlanAndInTheRemoval)
     ASSERT_FALSE(j.is_discarded()) << p.out;
     EXPECT_EQ(p.status, 1);
     const std::string settings = dir_.file("root/inst/config/settings");
-    EXPECT_EQ(j["tree"]["wouldStay"],
-              json::array({{{"path", settings}, {"why", "a mount point: neither entered nor removed"}}}));
+    EXPECT_EQ(
+        j["tree"]["wouldStay"],
+        json::array({{{"path", settings}, {"why", "a mount point: neither entered nor removed"}}}));
 
     ProcessResult r = runProcess(CV_REMOVE_INSTANCE, {}, env());
     EXPECT_EQ(r.status, p.status);

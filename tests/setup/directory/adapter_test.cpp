@@ -23,8 +23,9 @@ std::vector<std::string> toVector(char** values)
 
 TEST(LdapAdapter, ExplodeDnMatchesTheDeprecatedCall)
 {
-    const char* dns[] = {"cn=a, ou=b, o=CorvidRoot", "cn=Smith\\, John,o=x", "cn=a+uid=b, o=x",
-                         "o=CorvidRoot", "", "cn=x\\2Cy , o=z"};
+    const char* dns[] = {
+        "cn=a, ou=b, o=CorvidRoot", "cn=Smith\\, John,o=x", "cn=a+uid=b, o=x", "o=CorvidRoot", "",
+        "cn=x\\2Cy , o=z"};
     for (const char* dn : dns) {
         for (int notypes = 0; notypes < 2; ++notypes) {
             char** ours = ldapapi::cv_explode_dn(dn, notypes);
@@ -100,10 +101,10 @@ TEST(LdapAdapter, UrlTextsAreReadStrictly)
     }
     // A typo never becomes a host, and no host is made of digits alone.
     for (const char* bad :
-         {"ldap://127.0.0.1:3 89/o=x", "ldap://host: 389/", "ldap://ds.example.com?cn", "ldap://h:12x/",
-          "ldap://h:65536/", "ldap://-h/", "ldap://h_1/", "ldap://a..b/", "ldap://h/o=x ldaps://h2/o=x",
-          "ldap://h/o=x ldap://h2/o=y", "ldap://[::1/", "ldap://[zz]/", "ldapi://%2Fsock/", "ldap://127.1/",
-          "http://h/", ""}) {
+         {"ldap://127.0.0.1:3 89/o=x", "ldap://host: 389/", "ldap://ds.example.com?cn",
+          "ldap://h:12x/", "ldap://h:65536/", "ldap://-h/", "ldap://h_1/", "ldap://a..b/",
+          "ldap://h/o=x ldaps://h2/o=x", "ldap://h/o=x ldap://h2/o=y", "ldap://[::1/",
+          "ldap://[zz]/", "ldapi://%2Fsock/", "ldap://127.1/", "http://h/", ""}) {
         ldapapi::UrlList list;
         LDAPURLDesc* d = nullptr;
         EXPECT_NE(ldapapi::parse_url_list(bad, &list), 0) << bad;

@@ -21,7 +21,8 @@ int capi_null_arguments(void)
 {
     Ldap* untouched = (Ldap*)&untouched;
     const char* names[] = {NULL};
-    EXPECT(setupCreateLdap(NULL, "ldap://127.0.0.1:1/", NULL, NULL, NULL, NULL) == SETUP_LDAP_BAD_ARGUMENT);
+    EXPECT(setupCreateLdap(NULL, "ldap://127.0.0.1:1/", NULL, NULL, NULL, NULL) ==
+           SETUP_LDAP_BAD_ARGUMENT);
     EXPECT(setupCreateLdap(&untouched, NULL, NULL, NULL, NULL, NULL) == SETUP_LDAP_BAD_ARGUMENT);
     EXPECT(untouched == (Ldap*)&untouched);
     setupDestroyLdap(NULL);

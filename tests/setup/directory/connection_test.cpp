@@ -50,9 +50,12 @@ TEST_F(LdapConnection, ConnectsAnonymouslyWithoutUser)
 TEST_F(LdapConnection, RefusesTextsThatAreNoUsableUrl)
 {
     const std::string port = std::to_string(slapd().port());
-    const std::string bad[] = {"http://127.0.0.1:" + port + "/o=CorvidRoot", "127.0.0.1:" + port,
-                               "ldap://127.0.0.1:0/o=CorvidRoot", "ldap://127.0.0.1:/o=CorvidRoot",
-                               "ldap://127.0.0.1/o=CorvidRoot", "ldap://127.0.0.1:12ab/o=CorvidRoot"};
+    const std::string bad[] = {"http://127.0.0.1:" + port + "/o=CorvidRoot",
+                               "127.0.0.1:" + port,
+                               "ldap://127.0.0.1:0/o=CorvidRoot",
+                               "ldap://127.0.0.1:/o=CorvidRoot",
+                               "ldap://127.0.0.1/o=CorvidRoot",
+                               "ldap://127.0.0.1:12ab/o=CorvidRoot"};
     for (const std::string& text : bad) {
         LdapError err;
         Ldap ldap(err, text.c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr, nullptr);
@@ -79,7 +82,8 @@ TEST_F(LdapConnection, UnreachableServerIsAConnectFailure)
 TEST_F(LdapConnection, BindsADnDirectly)
 {
     LdapError err;
-    Ldap ldap(err, url().c_str(), "uid=alice, ou=People, o=CorvidRoot", "alice-pw", nullptr, nullptr);
+    Ldap ldap(err, url().c_str(), "uid=alice, ou=People, o=CorvidRoot", "alice-pw", nullptr,
+              nullptr);
     ASSERT_EQ(err.code, 0) << err.message;
     EXPECT_STREQ(ldap.userDN(), "uid=alice, ou=People, o=CorvidRoot");
     EXPECT_STREQ(ldap.userPassword(), "alice-pw");
@@ -165,8 +169,12 @@ TEST_F(LdapConnection, LongUserIdIsLookedUpWhole)
     // Far beyond the 512 bytes a fixed filter buffer would hold.
     std::string id(3000, 'u');
     std::string out;
-    ASSERT_TRUE(slapd().add("dn: cn=long, ou=People, o=CorvidRoot\nobjectclass: inetOrgPerson\ncn: long\nsn: long\n"
-                            "uid: " + id + "\nuserPassword: long-pw\n", &out)) << out;
+    ASSERT_TRUE(slapd().add(
+        "dn: cn=long, ou=People, o=CorvidRoot\nobjectclass: inetOrgPerson\ncn: long\nsn: long\n"
+        "uid: " +
+            id + "\nuserPassword: long-pw\n",
+        &out))
+        << out;
     LdapError err;
     Ldap ldap(err, url().c_str(), id.c_str(), "long-pw", nullptr, nullptr);
     ASSERT_EQ(err.code, 0) << err.message;
@@ -192,13 +200,15 @@ TEST_F(LdapConnection, NoSecretReachesAnyOutput)
     testing::internal::CaptureStderr();
     LdapError err;
     {
-        Ldap wrong(err, url().c_str(), "uid=alice, ou=People, o=CorvidRoot", "Sekrit-Wrong-1", nullptr, nullptr);
+        Ldap wrong(err, url().c_str(), "uid=alice, ou=People, o=CorvidRoot", "Sekrit-Wrong-1",
+                   nullptr, nullptr);
         err.print(std::cout);
     }
     std::string msg = static_cast<const char*>(err.message);
     LdapError ok;
     Ldap right(ok, url().c_str(), "alice", "alice-pw", Slapd::kRootDN, Slapd::kRootPassword);
-    std::string out = testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+    std::string out =
+        testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
     EXPECT_EQ(err.code, SETUP_LDAP_AUTH_FAILED);
     EXPECT_EQ(msg.find("Sekrit"), std::string::npos);
     EXPECT_EQ(out.find("Sekrit"), std::string::npos);
@@ -220,13 +230,14 @@ TEST_F(LdapConnection, VersionComesFromTheMonitorEntry)
         Ldap ldap(err, url().c_str(), nullptr, nullptr, nullptr, nullptr);
         EXPECT_STREQ(ldap.version(), "4.0");
     }
-    ASSERT_TRUE(slapd().modify("dn: cn=monitor\nchangetype: modify\nreplace: version\nversion: 3.51\n"));
+    ASSERT_TRUE(
+        slapd().modify("dn: cn=monitor\nchangetype: modify\nreplace: version\nversion: 3.51\n"));
     {
         Ldap ldap(err, url().c_str(), nullptr, nullptr, nullptr, nullptr);
         EXPECT_STREQ(ldap.version(), "3.0");
     }
-    ASSERT_TRUE(slapd().modify(
-        "dn: cn=monitor\nchangetype: modify\nreplace: version\nversion: Corvid-Directory/4.12 B2020.101\n"));
+    ASSERT_TRUE(slapd().modify("dn: cn=monitor\nchangetype: modify\nreplace: version\nversion: "
+                               "Corvid-Directory/4.12 B2020.101\n"));
     {
         Ldap ldap(err, url().c_str(), "alice", "alice-pw", nullptr, nullptr);
         EXPECT_EQ(err.code, 0);

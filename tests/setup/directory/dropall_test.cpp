@@ -34,10 +34,11 @@ protected:
         std::string ldif;
         for (int i = 0; i < wide; ++i) {
             std::string child = "cn=c" + std::to_string(i) + ", " + base;
-            ldif += "dn: " + child + "\nobjectclass: cvTestEntry\ncn: c" + std::to_string(i) + "\n\n";
+            ldif +=
+                "dn: " + child + "\nobjectclass: cvTestEntry\ncn: c" + std::to_string(i) + "\n\n";
             for (int j = 0; j < deep; ++j)
-                ldif += "dn: cn=g" + std::to_string(j) + ", " + child + "\nobjectclass: cvTestEntry\ncn: g" +
-                        std::to_string(j) + "\n\n";
+                ldif += "dn: cn=g" + std::to_string(j) + ", " + child +
+                        "\nobjectclass: cvTestEntry\ncn: g" + std::to_string(j) + "\n\n";
         }
         std::string out;
         EXPECT_TRUE(slapd().add(ldif, &out)) << out;

@@ -25,8 +25,8 @@ protected:
         if (testing::Test::HasFatalFailure())
             return;
         LdapError err;
-        ldap_.reset(new Ldap(err, this->slapd().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr,
-                             nullptr));
+        ldap_.reset(new Ldap(err, this->slapd().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword,
+                             nullptr, nullptr));
         ASSERT_EQ(err.code, 0) << err.message;
     }
     void TearDown() override { ldap_.reset(); }
@@ -36,7 +36,8 @@ protected:
     {
         std::string dn = "ou=" + name + ", o=CorvidRoot";
         this->slapd().remove(dn, true);
-        EXPECT_TRUE(this->slapd().add("dn: " + dn + "\nobjectclass: organizationalUnit\nou: " + name + "\n"));
+        EXPECT_TRUE(this->slapd().add("dn: " + dn +
+                                      "\nobjectclass: organizationalUnit\nou: " + name + "\n"));
         return dn;
     }
     std::vector<std::string> values(const std::string& dn, const std::string& attr)

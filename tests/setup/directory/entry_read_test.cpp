@@ -16,9 +16,12 @@ public:
         SlapdSuite::SetUpTestSuite();
         if (slapd().running())
             slapd().add("dn: ou=Read, o=CorvidRoot\nobjectclass: organizationalUnit\nou: Read\n\n"
-                        "dn: cn=e1, ou=Read, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: e1\ndescription: one\n\n"
-                        "dn: cn=e2, ou=Read, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: e2\ndescription: two\n\n"
-                        "dn: cn=e3, ou=Read, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: e3\ndescription: three\n"
+                        "dn: cn=e1, ou=Read, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: "
+                        "e1\ndescription: one\n\n"
+                        "dn: cn=e2, ou=Read, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: "
+                        "e2\ndescription: two\n\n"
+                        "dn: cn=e3, ou=Read, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: "
+                        "e3\ndescription: three\n"
                         "userPassword: e3-secret\ncvBindPassword: e3-bind-secret\n");
     }
 };
@@ -57,7 +60,8 @@ TEST_F(EntryReading, FailedRetrieveKeepsTheEarlierAttributes)
     EXPECT_EQ(entry.retrieve("cn=none, ou=Read, o=CorvidRoot").code, SETUP_LDAP_NO_ENTRIES);
     EXPECT_EQ(entry.numEntries(), 0);
     EXPECT_EQ(cvtest::taken(entry.getAttribute("description")), "one");
-    EXPECT_EQ(entry.retrieve("(cn=nothing-matches)", 2, "ou=Read, o=CorvidRoot").code, SETUP_LDAP_NO_ENTRIES);
+    EXPECT_EQ(entry.retrieve("(cn=nothing-matches)", 2, "ou=Read, o=CorvidRoot").code,
+              SETUP_LDAP_NO_ENTRIES);
     EXPECT_EQ(entry.retrieve("cn=x, ou=NoSuchBranch, o=CorvidRoot").code, SETUP_LDAP_NO_ENTRIES);
     EXPECT_EQ(entry.retrieve("(objectclass=*", 2, "o=CorvidRoot").code, LDAP_FILTER_ERROR);
     EXPECT_STREQ(entry.entryDN(), "cn=e1,ou=Read,o=CorvidRoot");
@@ -139,10 +143,22 @@ TEST_F(EntryReading, PrintWritesTheStoreWithoutSecrets)
 
 TEST_F(EntryReading, RequestedOperationalAttributesArriveWithTheEntry)
 {
-    const char* names[] = {"aci", "passwordExpirationTime", "passwordExpWarned", "passwordRetryCount",
-                           "retryCountResetTime", "accountUnlockTime", "passwordHistory",
-                           "passwordAllowChangeTime", "cvUniqueId", "cvLookthroughLimit", "cvSizeLimit",
-                           "cvTimeLimit", "cvIdleTimeout", "cvRole", "cvRoleDN", "cvAccountLock"};
+    const char* names[] = {"aci",
+                           "passwordExpirationTime",
+                           "passwordExpWarned",
+                           "passwordRetryCount",
+                           "retryCountResetTime",
+                           "accountUnlockTime",
+                           "passwordHistory",
+                           "passwordAllowChangeTime",
+                           "cvUniqueId",
+                           "cvLookthroughLimit",
+                           "cvSizeLimit",
+                           "cvTimeLimit",
+                           "cvIdleTimeout",
+                           "cvRole",
+                           "cvRoleDN",
+                           "cvAccountLock"};
     std::string ldif = "dn: cn=full, ou=Read, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: full\n";
     for (const char* n : names)
         ldif += std::string(n) + ": value of " + n + "\n";

@@ -41,14 +41,16 @@ TEST_F(EntryWriting, InsertAddsTopOnce)
     EXPECT_STREQ(entry.entryDN(), dn.c_str());
     EXPECT_EQ(entry.numEntries(), 1);
     EXPECT_TRUE(entry.checkAttribute("objectclass", "top"));
-    EXPECT_EQ(sorted(values("cn=a,ou=Insert,o=CorvidRoot", "objectClass")), (Strings{"cvtestentry", "top"}));
+    EXPECT_EQ(sorted(values("cn=a,ou=Insert,o=CorvidRoot", "objectClass")),
+              (Strings{"cvtestentry", "top"}));
 
     LdapEntry shouting(ldap_.get());
     shouting.addAttribute("objectclass", "TOP");
     shouting.addAttribute("objectclass", "cvTestEntry");
     shouting.addAttribute("cn", "b");
     ASSERT_EQ(shouting.insert(("cn=b, " + base).c_str()).code, 0);
-    EXPECT_EQ(list(shouting, shouting.getAttributes("objectclass")), (Strings{"TOP", "cvTestEntry"}));
+    EXPECT_EQ(list(shouting, shouting.getAttributes("objectclass")),
+              (Strings{"TOP", "cvTestEntry"}));
     EXPECT_EQ(values("cn=b,ou=Insert,o=CorvidRoot", "objectClass").size(), 2u);
 
     EXPECT_EQ(entry.insert(dn.c_str()).code, LDAP_ALREADY_EXISTS);
@@ -72,8 +74,9 @@ TEST_F(EntryWriting, InsertAddsTheNamingValuesSlapdWouldRefuseWithout)
 TEST_F(EntryWriting, UpdateMergesDeletesAndLeavesTheRest)
 {
     std::string base = container("Update");
-    ASSERT_TRUE(slapd().add("dn: cn=u, " + base +
-                            "\nobjectclass: cvTestEntry\ncn: u\ndescription: old\nseeAlso: cn=x\ncvRole: gone\n"));
+    ASSERT_TRUE(slapd().add(
+        "dn: cn=u, " + base +
+        "\nobjectclass: cvTestEntry\ncn: u\ndescription: old\nseeAlso: cn=x\ncvRole: gone\n"));
     LdapEntry entry(ldap_.get());
     entry.addAttribute("description", "new");
     entry.addAttribute("description", "OLD");
@@ -93,7 +96,8 @@ TEST_F(EntryWriting, UpdateMergesDeletesAndLeavesTheRest)
 TEST_F(EntryWriting, UpdateWritesEveryValueBeyondFiveHundred)
 {
     std::string base = container("Many");
-    ASSERT_TRUE(slapd().add("dn: cn=m, " + base + "\nobjectclass: cvTestEntry\ncn: m\ndescription: v0\n"));
+    ASSERT_TRUE(
+        slapd().add("dn: cn=m, " + base + "\nobjectclass: cvTestEntry\ncn: m\ndescription: v0\n"));
     LdapEntry entry(ldap_.get());
     for (int i = 1; i < 700; ++i)
         entry.addAttribute("description", ("v" + std::to_string(i)).c_str());
@@ -130,8 +134,10 @@ TEST_F(EntryWriting, ReplaceLeavesExactlyTheStore)
 TEST_F(EntryWriting, ReplaceKeepsNamingValuesOfParsedRdns)
 {
     std::string base = container("Naming");
-    ASSERT_TRUE(slapd().add("dn: cn=Smith\\, John, " + base + "\nobjectclass: cvTestEntry\ncn: Smith, John\n\n"
-                            "dn: cn=a+uid=b, " + base + "\nobjectclass: cvTestEntry\ncn: a\nuid: b\n"));
+    ASSERT_TRUE(slapd().add("dn: cn=Smith\\, John, " + base +
+                            "\nobjectclass: cvTestEntry\ncn: Smith, John\n\n"
+                            "dn: cn=a+uid=b, " +
+                            base + "\nobjectclass: cvTestEntry\ncn: a\nuid: b\n"));
     LdapEntry entry(ldap_.get());
     entry.addAttribute("objectclass", "cvTestEntry");
     entry.addAttribute("description", "renamed store");
@@ -147,15 +153,29 @@ TEST_F(EntryWriting, ReplaceKeepsNamingValuesOfParsedRdns)
 
 TEST_F(EntryWriting, RequestedAttributesRoundTripThroughReplace)
 {
-    const char* names[] = {"aci", "passwordExpirationTime", "passwordExpWarned", "passwordRetryCount",
-                           "retryCountResetTime", "accountUnlockTime", "passwordHistory",
-                           "passwordAllowChangeTime", "cvUniqueId", "cvLookthroughLimit", "cvSizeLimit",
-                           "cvTimeLimit", "cvIdleTimeout", "cvRole", "cvRoleDN", "cvAccountLock"};
+    const char* names[] = {"aci",
+                           "passwordExpirationTime",
+                           "passwordExpWarned",
+                           "passwordRetryCount",
+                           "retryCountResetTime",
+                           "accountUnlockTime",
+                           "passwordHistory",
+                           "passwordAllowChangeTime",
+                           "cvUniqueId",
+                           "cvLookthroughLimit",
+                           "cvSizeLimit",
+                           "cvTimeLimit",
+                           "cvIdleTimeout",
+                           "cvRole",
+                           "cvRoleDN",
+                           "cvAccountLock"};
     std::string base = container("Trip");
-    std::string full = "dn: cn=full, " + base + "\nobjectclass: cvTestEntry\ncn: full\ndescription: user attr\n";
+    std::string full =
+        "dn: cn=full, " + base + "\nobjectclass: cvTestEntry\ncn: full\ndescription: user attr\n";
     for (const char* n : names)
         full += std::string(n) + ": " + n + " value\n";
-    ASSERT_TRUE(slapd().add(full + "\ndn: cn=bare, " + base + "\nobjectclass: cvTestEntry\ncn: bare\n"));
+    ASSERT_TRUE(
+        slapd().add(full + "\ndn: cn=bare, " + base + "\nobjectclass: cvTestEntry\ncn: bare\n"));
     LdapEntry entry(ldap_.get());
     ASSERT_EQ(entry.retrieve(("cn=full, " + base).c_str()).code, 0);
     ASSERT_EQ(entry.replace(("cn=bare, " + base).c_str()).code, 0);
@@ -169,8 +189,10 @@ TEST_F(EntryWriting, RequestedAttributesRoundTripThroughReplace)
 TEST_F(EntryWriting, RenameRebuildsTheEntryDn)
 {
     std::string base = container("Rename");
-    ASSERT_TRUE(slapd().add("dn: cn=old, " + base + "\nobjectclass: cvTestEntry\ncn: old\n\n"
-                            "dn: cn=top-level, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: top-level\n"));
+    ASSERT_TRUE(
+        slapd().add("dn: cn=old, " + base +
+                    "\nobjectclass: cvTestEntry\ncn: old\n\n"
+                    "dn: cn=top-level, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: top-level\n"));
     LdapEntry entry(ldap_.get());
     ASSERT_EQ(entry.rename(("cn=old, " + base).c_str(), "cn=new").code, 0);
     EXPECT_STREQ(entry.entryDN(), "cn=new, ou=Rename, o=CorvidRoot");

@@ -9,8 +9,17 @@ namespace {
 class Escaping : public cvtest::EntrySuite<Escaping> {};
 
 const char* const kHostileValues[] = {
-    "Corvid, Inc. Server", "a+b", "x=y;z", "q\"uote\\back", "<angle>", "#hash", " lead", "trail ",
-    "star*", "(paren)", "tab\there",
+    "Corvid, Inc. Server",
+    "a+b",
+    "x=y;z",
+    "q\"uote\\back",
+    "<angle>",
+    "#hash",
+    " lead",
+    "trail ",
+    "star*",
+    "(paren)",
+    "tab\there",
 };
 
 TEST_F(Escaping, HostileRdnValuesAddAndAreFoundExactlyOnce)
@@ -32,7 +41,8 @@ TEST_F(Escaping, HostileRdnValuesAddAndAreFoundExactlyOnce)
     for (const char* value : kHostileValues) {
         LdapEntry found(ldap_.get());
         std::string filter = "(cn=" + cvEscapeFilterValue(value) + ")";
-        ASSERT_EQ(found.retrieve(filter.c_str(), LDAP_SCOPE_ONELEVEL, base.c_str()).code, 0) << filter;
+        ASSERT_EQ(found.retrieve(filter.c_str(), LDAP_SCOPE_ONELEVEL, base.c_str()).code, 0)
+            << filter;
         EXPECT_EQ(found.numEntries(), 1) << filter;
         EXPECT_EQ(cvtest::taken(found.getAttribute("cn")), value);
     }

@@ -40,8 +40,10 @@ TEST(UrlFormTest, FormAndStripKeepSchemeHostAndPort)
     EXPECT_EQ(taken(stripConfigLdapURL("ldap://h")), "ldap://h/");
     // TLS and several servers are kept: the result is the host-list form.
     EXPECT_EQ(taken(formConfigLdapURL("ldaps://h:636/o=x")), "ldaps://h:636/o=CorvidRoot");
-    EXPECT_EQ(taken(formConfigLdapURL("ldaps://h1:636 h2:636/o=x")), "ldaps://h1:636 h2:636/o=CorvidRoot");
-    EXPECT_EQ(taken(stripConfigLdapURL("ldap://h1:389/o=x ldap://h2:389/o=x")), "ldap://h1:389 h2:389/");
+    EXPECT_EQ(taken(formConfigLdapURL("ldaps://h1:636 h2:636/o=x")),
+              "ldaps://h1:636 h2:636/o=CorvidRoot");
+    EXPECT_EQ(taken(stripConfigLdapURL("ldap://h1:389/o=x ldap://h2:389/o=x")),
+              "ldap://h1:389 h2:389/");
 }
 
 TEST(UrlFormTest, TextsWithoutDoubleSlashGiveEmptyTextsAndNullGivesNull)
@@ -93,9 +95,9 @@ TEST(UrlParseTest, BracketedIpv6HostComesBackBare)
 
 TEST(UrlParseTest, RejectedTextsClearTheOutputs)
 {
-    for (const char* url : {"", "h:389", "http://h:389/o=x", "ldap:///o=x", "ldap://", "ldap://h:99999/",
-                            "ldap://h:x/", "ldap://127.0.0.1:3 89/o=x", "ldap://host: 389/",
-                            "ldap://ds.example.com?cn"}) {
+    for (const char* url : {"", "h:389", "http://h:389/o=x", "ldap:///o=x", "ldap://",
+                            "ldap://h:99999/", "ldap://h:x/", "ldap://127.0.0.1:3 89/o=x",
+                            "ldap://host: 389/", "ldap://ds.example.com?cn"}) {
         UrlParts p = parseUrl(url);
         EXPECT_EQ(p.ok, 0) << url;
         EXPECT_EQ(p.host, "(null)") << url;
@@ -120,7 +122,8 @@ TEST(UrlParseTest, LongBaseDnParses)
 TEST(AdminDomainTest, FormAndStripAreInverse)
 {
     EXPECT_EQ(taken(setupFormAdminDomainDN("example.com")), "ou=example.com, o=CorvidRoot");
-    EXPECT_EQ(taken(formAdminDomainDN("ou=example.com, o=CorvidRoot")), "ou=example.com, o=CorvidRoot");
+    EXPECT_EQ(taken(formAdminDomainDN("ou=example.com, o=CorvidRoot")),
+              "ou=example.com, o=CorvidRoot");
     EXPECT_EQ(taken(setupStripAdminDomainDN("ou=example.com, o=CorvidRoot")), "example.com");
     EXPECT_EQ(taken(stripAdminDomainDN("example.com")), "example.com");
     EXPECT_EQ(taken(setupStripAdminDomainDN("ou=only")), "ou=only");

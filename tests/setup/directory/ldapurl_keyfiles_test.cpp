@@ -83,7 +83,8 @@ TEST_F(KeyFilesTest, ConfigUrlOfLdapConfIsPreferredAndUserIsTrimmed)
 
 TEST_F(KeyFilesTest, TlsAndHostListUrlsAreStoredAndReadBackWhole)
 {
-    for (const char* url : {"ldaps://cfg.example:636/o=CorvidRoot", "ldap://h1:389 h2:389/o=CorvidRoot"}) {
+    for (const char* url :
+         {"ldaps://cfg.example:636/o=CorvidRoot", "ldap://h1:389 h2:389/o=CorvidRoot"}) {
         ASSERT_EQ(set(url, nullptr, nullptr), 0) << url;
         EXPECT_EQ(get().url, url);
         char* formed = setupFormConfigLdapURL(get().url.c_str());
@@ -102,10 +103,12 @@ TEST_F(KeyFilesTest, AdminDomainOfDsConfIsReadAsDnAndOfLdapConfAsIs)
 TEST_F(KeyFilesTest, NewFilesHoldTheDocumentedLinesWithModeSixHundred)
 {
     ASSERT_EQ(set("ldap://h:389/o=CorvidRoot", "admin", "example.com"), 0);
-    EXPECT_EQ(root.read("shared/config/dbswitch.conf"), "directory default ldap://h:389/o=CorvidRoot\n");
+    EXPECT_EQ(root.read("shared/config/dbswitch.conf"),
+              "directory default ldap://h:389/o=CorvidRoot\n");
     EXPECT_EQ(root.read("shared/config/ldap.conf"), "admnm  admin\n");
     EXPECT_EQ(root.read("shared/config/ds.conf"), "AdminDomain:example.com\n");
-    for (const char* f : {"shared/config/dbswitch.conf", "shared/config/ldap.conf", "shared/config/ds.conf"})
+    for (const char* f :
+         {"shared/config/dbswitch.conf", "shared/config/ldap.conf", "shared/config/ds.conf"})
         EXPECT_EQ(mode(f), 0600u) << f;
     Info info = get();
     EXPECT_EQ(info.url, "ldap://h:389/o=CorvidRoot");
@@ -120,7 +123,8 @@ TEST_F(KeyFilesTest, SetReplacesStaleLinesTheReaderPrefersAndKeepsModes)
     chmod(root.file("shared/config/ldap.conf").c_str(), 0640);
     ASSERT_EQ(set("ldap://new:2/o=CorvidRoot", "uid=new, o=CorvidRoot", "new.org"), 0);
     EXPECT_EQ(root.read("shared/config/ldap.conf"),
-              "ConfigURL ldap://new:2/o=CorvidRoot\nadmnm  uid=new, o=CorvidRoot\nAdminDomain:new.org\nkeep me\n");
+              "ConfigURL ldap://new:2/o=CorvidRoot\nadmnm  uid=new, "
+              "o=CorvidRoot\nAdminDomain:new.org\nkeep me\n");
     EXPECT_EQ(mode("shared/config/ldap.conf"), 0640u);
     Info info = get();
     EXPECT_EQ(info.url, "ldap://new:2/o=CorvidRoot");
@@ -195,7 +199,8 @@ TEST_F(KeyFilesTest, LinksLeadingOutOfTheServerRootOrNowhereAreRefused)
     EXPECT_EQ(setLogged(log, nullptr, "admin", nullptr), 6);
     EXPECT_EQ(outside.read("passwd"), "root:x:0:0\n");
     EXPECT_NE(cvtest::readFile(log).find("could not set the key files of " + root.path() + ": " +
-                              root.file("shared/config/ldap.conf") + " leads out of the server root"),
+                                         root.file("shared/config/ldap.conf") +
+                                         " leads out of the server root"),
               std::string::npos)
         << cvtest::readFile(log);
 
@@ -229,7 +234,9 @@ TEST_F(KeyFilesTest, FifoKeyFileIsRefusedWithoutBlocking)
             return 2;
         const char* keys[] = {"admnm", nullptr};
         const char* lines[] = {"admnm  admin", nullptr};
-        return setupFileUpdateLines(keys, lines, root.file("shared/config/ldap.conf").c_str()) == 1 ? 0 : 3;
+        return setupFileUpdateLines(keys, lines, root.file("shared/config/ldap.conf").c_str()) == 1
+                   ? 0
+                   : 3;
     });
     EXPECT_EQ(status, 0);
     struct stat st;
@@ -247,15 +254,15 @@ TEST_F(KeyFilesTest, SettersRunningAtOnceLoseNoValue)
         root.write("shared/config/ldap.conf", "ConfigURL ldap://old:1/o=CorvidRoot\nadmnm  old\n");
         const std::string url = "ldap://new" + std::to_string(trial) + ":389/o=CorvidRoot";
         const std::string user = "admin" + std::to_string(trial);
-        std::vector<int> statuses = utiltest::runTogether(
-            {[&](const std::function<void()>& gate) {
-                 gate();
-                 return set(url.c_str(), nullptr, nullptr);
-             },
-             [&](const std::function<void()>& gate) {
-                 gate();
-                 return set(nullptr, user.c_str(), nullptr);
-             }});
+        std::vector<int> statuses =
+            utiltest::runTogether({[&](const std::function<void()>& gate) {
+                                       gate();
+                                       return set(url.c_str(), nullptr, nullptr);
+                                   },
+                                   [&](const std::function<void()>& gate) {
+                                       gate();
+                                       return set(nullptr, user.c_str(), nullptr);
+                                   }});
         EXPECT_EQ(statuses, (std::vector<int>{0, 0}));
         Info info = get();
         if (info.url != url || info.user != user ||
@@ -275,7 +282,8 @@ TEST_F(KeyFilesTest, FullFileSystemLeavesThePreviousPairAndIsLogged)
     // ldap.conf fills one page and needs a second with the new URL;
     // dbswitch.conf's new version fits in one.
     const std::string dbswitch = "directory default ldap://old:1/o=CorvidRoot\n";
-    const std::string ldapConf = "ConfigURL ldap://old:1/o=CorvidRoot\n# " + std::string(4000, 'x') + "\n";
+    const std::string ldapConf =
+        "ConfigURL ldap://old:1/o=CorvidRoot\n# " + std::string(4000, 'x') + "\n";
     root.write("shared/config/dbswitch.conf", dbswitch);
     root.write("shared/config/ldap.conf", ldapConf);
     // Fill the file system, then free exactly one page.
@@ -296,8 +304,9 @@ TEST_F(KeyFilesTest, FullFileSystemLeavesThePreviousPairAndIsLogged)
     EXPECT_EQ(root.read("shared/config/ldap.conf"), ldapConf);
     EXPECT_EQ(root.countEntries("shared/config"), 3u); // no temporary left
     EXPECT_EQ(get().url, "ldap://old:1/o=CorvidRoot");
-    EXPECT_NE(cvtest::readFile(log).find("[setup] Fatal could not set the key files of " + root.path() + ": " +
-                              root.file("shared/config/ldap.conf") + " cannot be written (No space left on device)"),
+    EXPECT_NE(cvtest::readFile(log).find("[setup] Fatal could not set the key files of " +
+                                         root.path() + ": " + root.file("shared/config/ldap.conf") +
+                                         " cannot be written (No space left on device)"),
               std::string::npos)
         << cvtest::readFile(log);
 }

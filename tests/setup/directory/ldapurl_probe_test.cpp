@@ -44,16 +44,20 @@ protected:
 
 TEST_F(ProbeTest, ServerAnswersWithRightCredentialsOrAnonymously)
 {
-    EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", port(), Slapd::kBase, Slapd::kRootDN, Slapd::kRootPassword), 1);
+    EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", port(), Slapd::kBase, Slapd::kRootDN,
+                                     Slapd::kRootPassword),
+              1);
     EXPECT_EQ(IsValidLdapServer("127.0.0.1", port(), Slapd::kBase, nullptr, nullptr), 1);
     EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", port(), "o=NoSuchBase", nullptr, nullptr), 0);
 }
 
 TEST_F(ProbeTest, ServerRefusesWrongOrMissingPassword)
 {
-    EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", port(), Slapd::kBase, Slapd::kRootDN, "wrong"), 0);
+    EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", port(), Slapd::kBase, Slapd::kRootDN, "wrong"),
+              0);
     EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", port(), Slapd::kBase, Slapd::kRootDN, ""), 0);
-    EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", port(), Slapd::kBase, Slapd::kRootDN, nullptr), 0);
+    EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", port(), Slapd::kBase, Slapd::kRootDN, nullptr),
+              0);
     EXPECT_EQ(setupIsValidLdapServer(nullptr, port(), Slapd::kBase, nullptr, nullptr), 0);
     EXPECT_EQ(setupIsValidLdapServer("127.0.0.1", 0, Slapd::kBase, nullptr, nullptr), 0);
 }

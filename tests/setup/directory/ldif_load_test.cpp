@@ -43,7 +43,8 @@ std::string canonical(const std::string& ldif, const std::string& suffix)
 
 TEST_F(LdifLoadTest, StoresWhatLdapaddStores)
 {
-    std::string fixture = cvtest::readFile(std::string(CV_SOURCE_DIR) + "/tests/setup/directory/parity.ldif");
+    std::string fixture =
+        cvtest::readFile(std::string(CV_SOURCE_DIR) + "/tests/setup/directory/parity.ldif");
     ASSERT_FALSE(fixture.empty());
     // ldapadd needs whole DNs: every "dn: " line gets the suffix appended.
     std::string theirs;
@@ -81,7 +82,8 @@ TEST_F(LdifLoadTest, UpdateMergesAndReplaceOverwritesExistingEntries)
     std::string f = file("t.ldif", "dn: ou=T\nobjectclass: organizationalUnit\ndescription: new\n"
                                    "telephoneNumber: 1\n");
     EXPECT_EQ(setupUpdateLdifEntries(ldap_, "o=LdifOurs", f.c_str(), nullptr), 0) << newLog();
-    EXPECT_EQ(slapd().values("ou=T,o=LdifOurs", "description"), (std::vector<std::string>{"old", "new"}));
+    EXPECT_EQ(slapd().values("ou=T,o=LdifOurs", "description"),
+              (std::vector<std::string>{"old", "new"}));
     EXPECT_EQ(slapd().values("ou=T,o=LdifOurs", "businessCategory").size(), 1u);
     EXPECT_EQ(slapd().values("ou=T,o=LdifOurs", "telephoneNumber"), std::vector<std::string>{"1"});
 
@@ -94,12 +96,12 @@ TEST_F(LdifLoadTest, UpdateMergesAndReplaceOverwritesExistingEntries)
 
 TEST_F(LdifLoadTest, RefusedRecordInTheMiddleIsLoggedAndTheRestLoads)
 {
-    std::string f = file("m.ldif",
-                         "dn: ou=T\nobjectclass: organizationalUnit\n\n"
-                         "dn: cn=bad,ou=T\nobjectclass: noSuchClass\ncn: bad\n\n"
-                         "dn: cn=orphan,cn=missing,ou=T\nobjectclass: cvTestEntry\ncn: orphan\n\n"
-                         "dn: cn=modify,ou=T\nchangetype: modify\nreplace: cn\ncn: x\n\n"
-                         "dn: cn=good,ou=T\nobjectclass: cvTestEntry\ncn: good\n");
+    std::string f =
+        file("m.ldif", "dn: ou=T\nobjectclass: organizationalUnit\n\n"
+                       "dn: cn=bad,ou=T\nobjectclass: noSuchClass\ncn: bad\n\n"
+                       "dn: cn=orphan,cn=missing,ou=T\nobjectclass: cvTestEntry\ncn: orphan\n\n"
+                       "dn: cn=modify,ou=T\nchangetype: modify\nreplace: cn\ncn: x\n\n"
+                       "dn: cn=good,ou=T\nobjectclass: cvTestEntry\ncn: good\n");
     int code = setupUpdateLdifEntries(ldap_, "o=LdifOurs", f.c_str(), nullptr);
     // The first failure decides (an unknown class: 21), not the last (144).
     EXPECT_EQ(code, LDAP_INVALID_SYNTAX) << newLog();
@@ -107,8 +109,12 @@ TEST_F(LdifLoadTest, RefusedRecordInTheMiddleIsLoggedAndTheRestLoads)
     EXPECT_FALSE(slapd().exists("cn=bad,ou=T,o=LdifOurs"));
     EXPECT_FALSE(slapd().exists("cn=modify,ou=T,o=LdifOurs"));
     std::string log = newLog();
-    EXPECT_NE(log.find("[ldif] Fatal updating dn: cn=bad,ou=T, o=LdifOurs: error "), std::string::npos) << log;
-    EXPECT_NE(log.find("updating dn: cn=orphan,cn=missing,ou=T, o=LdifOurs: error 32 "), std::string::npos) << log;
+    EXPECT_NE(log.find("[ldif] Fatal updating dn: cn=bad,ou=T, o=LdifOurs: error "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("updating dn: cn=orphan,cn=missing,ou=T, o=LdifOurs: error 32 "),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("unsupported change type \"modify\""), std::string::npos) << log;
     EXPECT_NE(log.find("3 of 5 records not written"), std::string::npos) << log;
     EXPECT_LT(log.find("cn=bad"), log.find("cn=orphan"));
@@ -117,14 +123,18 @@ TEST_F(LdifLoadTest, RefusedRecordInTheMiddleIsLoggedAndTheRestLoads)
 TEST_F(LdifLoadTest, SuffixAloneClassSuffixAndRecordsWithoutDn)
 {
     ASSERT_TRUE(slapd().add("dn: ou=T,o=LdifOurs\nobjectclass: organizationalUnit\nou: T\n"));
-    std::string f = file("c.ldif", "objectclass: cvTestEntry\ncn: alone\ncvClassname: a.B\ncvClassname: c\n");
-    EXPECT_EQ(setupUpdateLdifEntries(ldap_, "cn=alone,ou=T,o=LdifOurs", f.c_str(), "sfx"), 0) << newLog();
+    std::string f =
+        file("c.ldif", "objectclass: cvTestEntry\ncn: alone\ncvClassname: a.B\ncvClassname: c\n");
+    EXPECT_EQ(setupUpdateLdifEntries(ldap_, "cn=alone,ou=T,o=LdifOurs", f.c_str(), "sfx"), 0)
+        << newLog();
     EXPECT_EQ(slapd().values("cn=alone,ou=T,o=LdifOurs", "cvClassname"),
               (std::vector<std::string>{"a.B@sfx", "c@sfx"}));
     // Without a suffix, a record without "dn" names nothing: refused.
     EXPECT_EQ(setupUpdateLdifEntries(ldap_, nullptr, f.c_str(), nullptr), SETUP_LDAP_BAD_ARGUMENT);
-    EXPECT_NE(newLog().find("updating dn: (unknown): error 144 (no DN, and no suffix to name the entry"),
-              std::string::npos) << newLog();
+    EXPECT_NE(
+        newLog().find("updating dn: (unknown): error 144 (no DN, and no suffix to name the entry"),
+        std::string::npos)
+        << newLog();
 }
 
 TEST_F(LdifLoadTest, ManyRecordsAndChildrenRightAfterTheirParents)
@@ -141,18 +151,21 @@ TEST_F(LdifLoadTest, ManyRecordsAndChildrenRightAfterTheirParents)
     std::string f = file("many.ldif", text);
     EXPECT_EQ(insertLdifEntries(ldap_, "o=LdifOurs", f.c_str(), nullptr), 0) << newLog();
     EXPECT_EQ(slapd().count("ou=T,o=LdifOurs"), 1 + 30 * 6);
-    EXPECT_EQ(slapd().values("cn=c0,ou=p0,ou=T,o=LdifOurs", "description"), std::vector<std::string>{"again"});
+    EXPECT_EQ(slapd().values("cn=c0,ou=p0,ou=T,o=LdifOurs", "description"),
+              std::vector<std::string>{"again"});
 }
 
 TEST_F(LdifLoadTest, BadArgumentsAndPluginConnection)
 {
     std::string f = file("p.ldif", "dn: ou=T\nobjectclass: organizationalUnit\n");
-    EXPECT_EQ(setupUpdateLdifEntries(nullptr, "o=LdifOurs", f.c_str(), nullptr), SETUP_LDAP_BAD_ARGUMENT);
-    EXPECT_EQ(setupReplaceLdifEntries(ldap_, "o=LdifOurs", nullptr, nullptr), SETUP_LDAP_BAD_ARGUMENT);
+    EXPECT_EQ(setupUpdateLdifEntries(nullptr, "o=LdifOurs", f.c_str(), nullptr),
+              SETUP_LDAP_BAD_ARGUMENT);
+    EXPECT_EQ(setupReplaceLdifEntries(ldap_, "o=LdifOurs", nullptr, nullptr),
+              SETUP_LDAP_BAD_ARGUMENT);
     EXPECT_EQ(setupUpdateLdifEntries(ldap_, "o=LdifOurs", dir_.file("missing").c_str(), nullptr),
               SETUP_LDAP_BAD_ARGUMENT);
-    EXPECT_EQ(setupInsertPluginLdifEntries(slapd().url().c_str(), "o=LdifOurs", cvtest::Slapd::kRootDN, "wrong",
-                                           f.c_str()),
+    EXPECT_EQ(setupInsertPluginLdifEntries(slapd().url().c_str(), "o=LdifOurs",
+                                           cvtest::Slapd::kRootDN, "wrong", f.c_str()),
               SETUP_LDAP_AUTH_FAILED);
     EXPECT_EQ(insertPluginLdifEntries(slapd().url().c_str(), "o=LdifOurs", cvtest::Slapd::kRootDN,
                                       cvtest::Slapd::kRootPassword, f.c_str()),

@@ -17,7 +17,9 @@ struct LdifRecord {
 std::vector<LdifRecord> parseLdif(const std::string& text)
 {
     std::vector<LdifRecord> out;
-    LdifEntry::parseText(text, [&](const LdifEntry& e) { out.push_back(LdifRecord{e.attributes(), e.refused()}); });
+    LdifEntry::parseText(text, [&](const LdifEntry& e) {
+        out.push_back(LdifRecord{e.attributes(), e.refused()});
+    });
     return out;
 }
 
@@ -41,7 +43,8 @@ TEST(LdifReader, RecordsAreSplitAtBlankLinesAndLeadingBlankLinesAreSkipped)
 
 TEST(LdifReader, FoldLosesExactlyOneBlankAndCommentsKeepTheRecordWhole)
 {
-    auto r = parseLdif("dn: cn=a\ndescription: ab\n  cd\n\tx: no\n# note\n continued note\ncn: a\n e\n");
+    auto r =
+        parseLdif("dn: cn=a\ndescription: ab\n  cd\n\tx: no\n# note\n continued note\ncn: a\n e\n");
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(values(r[0], "description"), std::vector<std::string>{"ab cd"});
     EXPECT_EQ(values(r[0], "cn"), std::vector<std::string>{"ae"});
@@ -59,7 +62,8 @@ TEST(LdifReader, Base64ValuesAreDecodedToAnyBytes)
 
 TEST(LdifReader, BadBase64AndUrlValuesRefuseTheRecordOnly)
 {
-    auto r = parseLdif("dn: cn=a\ncn:: ab$c\n\ndn: cn=b\njpegPhoto:< file:///etc/passwd\n\ndn: cn=c\ncn: c\n");
+    auto r = parseLdif(
+        "dn: cn=a\ncn:: ab$c\n\ndn: cn=b\njpegPhoto:< file:///etc/passwd\n\ndn: cn=c\ncn: c\n");
     ASSERT_EQ(r.size(), 3u);
     EXPECT_NE(r[0].refused.find("Base64"), std::string::npos);
     EXPECT_NE(r[1].refused.find("URL"), std::string::npos);
@@ -80,7 +84,8 @@ TEST(LdifReader, CrlfEndsLinesAndTheVersionLineIsNoAttribute)
 
 TEST(LdifReader, ChangeTypeAddIsContentAndOtherTypesAreRefused)
 {
-    auto r = parseLdif("dn: cn=a\nchangetype: add\ncn: a\n\ndn: cn=b\nchangetype: modify\nreplace: cn\ncn: b\n");
+    auto r = parseLdif(
+        "dn: cn=a\nchangetype: add\ncn: a\n\ndn: cn=b\nchangetype: modify\nreplace: cn\ncn: b\n");
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(r[0].refused, "");
     EXPECT_TRUE(values(r[0], "changetype").empty());
@@ -100,14 +105,15 @@ TEST(LdifReader, OnlyByteIdenticalDuplicatesAreDroppedAndThereIsNoValueCap)
 
 TEST(LdifReader, EmptyValuesAreDroppedAndLinesThatContinueNothingRefuseTheirRecord)
 {
-    auto r = parseLdif("dn: cn=a\ndescription:\ncn: a\n\n orphan\ndn: cn=b\n\ndn: cn=c\nno colon here\ncn: c");
+    auto r = parseLdif(
+        "dn: cn=a\ndescription:\ncn: a\n\n orphan\ndn: cn=b\n\ndn: cn=c\nno colon here\ncn: c");
     ASSERT_EQ(r.size(), 3u);
     EXPECT_TRUE(values(r[0], "description").empty());
     EXPECT_EQ(r[0].attributes.size(), 2u);
     EXPECT_EQ(r[0].refused, "");
     EXPECT_NE(r[1].refused.find("line 5 "), std::string::npos) << r[1].refused;
     EXPECT_NE(r[2].refused.find("line 9 "), std::string::npos) << r[2].refused;
-    EXPECT_EQ(values(r[2], "cn"), std::vector<std::string>{"c"});  // no final newline
+    EXPECT_EQ(values(r[2], "cn"), std::vector<std::string>{"c"}); // no final newline
 }
 
 TEST(LdifReader, LongLinesAreRead)

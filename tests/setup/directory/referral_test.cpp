@@ -25,9 +25,10 @@ protected:
         remoteOptions.anonymousRead = false;
         remote_.reset(new Slapd(remoteOptions));
         ASSERT_TRUE(remote_->start()) << remote_->error();
-        ASSERT_TRUE(remote_->add("dn: ou=Remote, o=CorvidRoot\nobjectclass: organizationalUnit\nou: Remote\n\n"
-                                 "dn: cn=there, ou=Remote, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: there\n"
-                                 "description: served by the second server\n"));
+        ASSERT_TRUE(remote_->add(
+            "dn: ou=Remote, o=CorvidRoot\nobjectclass: organizationalUnit\nou: Remote\n\n"
+            "dn: cn=there, ou=Remote, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: there\n"
+            "description: served by the second server\n"));
         cvtest::SlapdOptions localOptions;
         // DNs no database holds are referred to the recording listener.
         localOptions.defaultReferral = "ldap://" + rogue_.hostPort() + "/";
@@ -36,9 +37,10 @@ protected:
         std::string out;
         ASSERT_TRUE(local_->add("dn: ou=Remote, o=CorvidRoot\nobjectclass: referral\n"
                                 "objectclass: extensibleObject\nou: Remote\nref: " +
-                                    remote_->url("ou=Remote,o=CorvidRoot") + "\n\n"
-                                "dn: ou=Rogue, o=CorvidRoot\nobjectclass: referral\n"
-                                "objectclass: extensibleObject\nou: Rogue\nref: ldap://" +
+                                    remote_->url("ou=Remote,o=CorvidRoot") +
+                                    "\n\n"
+                                    "dn: ou=Rogue, o=CorvidRoot\nobjectclass: referral\n"
+                                    "objectclass: extensibleObject\nou: Rogue\nref: ldap://" +
                                     rogue_.hostPort() + "/ou=Rogue,o=CorvidRoot\n",
                                 &out, true))
             << out;
@@ -96,7 +98,9 @@ TEST_F(ReferralChase, ReferralToAServerTheUrlDoesNotListIsRefusedAndNamed)
     EXPECT_EQ(entry.insert("cn=kept, ou=Remote, o=CorvidRoot").code, LDAP_REFERRAL);
     EXPECT_FALSE(remote_->exists("cn=kept,ou=Remote,o=CorvidRoot"));
     ASSERT_NE(ldap.referralRefusal(), nullptr);
-    EXPECT_NE(std::string(ldap.referralRefusal()).find("ldap://" + remote_->hostPort() + "/cn=kept,ou=Remote,o=CorvidRoot"), std::string::npos)
+    EXPECT_NE(std::string(ldap.referralRefusal())
+                  .find("ldap://" + remote_->hostPort() + "/cn=kept,ou=Remote,o=CorvidRoot"),
+              std::string::npos)
         << ldap.referralRefusal();
     LdapEntry reader(&ldap);
     EXPECT_EQ(reader.retrieve("cn=there, ou=Remote, o=CorvidRoot").code, LDAP_REFERRAL);

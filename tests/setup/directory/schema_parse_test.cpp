@@ -17,9 +17,10 @@ struct Def {
 std::vector<Def> parseSchema(const std::string& text)
 {
     std::vector<Def> out;
-    LdapSchema::parseText(text, [&](const std::string& t, const std::string& n, const std::string& v) {
-        out.push_back(Def{t, n, v});
-    });
+    LdapSchema::parseText(text,
+                          [&](const std::string& t, const std::string& n, const std::string& v) {
+                              out.push_back(Def{t, n, v});
+                          });
     return out;
 }
 
@@ -36,13 +37,14 @@ TEST(SchemaParse, AttributeLineGivesItsDefinitionText)
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].type, "attributetypes");
     EXPECT_EQ(d[0].name, "myAttr");
-    EXPECT_EQ(d[0].value, "( 1234 NAME 'myAttr' SYNTAX '1.3.6.1.4.1.1466.115.121.1.15' SINGLE-VALUE  )");
+    EXPECT_EQ(d[0].value,
+              "( 1234 NAME 'myAttr' SYNTAX '1.3.6.1.4.1.1466.115.121.1.15' SINGLE-VALUE  )");
 }
 
 TEST(SchemaParse, DottedOidsAreKeptAndOnlyOtherOidsBecomeNameOid)
 {
     auto d = parseSchema("attribute a 1.2.840.5 dn\nattribute b b-oid ces\nattribute c 1..2 tel\n"
-                   "attribute e alias1 alias2 2.5 1.3.6.1.4.1.1466.115.121.1.40\n");
+                         "attribute e alias1 alias2 2.5 1.3.6.1.4.1.1466.115.121.1.40\n");
     ASSERT_EQ(d.size(), 4u);
     EXPECT_EQ(d[0].value, "( 1.2.840.5 NAME 'a' SYNTAX '1.3.6.1.4.1.1466.115.121.1.12' )");
     EXPECT_EQ(d[1].value, "( b-oid NAME 'b' SYNTAX '1.3.6.1.4.1.1466.115.121.1.26' )");
@@ -55,18 +57,21 @@ TEST(SchemaParse, MalformedAttributeLinesEndTheLoad)
 {
     EXPECT_TRUE(parseSchema("attribute a 1 2 3 4 5 6 7 8 9\nattribute b 1.2 cis\n").empty());
     EXPECT_TRUE(parseSchema("attribute a\nattribute b 1.2 cis\n").empty());
-    EXPECT_EQ(parseSchema("attribute a b c d e f g 1.2 cis\n").size(), 1u);  // ten tokens are allowed
+    EXPECT_EQ(parseSchema("attribute a b c d e f g 1.2 cis\n").size(),
+              1u); // ten tokens are allowed
 }
 
 TEST(SchemaParse, ObjectClassBlockGivesItsPartsInOrder)
 {
-    auto d = parseSchema("objectclass myClass\n  oid 1.2.3\n  superior top\n  requires cn,\n"
-                   "# a comment inside\n    sn\n  allows description, seeAlso\n\nobjectclass Other\n"
-                   "requires cn\n\nobjectclass Multi\nsuperior top, person\n");
+    auto d = parseSchema(
+        "objectclass myClass\n  oid 1.2.3\n  superior top\n  requires cn,\n"
+        "# a comment inside\n    sn\n  allows description, seeAlso\n\nobjectclass Other\n"
+        "requires cn\n\nobjectclass Multi\nsuperior top, person\n");
     ASSERT_EQ(d.size(), 3u);
     EXPECT_EQ(d[0].type, "objectclasses");
     EXPECT_EQ(d[0].name, "myClass");
-    EXPECT_EQ(d[0].value, "( 1.2.3 NAME 'myClass' SUP 'top' MUST ( cn $ sn ) MAY ( description $ seeAlso ) )");
+    EXPECT_EQ(d[0].value,
+              "( 1.2.3 NAME 'myClass' SUP 'top' MUST ( cn $ sn ) MAY ( description $ seeAlso ) )");
     EXPECT_EQ(d[1].value, "( Other-oid NAME 'Other' MUST ( cn ) )");
     // Several superiors are an oid list, not one quoted name.
     EXPECT_EQ(d[2].value, "( Multi-oid NAME 'Multi' SUP ( top $ person ) )");
@@ -75,7 +80,8 @@ TEST(SchemaParse, ObjectClassBlockGivesItsPartsInOrder)
 TEST(SchemaParse, OtherLinesAndLongerKeywordsAreSkipped)
 {
     std::string longName(5000, 'n');
-    auto d = parseSchema("attributes x 1.2 cis\nobjectclasses y\nsomething else\nattribute " + longName + " 1.5 cis\n");
+    auto d = parseSchema("attributes x 1.2 cis\nobjectclasses y\nsomething else\nattribute " +
+                         longName + " 1.5 cis\n");
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].name, longName);
 }
@@ -88,7 +94,8 @@ TEST(SchemaParse, NamesStandardMarksAndSyntaxes)
     EXPECT_EQ(nameOf("( 1.2 DESC 'no name' )"), "(null)");
     EXPECT_EQ(nameOf("( 1.2 NAME 'open"), "(null)");
     EXPECT_TRUE(LdapSchema::isStandardSchema("( 1 NAME 'a' DESC 'Standard Attribute' )"));
-    EXPECT_FALSE(LdapSchema::isStandardSchema("( 1 NAME 'a' DESC 'Standard Attribute' X-ORIGIN 'user defined' )"));
+    EXPECT_FALSE(LdapSchema::isStandardSchema(
+        "( 1 NAME 'a' DESC 'Standard Attribute' X-ORIGIN 'user defined' )"));
     EXPECT_FALSE(LdapSchema::isStandardSchema("( 1 NAME 'a' )"));
     EXPECT_STREQ(LdapSchema::syntaxToOID("INT"), "1.3.6.1.4.1.1466.115.121.1.27");
     EXPECT_EQ(LdapSchema::syntaxToOID("nope"), nullptr);

@@ -4,9 +4,9 @@
 #include <stdlib.h>
 #include <string>
 
+#include "c_text.h"
 #include "resbundle.h"
 #include "setup_bundle.h"
-#include "c_text.h"
 #include "tempdir.h"
 
 namespace {
@@ -176,7 +176,8 @@ TEST(EscapeDecoding, LoneSurrogatesBecomeTheReplacementCharacter)
     EXPECT_EQ(decoded("\\uD83D"), "\xEF\xBF\xBD");
     EXPECT_EQ(decoded("\\uDE00\\uD83D"), "\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(decoded("\\uD83Dx"), "\xEF\xBF\xBDx");
-    EXPECT_EQ(decoded("\\uD83D\\u0041"), "\xEF\xBF\xBD" "A");
+    EXPECT_EQ(decoded("\\uD83D\\u0041"), "\xEF\xBF\xBD"
+                                         "A");
 }
 
 TEST(EscapeDecoding, Utf8FormsHaveOneToFourBytes)

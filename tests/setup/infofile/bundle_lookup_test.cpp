@@ -3,9 +3,9 @@
 
 #include <string>
 
+#include "c_text.h"
 #include "resbundle.h"
 #include "setup_bundle.h"
-#include "c_text.h"
 #include "tempdir.h"
 
 extern "C" int bundle_c_api_lookup(const char* directory);
@@ -56,7 +56,8 @@ TEST_F(BundleLookup, UnicodeEscapesBecomeUtf8)
 {
     EXPECT_EQ(shown(core_res_getstring(ui, "greeting", "ja")),
               "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF");
-    EXPECT_EQ(shown(core_res_getstring(ui, "cafe", "ja")), "caf\xC3\xA9 \xE2\x82\xAC" "1");
+    EXPECT_EQ(shown(core_res_getstring(ui, "cafe", "ja")), "caf\xC3\xA9 \xE2\x82\xAC"
+                                                           "1");
     EXPECT_EQ(shown(core_res_getstring(ui, "emoji", "ja")), "smile \xF0\x9F\x98\x80!");
 }
 
@@ -69,7 +70,8 @@ TEST_F(BundleLookup, NullHandleOrKeyGivesNull)
 
 TEST(BundleOpen, PackageDotsNameDirectoriesBelowThePath)
 {
-    for (const std::string& path : {std::string(CV_BUNDLE_DATA), std::string(CV_BUNDLE_DATA) + "/"}) {
+    for (const std::string& path :
+         {std::string(CV_BUNDLE_DATA), std::string(CV_BUNDLE_DATA) + "/"}) {
         CoreResource* msg = core_res_init_resource(path.c_str(), "com.corvid.msg");
         ASSERT_NE(msg, nullptr) << path;
         EXPECT_EQ(std::string(msg->path), std::string(CV_BUNDLE_DATA) + "/com/corvid");

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 #include <unicode/ucnv.h>
+#include <vector>
 
 #include "c_text.h"
 #include "charconv.h"
@@ -100,7 +100,8 @@ TEST_F(CharConvTest, UnrepresentableOrInvalidTextComesBackUnchanged)
 TEST_F(CharConvTest, Utf8LocalesCopyWithoutReencoding)
 {
     const char* text = "K\xc3\xb6ln";
-    for (const char* locale : {"C.UTF-8", "C.utf8", "en_US.UTF-8", "de_DE.utf8", "ko_KR.UTF-8", "ja_JP.UTF-8@x"}) {
+    for (const char* locale :
+         {"C.UTF-8", "C.utf8", "en_US.UTF-8", "de_DE.utf8", "ko_KR.UTF-8", "ja_JP.UTF-8@x"}) {
         setenv("LC_ALL", locale, 1);
         EXPECT_EQ(cvtest::taken(localToUTF8(text)), text) << locale;
         EXPECT_EQ(cvtest::taken(UTF8ToLocal(text)), text) << locale;
@@ -128,8 +129,9 @@ TEST_F(CharConvTest, AsciiNullAndEmptyTexts)
 
 TEST_F(CharConvTest, EveryTableCharsetButCnsOpensInIcu)
 {
-    const char* names[] = {"ISO_8859-1:1987", "Extended_UNIX_Code_Packed_Format_for_Japanese", "Shift_JIS",
-                           "EUC-KR", "UTF-8", "GB2312"};
+    const char* names[] = {"ISO_8859-1:1987", "Extended_UNIX_Code_Packed_Format_for_Japanese",
+                           "Shift_JIS",       "EUC-KR",
+                           "UTF-8",           "GB2312"};
     for (const char* n : names) {
         UErrorCode e = U_ZERO_ERROR;
         UConverter* c = ucnv_open(n, &e);
@@ -153,7 +155,8 @@ TEST_F(CharConvTest, NVPairConvertsARealLatinOneFile)
     inftest::Dir dir;
     ASSERT_EQ(nv.write(dir.file("out.inf").c_str()), 0);
     EXPECT_EQ(inftest::readFile(dir.file("out.inf")),
-              "Organization   Soci\xc3\xa9t\xc3\xa9 G\xc3\xa9n\xc3\xa9rale\nCity   K\xc3\xb6ln\n\n[slapd]\n"
+              "Organization   Soci\xc3\xa9t\xc3\xa9 G\xc3\xa9n\xc3\xa9rale\nCity   "
+              "K\xc3\xb6ln\n\n[slapd]\n"
               "Description   Caf\xc3\xa9 cr\xc3\xa8me\nHosts   M\xc3\xbcnchen, Z\xc3\xbcrich\n");
     NVPair utf8(inftest::dataFile("utf8.inf").c_str());
     EXPECT_EQ(inftest::dump(nv.tree()), inftest::dump(utf8.tree()));

@@ -139,8 +139,9 @@ TEST(LdapErrorTest, PrintWritesThreeLinesToStandardOutput)
 {
     inftest::Dir dir;
     LdapError e(SETUP_LDAP_NO_ENTRIES, "nothing");
-    std::string expected = "-------- Ldap Error Information --------\n Error Code:       153\n Error Message:    " +
-                           std::string(e.message) + "\n";
+    std::string expected =
+        "-------- Ldap Error Information --------\n Error Code:       153\n Error Message:    " +
+        std::string(e.message) + "\n";
     inftest::StdoutCapture out(dir.file("out"));
     e.print(std::cerr);
     EXPECT_EQ(out.text(), expected);
@@ -169,9 +170,10 @@ TEST(LdapErrorTest, MappingFoldsClientFailuresReferralsAndRefusals)
     const struct {
         int in, out;
     } table[] = {
-        {0, 0},     {80, 80},  {81, 151},  {85, 151},  {91, 151},  {95, 151},  {96, 96},   {97, 97},
-        {9, 150},   {10, 150},  {32, 147},  {8, 146},   {48, 146},  {49, 146},  {50, 146},  {68, 68},
-        {1, 1},     {53, 53},   {144, 144}, {145, 145}, {150, 150}, {151, 151}, {153, 153}, {159, 159},
+        {0, 0},     {80, 80},   {81, 151},  {85, 151},  {91, 151},  {95, 151},
+        {96, 96},   {97, 97},   {9, 150},   {10, 150},  {32, 147},  {8, 146},
+        {48, 146},  {49, 146},  {50, 146},  {68, 68},   {1, 1},     {53, 53},
+        {144, 144}, {145, 145}, {150, 150}, {151, 151}, {153, 153}, {159, 159},
         {-1, 151},  {-5, 151},  {-11, 151}, {-7, 151},  {-17, 151},
     };
     for (const auto& row : table)

@@ -31,8 +31,11 @@ TEST_F(InfReadTest, ReadsEachLayoutIntoTheExpectedTree)
         int format;
     } layouts[] = {{"native", 0}, {"equals", 1}, {"colon", 2}};
     for (const auto& l : layouts) {
-        ADM_piTree* t = ADM_pi_init(inftest::dataFile(std::string(l.name) + ".inf").c_str(), l.format);
-        EXPECT_EQ(inftest::dump(t), inftest::readFile(inftest::dataFile(std::string(l.name) + ".tree"))) << l.name;
+        ADM_piTree* t =
+            ADM_pi_init(inftest::dataFile(std::string(l.name) + ".inf").c_str(), l.format);
+        EXPECT_EQ(inftest::dump(t),
+                  inftest::readFile(inftest::dataFile(std::string(l.name) + ".tree")))
+            << l.name;
         ADM_pi_done(t);
     }
 }
@@ -209,7 +212,12 @@ TEST_F(InfReadTest, BinaryGarbageNeverBreaksTheReader)
         std::string junk(4096 + round * 97, '\0');
         for (char& c : junk) {
             unsigned r = rng() % 20;
-            c = r == 0 ? '\n' : r == 1 ? '[' : r == 2 ? ']' : r == 3 ? '\0' : r == 4 ? '\r' : char(rng());
+            c = r == 0   ? '\n'
+                : r == 1 ? '['
+                : r == 2 ? ']'
+                : r == 3 ? '\0'
+                : r == 4 ? '\r'
+                         : char(rng());
         }
         ADM_piTree* t = parse(junk, round % 3);
         ASSERT_NE(t, nullptr);

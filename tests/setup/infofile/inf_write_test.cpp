@@ -52,7 +52,8 @@ TEST_F(InfWriteTest, EachLayoutWritesTheExpectedTextAndReadsBackTheSameTree)
         ADM_pi_done(tree);
         tree = ADM_pi_init(inftest::dataFile(std::string(l.name) + ".inf").c_str(), l.format);
         std::string text = roundTrip(l.format);
-        EXPECT_EQ(text, inftest::readFile(inftest::dataFile(std::string(l.name) + ".out"))) << l.name;
+        EXPECT_EQ(text, inftest::readFile(inftest::dataFile(std::string(l.name) + ".out")))
+            << l.name;
         EXPECT_EQ(inftest::dump(back), inftest::dump(tree)) << l.name;
     }
 }
@@ -66,14 +67,18 @@ TEST_F(InfWriteTest, EntriesComeOutAsStampValuesListsBooleansThenSections)
     ADM_pi_setCapability(tree, "list", "b");
     ADM_pi_setValue(tree, "value", "v");
     ADM_pi_timeStamp(tree, "Tue Dec 8 04:00:00 2026");
-    EXPECT_EQ(roundTrip(0), "[Tue Dec 8 04:00:00 2026]\nvalue   v\nlist:   a,b\nflag?   true\n\n[sub]\ninner   1\n");
+    EXPECT_EQ(
+        roundTrip(0),
+        "[Tue Dec 8 04:00:00 2026]\nvalue   v\nlist:   a,b\nflag?   true\n\n[sub]\ninner   1\n");
     ADM_pi_setFormat(tree, 1);
-    EXPECT_EQ(roundTrip(1),
-              "[General]\n[Tue Dec 8 04:00:00 2026]\nvalue=   v\nlist=   a,b\nflag=   true\n\n[sub]\ninner=   1\n");
+    EXPECT_EQ(roundTrip(1), "[General]\n[Tue Dec 8 04:00:00 2026]\nvalue=   v\nlist=   a,b\nflag=  "
+                            " true\n\n[sub]\ninner=   1\n");
     // A boolean written in the equals layout comes back as a plain value.
     EXPECT_STREQ(ADM_pi_value(back, "flag"), "true");
     ADM_pi_setFormat(tree, 2);
-    EXPECT_EQ(roundTrip(2), "[Tue Dec 8 04:00:00 2026]\nvalue:   v\nlist:   a,b\nflag:   true\n\n[sub]\ninner:   1\n");
+    EXPECT_EQ(
+        roundTrip(2),
+        "[Tue Dec 8 04:00:00 2026]\nvalue:   v\nlist:   a,b\nflag:   true\n\n[sub]\ninner:   1\n");
 }
 
 TEST_F(InfWriteTest, GeneralHeaderOnlyInTheEqualsLayoutWithValues)
@@ -149,7 +154,8 @@ TEST_F(InfWriteTest, LineBreaksInAnyTextAreRefusedAndTheFileKept)
     EXPECT_TRUE(refused([](ADM_piTree* t) { ADM_pi_setCapability(t, "l", "a\nb"); }));
     EXPECT_TRUE(refused([](ADM_piTree* t) { ADM_pi_setBoolean(t, "b\n[x]", "true"); }));
     EXPECT_TRUE(refused([](ADM_piTree* t) { ADM_pi_addSection(t, "s]\nx"); }));
-    EXPECT_TRUE(refused([](ADM_piTree* t) { ADM_pi_setValue(ADM_pi_addSection(t, "s"), "k", "\n"); }));
+    EXPECT_TRUE(
+        refused([](ADM_piTree* t) { ADM_pi_setValue(ADM_pi_addSection(t, "s"), "k", "\n"); }));
     EXPECT_TRUE(refused([](ADM_piTree* t) { ADM_pi_timeStamp(t, "stamp\n"); }));
     EXPECT_EQ(filesInDir(), 1);
 }

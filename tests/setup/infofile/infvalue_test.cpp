@@ -1,9 +1,9 @@
 #include "c_text.h"
 #include "child.h"
 #include "scratch_mount.h"
+#include "tempdir.h"
 #include <cvsetup/setup_infvalues.h>
 #include <cvsetup/setup_util.h>
-#include "tempdir.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -114,7 +114,8 @@ TEST_F(InfValueTest, NothingToSetLeavesFileUntouched)
 
 TEST_F(InfValueTest, ReadEndingAtSecondStampIsNotWrittenBack)
 {
-    const std::string original = "[Mon Jan  5 10:00:00 2026]\nA= 1\n[Tue Jan  6 10:00:00 2026]\nB= 2\n";
+    const std::string original =
+        "[Mon Jan  5 10:00:00 2026]\nA= 1\n[Tue Jan  6 10:00:00 2026]\nB= 2\n";
     dir.write("install.inf", original);
     EXPECT_EQ(setupWriteInfString("General", "C", "3", path.c_str()), 0);
     EXPECT_EQ(dir.read("install.inf"), original);
@@ -133,7 +134,8 @@ TEST_F(InfValueTest, UnreadableForTheCallerIsNotReplaced)
     chmod(dir.path().c_str(), 0777);
     chmod(path.c_str(), 0222);
     std::string file = path;
-    EXPECT_EQ(utiltest::runUnprivileged([&] { return setupWriteInfString("General", "C", "3", file.c_str()); }),
+    EXPECT_EQ(utiltest::runUnprivileged(
+                  [&] { return setupWriteInfString("General", "C", "3", file.c_str()); }),
               0);
     chmod(path.c_str(), 0644);
     EXPECT_EQ(dir.read("install.inf"), kInstall);

@@ -1,6 +1,6 @@
+#include "tempdir.h"
 #include <cvsetup/setup_infvalues.h>
 #include <cvsetup/setup_util.h>
-#include "tempdir.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -44,7 +44,8 @@ TEST_F(KeyFileTest, KeyMatchesAsPrefixAndWithCase)
 
 TEST_F(KeyFileTest, ValueKeepsEqualsSignsAndInnerBlanks)
 {
-    dir.write("ldap.conf", "ConfigURL=ldap://host:389/o=CorvidRoot\ndirectory default ldap://h:389/o=a b\n");
+    dir.write("ldap.conf",
+              "ConfigURL=ldap://host:389/o=CorvidRoot\ndirectory default ldap://h:389/o=a b\n");
     EXPECT_EQ(value("ConfigURL", "="), "[ldap://host:389/o=CorvidRoot]");
     EXPECT_EQ(value("directory default", " "), "[ldap://h:389/o=a b]");
     EXPECT_EQ(value("ConfigURL", nullptr), "[=ldap://host:389/o=CorvidRoot]");

@@ -43,7 +43,7 @@ TEST_F(NVPairTest, ValueListsTurnIntoListsOnTheFirstListOperation)
     NVPair nv(file("Hosts   a, b\n").c_str());
     EXPECT_FALSE(nv.listExists("hosts"));
     EXPECT_STREQ(nv.get("hosts"), "a, b");
-    EXPECT_EQ(nv.numListItems("HOSTS"), 2);  // the list takes the spelling asked for
+    EXPECT_EQ(nv.numListItems("HOSTS"), 2); // the list takes the spelling asked for
     EXPECT_TRUE(nv.listExists("hosts"));
     EXPECT_EQ(nv.get("hosts"), nullptr);
     EXPECT_STREQ(nv.getListItem("hosts", 1), "b");
@@ -165,7 +165,7 @@ TEST_F(NVPairTest, AddSectionByNameReplacesEvenFromItsOwnView)
     nv.set("t", "k", "2");
     NVPair* view = nv.getSection("s");
     view->set("k2", "x");
-    nv.addSection("s", view);  // the view's tree is the section replaced
+    nv.addSection("s", view); // the view's tree is the section replaced
     delete view;
     ASSERT_EQ(nv.numSections(), 2);
     EXPECT_STREQ(ADM_pi_sectName(nv.tree(), 1), "s");
@@ -201,17 +201,17 @@ TEST_F(NVPairTest, CopiesAreDeepAndAssignmentDropsTheFileName)
     copy.set("a", "changed");
     EXPECT_STREQ(nv.get("a"), "1");
     EXPECT_STREQ(copy.id(), "root");
-    ASSERT_EQ(copy.write(), 0);  // the copy keeps the file name
+    ASSERT_EQ(copy.write(), 0); // the copy keeps the file name
     EXPECT_EQ(inftest::readFile(path), "a   changed\n\n[s]\nb   2\n");
     NVPair assigned;
     assigned = nv;
     EXPECT_STREQ(assigned.get("a"), "1");
     EXPECT_STREQ(assigned.id(), "root");
     inftest::StdoutCapture out(dir.file("stdout"));
-    EXPECT_EQ(assigned.write(), 0);  // no file name: standard output
+    EXPECT_EQ(assigned.write(), 0); // no file name: standard output
     EXPECT_EQ(out.text(), "a   1\n\n[s]\nb   2\n");
     NVPair* view = nv.getSection("s");
-    nv = *view;  // a view of our own tree
+    nv = *view; // a view of our own tree
     delete view;
     EXPECT_STREQ(nv.get("b"), "2");
     EXPECT_EQ(nv.numSections(), 0);

@@ -34,19 +34,21 @@ protected:
         if (HasFatalFailure())
             return;
         std::string out;
-        ASSERT_TRUE(server().add(Slapd::personLdif(kRegistrar, "registrar", "registrar-pw"), &out)) << out;
+        ASSERT_TRUE(server().add(Slapd::personLdif(kRegistrar, "registrar", "registrar-pw"), &out))
+            << out;
         entries_.clear();
         LdapError err;
-        ldap_.reset(new Ldap(err, server().url().c_str(), kRegistrar, "registrar-pw", nullptr, nullptr));
+        ldap_.reset(
+            new Ldap(err, server().url().c_str(), kRegistrar, "registrar-pw", nullptr, nullptr));
         ASSERT_EQ(err.code, 0) << err.message;
     }
 
     // A referral left by a test would turn the next reset's deletions away.
     void TearDown() override
     {
-        const std::string command = "ldapdelete -M -x -H " + server().url("") + " -D '" + Slapd::kRootDN +
-                                    "' -w " + Slapd::kRootPassword + " '" + productDN(kEast) +
-                                    "' >/dev/null 2>&1";
+        const std::string command = "ldapdelete -M -x -H " + server().url("") + " -D '" +
+                                    Slapd::kRootDN + "' -w " + Slapd::kRootPassword + " '" +
+                                    productDN(kEast) + "' >/dev/null 2>&1";
         EXPECT_GE(std::system(command.c_str()), 0);
         RegisterSuite<FailedRegistration>::TearDown();
     }
@@ -60,14 +62,17 @@ protected:
     // Host alpha with two admin groups that both claim the server root.
     void hostWithTwoGroupsOfOneRoot()
     {
-        addLdif("dn: " + hostDN(kEast.host) +
-                "\nobjectclass: cvHost\nobjectclass: groupOfUniqueNames\ncn: alpha.example.com\n\n"
-                "dn: " + groupDN(kEast.host) +
-                "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\ncn: Server Group\n"
-                "cvConfigRoot: /srv/r1\n\n"
-                "dn: " + groupDN(kEast.host, "Server Group (2)") +
-                "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\ncn: Server Group (2)\n"
-                "cvConfigRoot: /srv/r1\n");
+        addLdif(
+            "dn: " + hostDN(kEast.host) +
+            "\nobjectclass: cvHost\nobjectclass: groupOfUniqueNames\ncn: alpha.example.com\n\n"
+            "dn: " +
+            groupDN(kEast.host) +
+            "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\ncn: Server Group\n"
+            "cvConfigRoot: /srv/r1\n\n"
+            "dn: " +
+            groupDN(kEast.host, "Server Group (2)") +
+            "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\ncn: Server Group (2)\n"
+            "cvConfigRoot: /srv/r1\n");
     }
 };
 
@@ -86,10 +91,12 @@ TEST_F(FailedRegistration, FailedProductReadIsReturnedAndOverwritesNothing)
     // the product entry must not be written over.
     addLdif("dn: " + hostDN(kEast.host) +
             "\nobjectclass: cvHost\nobjectclass: groupOfUniqueNames\ncn: alpha.example.com\n\n"
-            "dn: " + groupDN(kEast.host) +
+            "dn: " +
+            groupDN(kEast.host) +
             "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\ncn: Server Group\n"
             "cvConfigRoot: /srv/r1\n\n"
-            "dn: " + productDN(kEast) +
+            "dn: " +
+            productDN(kEast) +
             "\nobjectclass: referral\nobjectclass: extensibleObject\ncn: Corvid Directory Server\n"
             "ref: ldap://127.0.0.1:9/o=Elsewhere\n");
     EXPECT_EQ(registerInstance(kEast), LDAP_REFERRAL);
@@ -103,8 +110,9 @@ TEST_F(FailedRegistration, NewParentsLoseTheMemberThatCouldNotBeWritten)
     // host keeps its new group, the new group lists no product.
     LdapEntry* isie = isieFor(kEast);
     isie->setAttribute("cvNoSuchAttribute", "x");
-    EXPECT_EQ(setupCreateSIE(sieFor(kEast), isie, kEast.host.c_str(), kEast.root.c_str(), "example.com"),
-              LDAP_UNDEFINED_TYPE);
+    EXPECT_EQ(
+        setupCreateSIE(sieFor(kEast), isie, kEast.host.c_str(), kEast.root.c_str(), "example.com"),
+        LDAP_UNDEFINED_TYPE);
     EXPECT_EQ(members(hostDN(kEast.host)), std::set<std::string>{normDN(groupDN(kEast.host))});
     EXPECT_TRUE(members(groupDN(kEast.host)).empty());
     EXPECT_FALSE(server().exists(productDN(kEast)));

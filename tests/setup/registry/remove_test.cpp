@@ -27,7 +27,7 @@ double secondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-}  // namespace
+} // namespace
 
 class RegistryRemovalTest : public FixtureRegistrySuite<RegistryRemovalTest> {
 public:
@@ -183,10 +183,10 @@ class RootCaseTest : public RegistryRemovalTest,
 TEST_P(RootCaseTest, WalkNeverDeletesTheConfigurationRoot)
 {
     ASSERT_TRUE(clearRegistry(slapd()));
-    ASSERT_TRUE(slapd().add(
-        "dn: ou=Solo, o=CorvidRoot\nobjectclass: organizationalUnit\nou: Solo\n\n"
-        "dn: cn=P, ou=Solo, o=CorvidRoot\nobjectclass: cvApplication\ncn: P\n\n"
-        "dn: cn=i, cn=P, ou=Solo, o=CorvidRoot\nobjectclass: corvidServer\ncn: i\n"));
+    ASSERT_TRUE(
+        slapd().add("dn: ou=Solo, o=CorvidRoot\nobjectclass: organizationalUnit\nou: Solo\n\n"
+                    "dn: cn=P, ou=Solo, o=CorvidRoot\nobjectclass: cvApplication\ncn: P\n\n"
+                    "dn: cn=i, cn=P, ou=Solo, o=CorvidRoot\nobjectclass: corvidServer\ncn: i\n"));
     const std::string isie = std::string("cn=P, ou=Solo, ") + GetParam();
     EXPECT_EQ(setupRemoveISIE(conn_.get(), isie.c_str()), 0);
     EXPECT_EQ(registryEntries(slapd()), normSet({"o=CorvidRoot"}));
@@ -218,10 +218,9 @@ TEST_F(RegistryRemovalTest, WaitReturnsAtOnceForAnEntryAlreadyGone)
 TEST_F(RegistryRemovalTest, WaitPausesOnlyWhileTheEntryStillShows)
 {
     // Another client deletes the entry a second after the wait begins.
-    BackgroundProcess deleter(
-        "/bin/sh",
-        {"-c", "sleep 1; ldapdelete -x -H '" + slapd().url("") + "' -D '" + Slapd::kRootDN +
-                   "' -w '" + Slapd::kRootPassword + "' '" + kWest + "'"});
+    BackgroundProcess deleter("/bin/sh", {"-c", "sleep 1; ldapdelete -x -H '" + slapd().url("") +
+                                                    "' -D '" + Slapd::kRootDN + "' -w '" +
+                                                    Slapd::kRootPassword + "' '" + kWest + "'"});
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(waitForEntryRemoval(conn_.get(), kWest.c_str()), 1);
     // Pauses of 50 ms doubling: the deletion a second in is seen by the test

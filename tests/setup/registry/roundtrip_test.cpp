@@ -55,11 +55,13 @@ protected:
 
     ProcessResult removeInstance(const Instance& in)
     {
-        dir_.write("remove.inf", "[General]\nFullMachineName= " + in.host + "\n\n[uninstall]\nServerIdentifier= " +
-                                     in.id + "\nServerRoot= " + in.root + "\nFullMachineName= " + in.host +
-                                     "\nLDAPHost= 127.0.0.1\nLDAPPort= " + std::to_string(server().port()) +
-                                     "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " + Slapd::kRootDN +
-                                     "\nConfigDirectoryAdminPwd= " + Slapd::kRootPassword + "\n");
+        dir_.write("remove.inf",
+                   "[General]\nFullMachineName= " + in.host +
+                       "\n\n[uninstall]\nServerIdentifier= " + in.id + "\nServerRoot= " + in.root +
+                       "\nFullMachineName= " + in.host +
+                       "\nLDAPHost= 127.0.0.1\nLDAPPort= " + std::to_string(server().port()) +
+                       "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " + Slapd::kRootDN +
+                       "\nConfigDirectoryAdminPwd= " + Slapd::kRootPassword + "\n");
         return runProcess(CV_REMOVE_INSTANCE, {"-f", dir_.file("remove.inf")}, baseEnvironment());
     }
 
@@ -87,17 +89,23 @@ TEST_F(RoundTrip, RegisteredInstancesRemoveBackToTheEarlierRegistry)
     const std::string productA1 = "cn=" + product + ", " + groupDN(hostA);
     const std::string productA2 = "cn=" + product + ", " + groupDN(hostA, "Server Group (2)");
     const std::string productB = "cn=" + product + ", " + groupDN(hostB);
-    EXPECT_EQ(members(hostDN(hostA)), normSet({groupDN(hostA), groupDN(hostA, "Server Group (2)")}));
+    EXPECT_EQ(members(hostDN(hostA)),
+              normSet({groupDN(hostA), groupDN(hostA, "Server Group (2)")}));
     EXPECT_EQ(members(hostDN(hostB)), normSet({groupDN(hostB)}));
     EXPECT_EQ(members(groupDN(hostA, "Server Group (2)")), normSet({productA2}));
-    EXPECT_EQ(members(productA1), normSet({"cn=slapd-a1, " + productA1, "cn=slapd-a2, " + productA1}));
+    EXPECT_EQ(members(productA1),
+              normSet({"cn=slapd-a1, " + productA1, "cn=slapd-a2, " + productA1}));
     EXPECT_EQ(members(productA2), normSet({"cn=slapd-a3, " + productA2}));
-    EXPECT_EQ(members("cn=slapd-b1, " + productB), normSet({"cn=slapd-b1, " + productB, adminSieDN(hostB)}));
-    EXPECT_EQ(values(groupDN(hostA, "Server Group (2)"), "cvConfigRoot"), (std::vector<std::string>{r2_}));
+    EXPECT_EQ(members("cn=slapd-b1, " + productB),
+              normSet({"cn=slapd-b1, " + productB, adminSieDN(hostB)}));
+    EXPECT_EQ(values(groupDN(hostA, "Server Group (2)"), "cvConfigRoot"),
+              (std::vector<std::string>{r2_}));
     EXPECT_EQ(values(groupDN(hostA, "Server Group (2)"), "aci"),
-              (std::vector<std::string>{filled(DEFAULT_ADMINGRP_ACI, groupDN(hostA, "Server Group (2)")),
-                                        filled(DEFAULT_ADMINGRP4_ACI, adminSieDN(hostA, "Server Group (2)"))}));
-    EXPECT_EQ(values(productB, "aci"), (std::vector<std::string>{filled(DEFAULT_PRODUCT_ACI, productB)}));
+              (std::vector<std::string>{
+                  filled(DEFAULT_ADMINGRP_ACI, groupDN(hostA, "Server Group (2)")),
+                  filled(DEFAULT_ADMINGRP4_ACI, adminSieDN(hostA, "Server Group (2)"))}));
+    EXPECT_EQ(values(productB, "aci"),
+              (std::vector<std::string>{filled(DEFAULT_PRODUCT_ACI, productB)}));
 
     for (size_t i = instances.size(); i-- > 0;) {
         const Instance& in = instances[i];
@@ -105,7 +113,8 @@ TEST_F(RoundTrip, RegisteredInstancesRemoveBackToTheEarlierRegistry)
         EXPECT_EQ(r.status, 0) << in.id << ": " << r.err;
         EXPECT_EQ(r.out, "Server " + in.id + " was successfully removed\nTPX_STATUS: 0\n");
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(comparable(dumpRegistry(server())), comparable(before[i])) << "after removing " << in.id;
+        EXPECT_EQ(comparable(dumpRegistry(server())), comparable(before[i]))
+            << "after removing " << in.id;
     }
     // Back to the root and the domain, with the branch registration made.
     EXPECT_EQ(server().count(Slapd::kBase), 3);

@@ -21,8 +21,9 @@ using cvtest::Slapd;
 std::string domainLdif(const std::string& name, const std::string& directoryAttrs)
 {
     std::string domain = "ou=" + name + ", o=CorvidRoot";
-    return "dn: " + domain + "\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: " + name +
-           "\n\n" + "dn: ou=Global Preferences, " + domain +
+    return "dn: " + domain +
+           "\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: " + name + "\n\n" +
+           "dn: ou=Global Preferences, " + domain +
            "\nobjectclass: organizationalUnit\nou: Global Preferences\n\n" +
            "dn: cn=UserDirectory, ou=Global Preferences, " + domain +
            "\nobjectclass: cvDirectoryInfo\ncn: UserDirectory\n" + directoryAttrs + "\n";
@@ -50,9 +51,10 @@ public:
         std::string ldif =
             domainLdif("Aaa", "cvDirectoryURL: ldap://" + dead + "/o=UserRoot\n") +
             domainLdif("Loop", "cvDirectoryURL: ldap://" + here + "/o=CorvidRoot\n") +
-            domainLdif("Sales", "cvDirectoryURL: ldap://" + dead + "/o=UserRoot\ncvDirectoryFailoverList: " +
-                                    here + "\ncvBindDN: " + Slapd::kRootDN + "\ncvBindPassword: " +
-                                    Slapd::kRootPassword + "\n") +
+            domainLdif("Sales", "cvDirectoryURL: ldap://" + dead +
+                                    "/o=UserRoot\ncvDirectoryFailoverList: " + here +
+                                    "\ncvBindDN: " + Slapd::kRootDN +
+                                    "\ncvBindPassword: " + Slapd::kRootPassword + "\n") +
             Slapd::personLdif("uid=carol, o=UserRoot", "carol", "carol-pw");
         loaded_ = slapd().add(ldif, &loadOutput_);
     }
@@ -62,8 +64,8 @@ protected:
     {
         SlapdSuite::SetUp();
         ASSERT_TRUE(loaded_) << loadOutput_;
-        ldap_.reset(new Ldap(err_, slapd().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr,
-                             nullptr));
+        ldap_.reset(new Ldap(err_, slapd().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword,
+                             nullptr, nullptr));
         ASSERT_EQ(err_.code, 0);
     }
     void TearDown() override { ldap_.reset(); }
@@ -76,12 +78,13 @@ protected:
         std::string out;
         if (slapd().exists("ou=" + name + ",o=CorvidRoot"))
             return;
-        ASSERT_TRUE(slapd().add("dn: " + domain + "\nobjectclass: organizationalUnit\nou: " + name + "\n\n" +
-                                    "dn: ou=Global Preferences, " + domain +
-                                    "\nobjectclass: organizationalUnit\nou: Global Preferences\n\n" +
-                                    "dn: cn=UserDirectory, ou=Global Preferences, " + domain +
-                                    "\nobjectclass: cvDirectoryInfo\ncn: UserDirectory\n" + attrs,
-                                &out))
+        ASSERT_TRUE(
+            slapd().add("dn: " + domain + "\nobjectclass: organizationalUnit\nou: " + name +
+                            "\n\n" + "dn: ou=Global Preferences, " + domain +
+                            "\nobjectclass: organizationalUnit\nou: Global Preferences\n\n" +
+                            "dn: cn=UserDirectory, ou=Global Preferences, " + domain +
+                            "\nobjectclass: cvDirectoryInfo\ncn: UserDirectory\n" + attrs,
+                        &out))
             << out;
     }
 
@@ -90,13 +93,14 @@ protected:
         char* url = nullptr;
         char* bindDN = nullptr;
         char* bindPwd = nullptr;
-        int rc = setupGetGlobalUserDirectory(ldap_.get(), domain, &url, withBind ? &bindDN : nullptr,
-                                             withBind ? &bindPwd : nullptr);
+        int rc = setupGetGlobalUserDirectory(
+            ldap_.get(), domain, &url, withBind ? &bindDN : nullptr, withBind ? &bindPwd : nullptr);
         if (code)
             *code = rc;
         std::string result = url ? url : "(null)";
         if (withBind)
-            result += std::string(" | ") + (bindDN ? bindDN : "(null)") + " | " + (bindPwd ? bindPwd : "(null)");
+            result += std::string(" | ") + (bindDN ? bindDN : "(null)") + " | " +
+                      (bindPwd ? bindPwd : "(null)");
         free(url);
         free(bindDN);
         free(bindPwd);
@@ -112,7 +116,9 @@ protected:
 
 TEST_F(UserDirectory, FailoverHostsGoBeforeTheBase)
 {
-    addDirectory("Failover", "cvDirectoryURL: ldap://h1:389/o=example\ncvDirectoryFailoverList: h2:389 h3:389\n");
+    addDirectory(
+        "Failover",
+        "cvDirectoryURL: ldap://h1:389/o=example\ncvDirectoryFailoverList: h2:389 h3:389\n");
     int code = -1;
     EXPECT_EQ(lookup("Failover", false, &code), "ldap://h1:389 h2:389 h3:389/o=example");
     EXPECT_EQ(code, 0);
@@ -120,7 +126,9 @@ TEST_F(UserDirectory, FailoverHostsGoBeforeTheBase)
 
 TEST_F(UserDirectory, WithoutFailoverTheStoredUrlIsReturned)
 {
-    addDirectory("Single", "cvDirectoryURL: ldap://h1:389/o=example\ncvBindDN: cn=binder\ncvBindPassword: pw\n");
+    addDirectory(
+        "Single",
+        "cvDirectoryURL: ldap://h1:389/o=example\ncvBindDN: cn=binder\ncvBindPassword: pw\n");
     EXPECT_EQ(lookup("Single"), "ldap://h1:389/o=example");
     EXPECT_EQ(lookup("Single", true), "ldap://h1:389/o=example | cn=binder | pw");
 }
@@ -135,7 +143,9 @@ TEST_F(UserDirectory, BaseIsSplitAtTheFirstSlashAfterTheScheme)
 
 TEST_F(UserDirectory, BareNameAndDnNameTheSameDomain)
 {
-    addDirectory("Failover", "cvDirectoryURL: ldap://h1:389/o=example\ncvDirectoryFailoverList: h2:389 h3:389\n");
+    addDirectory(
+        "Failover",
+        "cvDirectoryURL: ldap://h1:389/o=example\ncvDirectoryFailoverList: h2:389 h3:389\n");
     EXPECT_EQ(lookup("Failover"), lookup("ou=Failover, o=CorvidRoot"));
     EXPECT_EQ(lookup("ou=Failover,o=CorvidRoot"), "ldap://h1:389 h2:389 h3:389/o=example");
 }
@@ -154,8 +164,10 @@ TEST_F(UserDirectory, MissingDomainAndNullArgumentsAreRefused)
     lookup("NoSuchDomain", true, &code);
     EXPECT_EQ(code, SETUP_LDAP_NO_ENTRIES);
     char* url = reinterpret_cast<char*>(1);
-    EXPECT_EQ(setupGetGlobalUserDirectory(nullptr, "Sales", &url, nullptr, nullptr), SETUP_LDAP_BAD_ARGUMENT);
-    EXPECT_EQ(setupGetGlobalUserDirectory(ldap_.get(), nullptr, &url, nullptr, nullptr), SETUP_LDAP_BAD_ARGUMENT);
+    EXPECT_EQ(setupGetGlobalUserDirectory(nullptr, "Sales", &url, nullptr, nullptr),
+              SETUP_LDAP_BAD_ARGUMENT);
+    EXPECT_EQ(setupGetGlobalUserDirectory(ldap_.get(), nullptr, &url, nullptr, nullptr),
+              SETUP_LDAP_BAD_ARGUMENT);
     EXPECT_EQ(setupGetGlobalUserDirectory(ldap_.get(), "Sales", nullptr, nullptr, nullptr),
               SETUP_LDAP_BAD_ARGUMENT);
     url = nullptr;
@@ -195,7 +207,8 @@ TEST_F(UserDirectory, UnknownUserEndsAfterTheLastDomainWithoutRecursing)
 TEST_F(UserDirectory, NoFallbackBelowAnotherBase)
 {
     LdapError err;
-    Ldap ldap(err, slapd().url("ou=Sales,o=CorvidRoot").c_str(), "carol", "carol-pw", nullptr, nullptr);
+    Ldap ldap(err, slapd().url("ou=Sales,o=CorvidRoot").c_str(), "carol", "carol-pw", nullptr,
+              nullptr);
     EXPECT_EQ(err.code, SETUP_LDAP_NO_ENTRIES);
 }
 

@@ -10,7 +10,10 @@
 
 namespace {
 
-const unsigned char* bytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
+const unsigned char* bytes(const std::string& s)
+{
+    return reinterpret_cast<const unsigned char*>(s.data());
+}
 
 std::string encode(const std::string& data, int column)
 {
@@ -31,7 +34,8 @@ std::string decode(const std::string& text)
     if (n == BASE64_INVALID)
         return "<invalid>";
     EXPECT_GE(n, 0);
-    return std::string(reinterpret_cast<const char*>(out.data()), n > 0 ? static_cast<size_t>(n) : 0);
+    return std::string(reinterpret_cast<const char*>(out.data()),
+                       n > 0 ? static_cast<size_t>(n) : 0);
 }
 
 class Base64Test : public ::testing::Test {
@@ -91,7 +95,8 @@ TEST(Base64Encode, FoldsLongLinesInLdifContinuationForm)
     // Continuation lines carry a blank and 76 characters.
     std::string big = encode(hashtest::randomBytes(300, 6), 0);
     std::string bigFlat = encode(hashtest::randomBytes(300, 6), -1);
-    EXPECT_EQ(big.substr(0, 77 + 2 + 76 + 2), bigFlat.substr(0, 77) + "\n " + bigFlat.substr(77, 76) + "\n ");
+    EXPECT_EQ(big.substr(0, 77 + 2 + 76 + 2),
+              bigFlat.substr(0, 77) + "\n " + bigFlat.substr(77, 76) + "\n ");
 }
 
 TEST(Base64Encode, FoldingCountsCharactersAlreadyOnTheLine)
@@ -118,7 +123,8 @@ TEST(Base64Encode, SizedVariantRefusesATargetOneByteShort)
     std::string data = "hello world";
     size_t need = base64_encoded_size(static_cast<unsigned>(data.size()), -1);
     std::vector<char> out(need + 4, '#');
-    EXPECT_EQ(setupBase64_EncodeSized(bytes(data), out.data(), need - 1, 11, -1), BASE64_TARGET_TOO_SMALL);
+    EXPECT_EQ(setupBase64_EncodeSized(bytes(data), out.data(), need - 1, 11, -1),
+              BASE64_TARGET_TOO_SMALL);
     for (char c : out)
         EXPECT_EQ(c, '#');
     EXPECT_EQ(base64_encode_sized(bytes(data), out.data(), need, 11, -1), 16);
@@ -151,7 +157,8 @@ TEST(Base64Decode, RejectsCharactersOutsideTheAlphabetInEveryPosition)
         for (const char* bad : {"*", " ", "\n", "-", "_", "\x80", "\xC3", "\xFF"}) {
             std::string text = "TWFu";
             text[pos] = bad[0];
-            EXPECT_EQ(decode(text), "<invalid>") << "position " << pos << " byte " << int(bad[0] & 0xFF);
+            EXPECT_EQ(decode(text), "<invalid>")
+                << "position " << pos << " byte " << int(bad[0] & 0xFF);
             EXPECT_EQ(decode("TWFu" + text), "<invalid>");
         }
     }
@@ -159,7 +166,8 @@ TEST(Base64Decode, RejectsCharactersOutsideTheAlphabetInEveryPosition)
 
 TEST(Base64Decode, AcceptsEqualsSignsOnlyAsTrailingPadding)
 {
-    for (const char* text : {"====", "T===", "=WFu", "TW=u", "TW=A", "T=Fu", "TQ==TWFu", "TWE=TQ==", "TQ==="})
+    for (const char* text :
+         {"====", "T===", "=WFu", "TW=u", "TW=A", "T=Fu", "TQ==TWFu", "TWE=TQ==", "TQ==="})
         EXPECT_EQ(decode(text), "<invalid>") << text;
 }
 

@@ -14,8 +14,10 @@ int hash_c_api_round_trip(void)
 
     char text[16];
     unsigned char back[8];
-    ok = ok && setupBase64_EncodedSize(3, -1) == 5 && setupBase64_Encode((const unsigned char*)"Man", text, 3, -1) == 4 &&
-         strcmp(text, "TWFu") == 0 && base64_decoded_size(text) == 3 && setupBase64_decode(text, back) == 3 &&
-         memcmp(back, "Man", 3) == 0 && base64_decode_sized("QUJ", back, sizeof back) == BASE64_INVALID;
+    ok = ok && setupBase64_EncodedSize(3, -1) == 5 &&
+         setupBase64_Encode((const unsigned char*)"Man", text, 3, -1) == 4 &&
+         strcmp(text, "TWFu") == 0 && base64_decoded_size(text) == 3 &&
+         setupBase64_decode(text, back) == 3 && memcmp(back, "Man", 3) == 0 &&
+         base64_decode_sized("QUJ", back, sizeof back) == BASE64_INVALID;
     return ok;
 }

@@ -17,7 +17,8 @@ std::string randomBytes(size_t length, unsigned seed);
 std::string peerOutput(const std::string& program, const std::vector<std::string>& args);
 
 // Writes data to a file below dir and returns its path.
-std::string writeInput(const cvtest::TempDir& dir, const std::string& name, const std::string& data);
+std::string writeInput(const cvtest::TempDir& dir, const std::string& name,
+                       const std::string& data);
 
 } // namespace hashtest
 

@@ -31,8 +31,9 @@ protected:
 
 TEST_F(DomainTest, FirstDomainLineGivesItsFirstWord)
 {
-    EXPECT_EQ(domainOf("search a.b\nnameserver 10.0.0.1\ndomain example.org extra\ndomain second.org\n"),
-              "example.org");
+    EXPECT_EQ(
+        domainOf("search a.b\nnameserver 10.0.0.1\ndomain example.org extra\ndomain second.org\n"),
+        "example.org");
     EXPECT_EQ(domainOf("domain .lead.example\n"), "lead.example");
     EXPECT_EQ(domainOf("DoMaIn Mixed.Case\n"), "Mixed.Case");
     std::string longDomain(3000, 'd');

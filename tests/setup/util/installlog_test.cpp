@@ -1,8 +1,8 @@
 #include "child.h"
+#include "tempdir.h"
 #include <cvsetup/installlog.h>
 #include <cvsetup/setup_compat.h>
 #include <cvsetup/setup_util.h>
-#include "tempdir.h"
 
 #include <cctype>
 #include <gtest/gtest.h>
@@ -18,7 +18,8 @@ bool hasStamp(const std::string& line)
     if (line.size() < shape.size())
         return false;
     for (size_t i = 0; i < shape.size(); ++i) {
-        bool ok = shape[i] == '0' ? isdigit(static_cast<unsigned char>(line[i])) != 0 : line[i] == shape[i];
+        bool ok = shape[i] == '0' ? isdigit(static_cast<unsigned char>(line[i])) != 0
+                                  : line[i] == shape[i];
         if (!ok)
             return false;
     }
@@ -139,7 +140,9 @@ TEST_F(InstallLogTest, SecondLogKeepsFirstPathAndItsDeathLeavesLogWorking)
 
 TEST_F(InstallLogTest, DestroyingTheOpenerEndsLogging)
 {
-    { InstallLog first(logPath.c_str()); }
+    {
+        InstallLog first(logPath.c_str());
+    }
     InstallLog later(dir.file("later.log").c_str());
     EXPECT_TRUE(later.isValid());
     later.logMessage(nullptr, nullptr, "x");
@@ -185,9 +188,8 @@ TEST_F(InstallLogTest, FirstFailedSetLogFileIsKept)
 
 TEST_F(InstallLogTest, MessageBeforeAnyLogFileWritesNothing)
 {
-    EXPECT_EQ(utiltest::runInChild([&] {
-                  return setupLogMessage(SETUP_LOG_INFO, "setup", "x") == 0 ? 0 : 1;
-              }),
+    EXPECT_EQ(utiltest::runInChild(
+                  [&] { return setupLogMessage(SETUP_LOG_INFO, "setup", "x") == 0 ? 0 : 1; }),
               0);
     EXPECT_EQ(dir.countEntries(), 0u);
 }

@@ -1,6 +1,6 @@
 #include "scratch_mount.h"
-#include <cvsetup/setup_util.h>
 #include "tempdir.h"
+#include <cvsetup/setup_util.h>
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,9 +1,9 @@
 #include "c_text.h"
 #include "child.h"
 #include "scratch_mount.h"
+#include "tempdir.h"
 #include <cvsetup/setup_compat.h>
 #include <cvsetup/setup_util.h>
-#include "tempdir.h"
 
 #include <climits>
 #include <cstdlib>
@@ -122,10 +122,12 @@ TEST_F(ExecProgramTest, LogsProgramNameButNeverItsArguments)
               }),
               0);
     std::string text = dir.read("setup.log");
-    EXPECT_NE(text.find("[setup] info setupExecProgram called with invalid program /no/such/tool\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("[setup] info setupExecProgram called with invalid program /no/such/tool\n"),
+        std::string::npos)
         << text;
-    EXPECT_NE(text.find("[setup] info setupExecProgram called with no program\n"), std::string::npos);
+    EXPECT_NE(text.find("[setup] info setupExecProgram called with no program\n"),
+              std::string::npos);
     EXPECT_EQ(text.find("s3cret"), std::string::npos);
 }
 

@@ -48,8 +48,8 @@ TEST(PasswordHash, AbcHasThePublishedStoredForm)
 
 TEST(PasswordHash, StoredFormIsBitIdenticalToSlappasswd)
 {
-    std::vector<std::string> passwords = {"abc", "secret", "Pass word with blanks", "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC",
-                                          "\xF0\x9F\x98\x80"};
+    std::vector<std::string> passwords = {"abc", "secret", "Pass word with blanks",
+                                          "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC", "\xF0\x9F\x98\x80"};
     for (size_t n : {1, 55, 56, 63, 64, 65, 1024})
         passwords.push_back(lengthPassword(n));
     for (const std::string& pw : passwords) {
@@ -88,8 +88,8 @@ TEST(PasswordHash, ComparisonRefusesMalformedStoredTexts)
 {
     std::string good = storedForm("secret");
     EXPECT_EQ(sha1_pw_cmp("secret", nullptr), 1);
-    EXPECT_EQ(sha1_pw_cmp("secret", (good + "AA").c_str()), 1);     // 30 characters
-    EXPECT_EQ(sha1_pw_cmp("secret", (good + "A").c_str()), 1);      // not whole groups
+    EXPECT_EQ(sha1_pw_cmp("secret", (good + "AA").c_str()), 1);      // 30 characters
+    EXPECT_EQ(sha1_pw_cmp("secret", (good + "A").c_str()), 1);       // not whole groups
     EXPECT_EQ(sha1_pw_cmp("secret", good.substr(0, 24).c_str()), 1); // 18 bytes
     EXPECT_EQ(sha1_pw_cmp("secret", ""), 1);
     std::string broken = good;

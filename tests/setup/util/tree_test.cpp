@@ -1,6 +1,6 @@
 #include "child.h"
-#include <cvsetup/setup_util.h>
 #include "tempdir.h"
+#include <cvsetup/setup_util.h>
 
 #include <gtest/gtest.h>
 #include <string>
@@ -40,7 +40,8 @@ TEST_F(TreeTest, CreateDirReportsMkdirFailure)
     chmod(dir.path().c_str(), 0755);
     chmod(dir.file("ro").c_str(), 0555);
     std::string path = dir.file("ro/x/y");
-    EXPECT_EQ(utiltest::runUnprivileged([&] { return setupCreateDir(path.c_str(), 0755) + 10; }), 9);
+    EXPECT_EQ(utiltest::runUnprivileged([&] { return setupCreateDir(path.c_str(), 0755) + 10; }),
+              9);
     EXPECT_FALSE(dir.exists("ro/x"));
 }
 
@@ -50,7 +51,8 @@ TEST_F(TreeTest, CreateDirOnUnwritableDirectoryGivesMinusThree)
     chmod(dir.path().c_str(), 0755);
     chmod(dir.file("ro").c_str(), 0555);
     std::string path = dir.file("ro");
-    EXPECT_EQ(utiltest::runUnprivileged([&] { return setupCreateDir(path.c_str(), 0755) + 10; }), 7);
+    EXPECT_EQ(utiltest::runUnprivileged([&] { return setupCreateDir(path.c_str(), 0755) + 10; }),
+              7);
 }
 
 TEST_F(TreeTest, DeleteDirRemovesTreeButNotLinkTargets)

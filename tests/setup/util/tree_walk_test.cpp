@@ -1,7 +1,7 @@
 // The shared lstat rule of every tree walk.
 #include "child.h"
-#include <cvsetup/setup_util.h>
 #include "tempdir.h"
+#include <cvsetup/setup_util.h>
 #include <cvsetup/tree_walk.h>
 
 #include <sys/resource.h>

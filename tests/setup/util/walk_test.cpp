@@ -1,5 +1,5 @@
-#include <cvsetup/setup_util.h>
 #include "tempdir.h"
+#include <cvsetup/setup_util.h>
 
 #include <algorithm>
 #include <climits>
@@ -69,7 +69,8 @@ TEST_F(WalkTest, SubDirWalkKeepsPrefixedRealDirectoriesOnly)
     dir.mkdirs("d/admin-serv");
     dir.write("d/slapd-file", "");
     dir.symlink(dir.file("d/slapd-one"), "d/slapd-link");
-    EXPECT_EQ(allSubDirs(dir.file("d"), "slapd-"), (std::vector<std::string>{"slapd-one", "slapd-two"}));
+    EXPECT_EQ(allSubDirs(dir.file("d"), "slapd-"),
+              (std::vector<std::string>{"slapd-one", "slapd-two"}));
     EXPECT_EQ(allSubDirs(dir.file("d"), nullptr),
               (std::vector<std::string>{"Slapd-upper", "admin-serv", "slapd-one", "slapd-two"}));
 }

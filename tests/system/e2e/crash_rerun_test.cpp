@@ -101,9 +101,10 @@ protected:
         return {"slapd-lab", "lab",
                 "[uninstall]\nServerIdentifier= slapd-lab\nServerRoot= " + roots_.lab +
                     "\nFullMachineName= gamma.lab.example.com\nLDAPHost= 127.0.0.1\nLDAPPort= " +
-                    std::to_string(slapd().port()) + "\nSuffix= o=CorvidRoot\n"
-                    "ConfigDirectoryAdminID= " + Slapd::kRootDN +
-                    "\nConfigDirectoryAdminPwd= " + Slapd::kRootPassword + "\n"};
+                    std::to_string(slapd().port()) +
+                    "\nSuffix= o=CorvidRoot\n"
+                    "ConfigDirectoryAdminID= " +
+                    Slapd::kRootDN + "\nConfigDirectoryAdminPwd= " + Slapd::kRootPassword + "\n"};
     }
 
     // The registry, the instance's tree and its server as before any removal.
@@ -115,7 +116,8 @@ protected:
         dir_.write("remove.inf", shape.inf);
         // A test program under a memory checker forks slowly: the stand-in
         // server must run its own program before the removal signals it.
-        const std::string comm = "/proc/" + std::to_string(servers_[shape.instance]->pid()) + "/comm";
+        const std::string comm =
+            "/proc/" + std::to_string(servers_[shape.instance]->pid()) + "/comm";
         for (int i = 0; i < 500 && readFile(comm) != "sleep\n"; ++i)
             usleep(10000);
     }

@@ -7,8 +7,7 @@
 using namespace cvtest;
 using namespace cvtest::reg;
 
-class EndToEndTest : public EndToEndSuite<EndToEndTest> {
-};
+class EndToEndTest : public EndToEndSuite<EndToEndTest> {};
 
 TEST_F(EndToEndTest, SilentModeUnregistersStopsAndDeletesOneInstance)
 {
@@ -38,8 +37,9 @@ TEST_F(EndToEndTest, SilentModeRemovingTheLastInstanceTakesTheProductEntry)
     // Run again: everything is already gone, and that is no failure.
     r = silent("slapd-west");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Server slapd-west was successfully removed\n"
-                     "TPX_SuccessInfo: Already gone: not registered, no directory\nTPX_STATUS: 0\n");
+    EXPECT_EQ(r.out,
+              "Server slapd-west was successfully removed\n"
+              "TPX_SuccessInfo: Already gone: not registered, no directory\nTPX_STATUS: 0\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(removed(), normSet({kEast, kEastConfig, kWest, kAlphaDS}));
     EXPECT_TRUE(stopped("slapd-west"));
@@ -58,8 +58,8 @@ TEST_F(EndToEndTest, SilentModeWithAWrongPasswordRemovesTheFilesAndFailsTheRun)
                          ": The files of server slapd-east were removed, but its registration "
                          "was not removed from the configuration directory (error = 146).\n"
                          "TPX_STATUS: 6\n");
-    EXPECT_EQ(r.err, "Error: could not connect to the configuration directory " + url +
-                         ": error = 146\n");
+    EXPECT_EQ(r.err,
+              "Error: could not connect to the configuration directory " + url + ": error = 146\n");
     EXPECT_EQ(r.err.find("not-the-password"), std::string::npos);
     EXPECT_EQ(r.out.find("not-the-password"), std::string::npos);
     EXPECT_TRUE(removed().empty());
@@ -73,8 +73,9 @@ TEST_F(EndToEndTest, SilentModeWildcardNameTouchesNoOtherInstance)
 {
     ProcessResult r = silent("*");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Server * was successfully removed\n"
-                     "TPX_SuccessInfo: Already gone: not registered, no directory\nTPX_STATUS: 0\n");
+    EXPECT_EQ(r.out,
+              "Server * was successfully removed\n"
+              "TPX_SuccessInfo: Already gone: not registered, no directory\nTPX_STATUS: 0\n");
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(removed().empty());
     EXPECT_TRUE(treeExists("slapd-east"));
@@ -88,8 +89,9 @@ TEST_F(EndToEndTest, CgiGetStopsAndDeletesWithoutTouchingTheRegistry)
     std::vector<std::string> env = cgiEnvironment("GET", roots_.alpha, "InstanceName=slapd-west");
     ProcessResult r = runProcess(CV_REMOVE_INSTANCE, {}, env);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out,
-              "Content-type: text/html\n\nServer slapd-west was successfully removed\nTPX_STATUS: 0\n");
+    EXPECT_EQ(
+        r.out,
+        "Content-type: text/html\n\nServer slapd-west was successfully removed\nTPX_STATUS: 0\n");
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(removed().empty());
     EXPECT_TRUE(stopped("slapd-west"));
@@ -104,8 +106,9 @@ TEST_F(EndToEndTest, CgiPostReadsTheInstanceFromTheBody)
     env.push_back("CONTENT_LENGTH=" + std::to_string(body.size()));
     ProcessResult r = runProcess(CV_REMOVE_INSTANCE, {}, env, body);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out,
-              "Content-type: text/html\n\nServer slapd-east was successfully removed\nTPX_STATUS: 0\n");
+    EXPECT_EQ(
+        r.out,
+        "Content-type: text/html\n\nServer slapd-east was successfully removed\nTPX_STATUS: 0\n");
     EXPECT_TRUE(removed().empty());
     EXPECT_TRUE(stopped("slapd-east"));
     EXPECT_FALSE(treeExists("slapd-east"));

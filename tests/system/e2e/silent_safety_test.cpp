@@ -113,8 +113,9 @@ TEST_F(SilentSafetyTest, NameDifferingOnlyInCaseKeepsTheSiblingsRegistration)
     ProcessResult r = silent("SLAPD-WEST");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "Server SLAPD-WEST was successfully removed\n"
-                     "TPX_SuccessInfo: Already gone: not registered, no directory\nTPX_STATUS: 0\n");
+    EXPECT_EQ(r.out,
+              "Server SLAPD-WEST was successfully removed\n"
+              "TPX_SuccessInfo: Already gone: not registered, no directory\nTPX_STATUS: 0\n");
     EXPECT_TRUE(removed().empty());
     EXPECT_TRUE(untouched("slapd-west"));
     EXPECT_TRUE(untouched("slapd-east"));
@@ -153,9 +154,10 @@ TEST_F(SilentSafetyTest, DirectoryThatNeverAnswersEndsWithTheConnectionDiagnosti
 
 TEST_F(SilentSafetyTest, ConfigurationUrlWithoutAPortMeansPort389)
 {
-    ProcessResult r = silentInf("[uninstall]\nServerIdentifier= slapd-east\nServerRoot= " +
-                                roots_.alpha + "\nFullMachineName= alpha.example.com\n"
-                                "ConfigDirectoryLdapURL= ldap://127.0.0.1/o=CorvidRoot\n");
+    ProcessResult r =
+        silentInf("[uninstall]\nServerIdentifier= slapd-east\nServerRoot= " + roots_.alpha +
+                  "\nFullMachineName= alpha.example.com\n"
+                  "ConfigDirectoryLdapURL= ldap://127.0.0.1/o=CorvidRoot\n");
     const std::string prefix = "Error: could not connect to the configuration directory "
                                "ldap://127.0.0.1:389/o=CorvidRoot (ldap://127.0.0.1:389: ";
     EXPECT_EQ(r.err.compare(0, prefix.size(), prefix), 0) << r.err;
@@ -168,6 +170,7 @@ TEST_F(SilentSafetyTest, SilentReplyIsPlainText)
 {
     ProcessResult r = silent("a<b>&\"c\"");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Server a<b>&\"c\" was successfully removed\n"
-                     "TPX_SuccessInfo: Already gone: not registered, no directory\nTPX_STATUS: 0\n");
+    EXPECT_EQ(r.out,
+              "Server a<b>&\"c\" was successfully removed\n"
+              "TPX_SuccessInfo: Already gone: not registered, no directory\nTPX_STATUS: 0\n");
 }

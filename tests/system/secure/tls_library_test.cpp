@@ -43,8 +43,9 @@ protected:
         ldap_get_option(nullptr, LDAP_OPT_X_TLS_CACERTFILE, &ca);
         std::string active = ca ? ca : "";
         ldap_memfree(ca);
-        ASSERT_EQ(active, slapd().caFile() + "") << "libldap read its configuration before this suite set it: "
-                                                    "run the test in a process of its own";
+        ASSERT_EQ(active, slapd().caFile() + "")
+            << "libldap read its configuration before this suite set it: "
+               "run the test in a process of its own";
         RegisterSuite<TlsLibrary>::SetUp();
     }
     void TearDown() override
@@ -57,11 +58,14 @@ protected:
     {
         Instance in{"slapd-tls", "Corvid Directory Server", "tls.example.com", "/srv/tls"};
         ASSERT_EQ(registerInstance(in), 0);
-        EXPECT_TRUE(server().exists("cn=slapd-tls, cn=Corvid Directory Server, " + groupDN("tls.example.com")));
+        EXPECT_TRUE(server().exists("cn=slapd-tls, cn=Corvid Directory Server, " +
+                                    groupDN("tls.example.com")));
         TempDir dir("tlsldif");
         dir.write("load.ldif", "dn: ou=Loaded\nobjectclass: organizationalUnit\nou: Loaded\n\n"
                                "dn: cn=one, ou=Loaded\nobjectclass: cvTestEntry\ncn: one\n");
-        EXPECT_EQ(setupReplaceLdifEntries(ldap_.get(), "o=CorvidRoot", dir.file("load.ldif").c_str(), nullptr), 0);
+        EXPECT_EQ(setupReplaceLdifEntries(ldap_.get(), "o=CorvidRoot",
+                                          dir.file("load.ldif").c_str(), nullptr),
+                  0);
         EXPECT_TRUE(server().exists("cn=one,ou=Loaded,o=CorvidRoot"));
     }
 
@@ -70,7 +74,8 @@ protected:
 
 TEST_F(TlsLibrary, RegistrationAndLdifLoadWorkOverLdaps)
 {
-    EXPECT_EQ(std::string(ldap_->server()), "ldaps://127.0.0.1:" + std::to_string(slapd().tlsPort()));
+    EXPECT_EQ(std::string(ldap_->server()),
+              "ldaps://127.0.0.1:" + std::to_string(slapd().tlsPort()));
     registerAndLoad();
 }
 
@@ -78,8 +83,8 @@ TEST_F(TlsLibrary, RegistrationAndLdifLoadWorkOverStartTls)
 {
     // Without StartTLS the server refuses the simple bind...
     Ldap* plain = nullptr;
-    EXPECT_NE(setupCreateLdap(&plain, server().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword, nullptr,
-                              nullptr),
+    EXPECT_NE(setupCreateLdap(&plain, server().url().c_str(), Slapd::kRootDN, Slapd::kRootPassword,
+                              nullptr, nullptr),
               0);
     EXPECT_EQ(plain, nullptr);
     // ...with it, everything goes through.

@@ -40,8 +40,8 @@ protected:
     {
         return "[uninstall]\nServerIdentifier= " + instance + "\nServerRoot= " + roots_.alpha +
                "\nFullMachineName= alpha.example.com\nConfigDirectoryLdapURL= " + url +
-               "\nConfigDirectoryAdminID= " + Slapd::kRootDN + "\nConfigDirectoryAdminPwd= " +
-               Slapd::kRootPassword + "\n" + extra;
+               "\nConfigDirectoryAdminID= " + Slapd::kRootDN +
+               "\nConfigDirectoryAdminPwd= " + Slapd::kRootPassword + "\n" + extra;
     }
 
     ProcessResult run(const std::string& program, const std::string& inf, bool trusted = true)
@@ -63,7 +63,8 @@ TEST_F(TlsTool, RemovalOverLdapsUnregistersTheInstance)
 
 TEST_F(TlsTool, RemovalOverStartTlsUnregistersTheInstance)
 {
-    ProcessResult r = run(CV_REMOVE_INSTANCE, infWithUrl(slapd().url(), "ConfigDirectoryStartTLS= yes\n"));
+    ProcessResult r =
+        run(CV_REMOVE_INSTANCE, infWithUrl(slapd().url(), "ConfigDirectoryStartTLS= yes\n"));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(removed(), normSet({kEast, kEastConfig}));
 }
@@ -72,7 +73,9 @@ TEST_F(TlsTool, PlainLdapIsRefusedByTheServerAndNothingIsUnregistered)
 {
     ProcessResult r = run(CV_REMOVE_INSTANCE, infWithUrl(slapd().url()));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("Error: could not connect to the configuration directory " + slapd().url(), 0), 0u)
+    EXPECT_EQ(
+        r.err.rfind("Error: could not connect to the configuration directory " + slapd().url(), 0),
+        0u)
         << r.err;
     EXPECT_TRUE(removed().empty());
 }
@@ -81,20 +84,25 @@ TEST_F(TlsTool, PlanOverLdapsNamesTheTlsServer)
 {
     ProcessResult r = run(CV_REMOVE_INSTANCE_PLAN, infWithUrl(slapd().ldapsUrl()));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_NE(r.out.find("ldaps://127.0.0.1:" + std::to_string(slapd().tlsPort()) + "/o=CorvidRoot"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("ldaps://127.0.0.1:" + std::to_string(slapd().tlsPort()) + "/o=CorvidRoot"),
+        std::string::npos)
         << r.out;
     EXPECT_TRUE(removed().empty());
 }
 
 TEST_F(TlsTool, UntrustedCertificateFailsWithItsReasonAndKeepsTheRegistration)
 {
-    for (const std::string& extra : {std::string(), std::string("ConfigDirectoryStartTLS= yes\n")}) {
+    for (const std::string& extra :
+         {std::string(), std::string("ConfigDirectoryStartTLS= yes\n")}) {
         const std::string url = extra.empty() ? slapd().ldapsUrl() : slapd().url();
-        ProcessResult r = run(CV_REMOVE_INSTANCE, infWithUrl(url, extra, extra.empty() ? "slapd-east" : "slapd-west"),
-                              false);
+        ProcessResult r =
+            run(CV_REMOVE_INSTANCE,
+                infWithUrl(url, extra, extra.empty() ? "slapd-east" : "slapd-west"), false);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err.rfind("Error: could not connect to the configuration directory " + url + " (", 0), 0u)
+        EXPECT_EQ(
+            r.err.rfind("Error: could not connect to the configuration directory " + url + " (", 0),
+            0u)
             << r.err;
         EXPECT_NE(r.err.find("certificate was not accepted"), std::string::npos) << r.err;
         EXPECT_EQ(r.out.find("successfully removed"), std::string::npos) << r.out;
@@ -109,9 +117,11 @@ TEST_F(TlsTool, PasswordNeverCrossesInTheClearWhenTlsWasAskedFor)
 {
     RecordingListener ldaps(true);
     RecordingListener startTls(true);
-    ProcessResult a = run(CV_REMOVE_INSTANCE, infWithUrl("ldaps://" + ldaps.hostPort() + "/o=CorvidRoot"));
-    ProcessResult b = run(CV_REMOVE_INSTANCE, infWithUrl("ldap://" + startTls.hostPort() + "/o=CorvidRoot",
-                                                         "ConfigDirectoryStartTLS= yes\n", "slapd-west"));
+    ProcessResult a =
+        run(CV_REMOVE_INSTANCE, infWithUrl("ldaps://" + ldaps.hostPort() + "/o=CorvidRoot"));
+    ProcessResult b =
+        run(CV_REMOVE_INSTANCE, infWithUrl("ldap://" + startTls.hostPort() + "/o=CorvidRoot",
+                                           "ConfigDirectoryStartTLS= yes\n", "slapd-west"));
     EXPECT_EQ(a.status, 1);
     EXPECT_EQ(b.status, 1);
     EXPECT_GE(ldaps.connections(), 1);
@@ -152,8 +162,10 @@ protected:
     {
         EndToEndSuite<RogueReferral>::SetUp();
         std::string out;
-        ASSERT_TRUE(slapd().add("dn: ou=Trap, " + kAlphaDS + "\nobjectclass: referral\nobjectclass: extensibleObject\n"
-                                "ou: Trap\nref: ldap://" + rogue().hostPort() + "/ou=Trap,o=CorvidRoot\n",
+        ASSERT_TRUE(slapd().add("dn: ou=Trap, " + kAlphaDS +
+                                    "\nobjectclass: referral\nobjectclass: extensibleObject\n"
+                                    "ou: Trap\nref: ldap://" +
+                                    rogue().hostPort() + "/ou=Trap,o=CorvidRoot\n",
                                 &out, true))
             << out;
         before_ = registryEntries(slapd());
@@ -163,7 +175,8 @@ protected:
 TEST_F(RogueReferral, PlanAndRemovalNeverSendAByteToAHostTheRegistryNames)
 {
     dir_.write("remove.inf", infFor("slapd-east", Slapd::kRootPassword));
-    ProcessResult plan = runProcess(CV_REMOVE_INSTANCE_PLAN, {"-f", dir_.file("remove.inf")}, baseEnvironment());
+    ProcessResult plan =
+        runProcess(CV_REMOVE_INSTANCE_PLAN, {"-f", dir_.file("remove.inf")}, baseEnvironment());
     EXPECT_EQ(plan.status, 0) << plan.out << plan.err;
     ProcessResult removal = silent("slapd-east");
     EXPECT_EQ(removal.status, 0) << removal.out << removal.err;
