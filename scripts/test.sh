@@ -56,7 +56,10 @@ bash scripts/install-deps.sh
 
 phase "build; sanitizer build"
 background "sanitizer build" nice -n 10 bash scripts/build.sh --sanitize build-asan
-bash scripts/build.sh build
+# Each test program runs whole here, as in the sanitizer build: a process
+# and a slapd per program rather than per test. scripts/check.sh and a
+# build without the option list the tests one by one.
+bash scripts/build.sh build -DCV_WHOLE_PROGRAM_TESTS=ON -DCV_BUILD_BENCH=OFF
 phase "test; sanitizer build"
 background "tests (plain build)" "${ctest_in[@]}" build
 collect "tests (plain build)"

@@ -45,9 +45,10 @@ list_tests() {
 costs=$dir/Testing/Temporary/CTestCostData.txt
 cost_of() {
   [ -f "$costs" ] || { echo 0; return; }
-  list_tests "$1" | awk -v costs="$costs" '
+  list_tests "$1" | awk -v costs="$costs" -v program="$(basename "$1")" '
     BEGIN { while ((getline line < costs) > 0) { split(line, f, " "); took[f[1]] = f[3] } }
     { total += took[$1] }
+    END { if (total == 0) total = took[program] }
     END { printf "%d\n", total * 1000 }'
 }
 

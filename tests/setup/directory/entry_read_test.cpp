@@ -2,6 +2,7 @@
 
 #include "c_text.h"
 #include "entry_fixture.h"
+#include "requested_attributes.h"
 #include "tempdir.h"
 
 namespace {
@@ -143,22 +144,7 @@ TEST_F(EntryReading, PrintWritesTheStoreWithoutSecrets)
 
 TEST_F(EntryReading, RequestedOperationalAttributesArriveWithTheEntry)
 {
-    const char* names[] = {"aci",
-                           "passwordExpirationTime",
-                           "passwordExpWarned",
-                           "passwordRetryCount",
-                           "retryCountResetTime",
-                           "accountUnlockTime",
-                           "passwordHistory",
-                           "passwordAllowChangeTime",
-                           "cvUniqueId",
-                           "cvLookthroughLimit",
-                           "cvSizeLimit",
-                           "cvTimeLimit",
-                           "cvIdleTimeout",
-                           "cvRole",
-                           "cvRoleDN",
-                           "cvAccountLock"};
+    const auto& names = cvtest::kRequestedOperational;
     std::string ldif = "dn: cn=full, ou=Read, o=CorvidRoot\nobjectclass: cvTestEntry\ncn: full\n";
     for (const char* n : names)
         ldif += std::string(n) + ": value of " + n + "\n";

@@ -1,8 +1,10 @@
 // LdapEntry writes: insert, update, replace, rename and drop, with the
 // result codes the callers test for, read back from the server.
+
 #include <algorithm>
 
 #include "entry_fixture.h"
+#include "requested_attributes.h"
 
 namespace {
 
@@ -153,22 +155,7 @@ TEST_F(EntryWriting, ReplaceKeepsNamingValuesOfParsedRdns)
 
 TEST_F(EntryWriting, RequestedAttributesRoundTripThroughReplace)
 {
-    const char* names[] = {"aci",
-                           "passwordExpirationTime",
-                           "passwordExpWarned",
-                           "passwordRetryCount",
-                           "retryCountResetTime",
-                           "accountUnlockTime",
-                           "passwordHistory",
-                           "passwordAllowChangeTime",
-                           "cvUniqueId",
-                           "cvLookthroughLimit",
-                           "cvSizeLimit",
-                           "cvTimeLimit",
-                           "cvIdleTimeout",
-                           "cvRole",
-                           "cvRoleDN",
-                           "cvAccountLock"};
+    const auto& names = cvtest::kRequestedOperational;
     std::string base = container("Trip");
     std::string full =
         "dn: cn=full, " + base + "\nobjectclass: cvTestEntry\ncn: full\ndescription: user attr\n";

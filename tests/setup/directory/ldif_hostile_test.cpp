@@ -188,8 +188,9 @@ TEST_F(LdifHostileTest, ATwoHundredThousandValueRecordLoadsAndMergesInLinearTime
     // The merge finds its one new value among 200,000 held ones.
     std::string more = file("more.ldif", text + "description: new\n");
     EXPECT_EQ(setupUpdateLdifEntries(ldap_, "o=LdifOurs", more.c_str(), nullptr), 0) << newLog();
-    // Comparing every value with every other took minutes.
-    EXPECT_LT(secondsSince(start), 30.0);
+    // Comparing every value with every other took minutes; linear takes
+    // seconds, and up to half a minute in a sanitizer build on a busy machine.
+    EXPECT_LT(secondsSince(start), 60.0);
     std::vector<std::string> values = slapd().values("cn=big,ou=T,o=LdifOurs", "description");
     ASSERT_EQ(values.size(), 200001u);
     EXPECT_EQ(values.back(), "new");
