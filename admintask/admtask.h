@@ -112,7 +112,7 @@ int ds_is_safe_instance_name(const char* name);
 int ds_bring_down_server(void);
 
 /* Every check of ds_bring_down_server that can refuse, in its order and with
- * its reports, and no signal: DS_SERVER_RUNNING (the process would be
+ * its reports (see ds_check_server_reply), and no signal: DS_SERVER_RUNNING (the process would be
  * signalled), DS_SERVER_NOT_RUNNING (no pid file, no such process, or a
  * process that started after the pid file was written: *reused is 1), or
  * after its ds_report_error DS_SERVER_REFUSED or DS_SERVER_NOT_STOPPED.
@@ -163,11 +163,25 @@ std::string ds_reply_text(const std::string& text);
  * file name holding a newline or an escape sequence) can start a line of
  * its own or act on a terminal. */
 std::string ds_one_line(const std::string& text);
-/* text as one value of an application/x-www-form-urlencoded request, the
- * form ds_get_begin decodes: letters, digits and "-._~" as they are, every
- * other byte as "%XX", so that the value decodes to exactly text and can
- * neither end its pair ("&") nor be read as another escape. "" for null. */
-std::string ds_form_encode(const char* text);
+
+/* Reports as values: the exact lines that ds_report_error and rpt_err_text
+ * write (escaped as the reply mode set now asks), written by nobody yet. A
+ * refusal is formed once; remove-instance writes it (ds_write_reply) and
+ * remove-instance-plan shows it, word for word. */
+std::string ds_error_reply(int type, const char* detail, const char* message);
+std::string ds_err_text_reply(const char* text, int status);
+/* Writes reply (nothing for "") to standard output at once. */
+void ds_write_reply(const std::string& reply);
+
+/* ds_check_server, with its report returned in refusal instead of written
+ * ("" when it refuses nothing). */
+int ds_check_server_reply(long* pid, int* reused, std::string& refusal);
+
+/* value as a request variable's value: application/x-www-form-urlencoded,
+ * every byte but the unreserved letters, digits and "-._~" as "%XX", so that
+ * ds_get_begin decodes exactly value again ("a&InstanceName=b" or "x%2e"
+ * cannot name another variable or value). */
+std::string ds_form_encode(const std::string& value);
 #endif
 
 #endif

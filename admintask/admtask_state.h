@@ -23,13 +23,15 @@ const char* instanceName();
 
 // What the checks before a stop found (see ds_check_server).
 struct ServerCheck {
-    std::string pidFile;           // <install root>/logs/pid, once the root is known
-    pid_t pid = 0;                 // read from it, 0 when there is none
+    std::string pidFile;              // <install root>/logs/pid, once the root is known
+    pid_t pid = 0;                    // read from it, 0 when there is none
     struct timespec written = {0, 0}; // its modification time
-    bool reused = false;           // the process started after the file was written
+    bool reused = false;              // the process started after the file was written
+    std::string refusal;              // the report of a refusal, not yet written
 };
 
-// ds_check_server's checks: its result, with check filled in.
+// ds_check_server's checks: its result, with check filled in; a refusal's
+// report is check.refusal, which the caller writes or shows.
 int checkServer(ServerCheck& check);
 
 // Copies text for a one-line report: control characters become '?'.

@@ -101,8 +101,7 @@ bool startedAfter(pid_t pid, const struct timespec& written)
     return start >= 0 && start > mtime + kStartSlack;
 }
 
-PidFile readPidFile(const std::string& root, std::string* text, struct timespec* mtime,
-                    int* error)
+PidFile readPidFile(const std::string& root, std::string* text, struct timespec* mtime, int* error)
 {
     Fd dir(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.get() < 0) {

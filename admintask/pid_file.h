@@ -38,8 +38,7 @@ enum class PidFile { Absent, Read, Link, NotRegular, Unreadable };
 // the one before with O_NOFOLLOW, so a link swapped in at any level is
 // refused rather than followed. text and mtime are set for Read; error for
 // Unreadable.
-PidFile readPidFile(const std::string& root, std::string* text, struct timespec* mtime,
-                    int* error);
+PidFile readPidFile(const std::string& root, std::string* text, struct timespec* mtime, int* error);
 
 // Fields 3 and on of /proc/<pid>/stat (the state first); false when the
 // process cannot be read.

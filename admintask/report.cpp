@@ -14,14 +14,22 @@ bool htmlReply = false;
 const char* typeText(int type)
 {
     switch (type) {
-    case DS_ERR_SYSTEM: return "System error";
-    case DS_ERR_REQUEST: return "Request error";
-    case DS_ERR_FILE: return "File error";
-    case DS_ERR_SERVER: return "Server error";
-    case DS_ERR_INCOMPLETE: return "Removal incomplete";
-    case DS_ERR_REGISTRY: return "Registration error";
-    case DS_ERR_BUSY: return "Busy";
-    default: return "Error";
+    case DS_ERR_SYSTEM:
+        return "System error";
+    case DS_ERR_REQUEST:
+        return "Request error";
+    case DS_ERR_FILE:
+        return "File error";
+    case DS_ERR_SERVER:
+        return "Server error";
+    case DS_ERR_INCOMPLETE:
+        return "Removal incomplete";
+    case DS_ERR_REGISTRY:
+        return "Registration error";
+    case DS_ERR_BUSY:
+        return "Busy";
+    default:
+        return "Error";
     }
 }
 
@@ -35,14 +43,52 @@ std::string ds_reply_text(const std::string& text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
+}
+
+std::string ds_error_reply(int type, const char* detail, const char* message)
+{
+    std::string line = std::string("TPX_ErrInfo: ") + typeText(type);
+    if (detail != nullptr && *detail != '\0')
+        line += ": " + ds_reply_text(admtask::oneLine(detail));
+    if (message != nullptr && *message != '\0')
+        line += ": " + admtask::oneLine(message);
+    // A report is a failure whatever the caller passes: never status 0.
+    return line + "\nTPX_STATUS: " + std::to_string(type != 0 ? type : DS_ERR_SYSTEM) + "\n";
+}
+
+std::string ds_err_text_reply(const char* text, int status)
+{
+    std::string body = text != nullptr ? text : "";
+    bool closed = !body.empty() && body.back() == '\n';
+    if (closed)
+        body.pop_back();
+    return "TPX_ErrInfo: " + admtask::oneLine(body.c_str()) + (closed ? "\n" : "") +
+           "\nTPX_STATUS: " + std::to_string(status) + "\n";
+}
+
+void ds_write_reply(const std::string& reply)
+{
+    if (reply.empty())
+        return;
+    fwrite(reply.data(), 1, reply.size(), stdout);
+    fflush(stdout);
 }
 
 extern "C" {
@@ -59,14 +105,7 @@ int ds_html_reply(void)
 
 void ds_report_error(int type, const char* detail, const char* message)
 {
-    std::string line = std::string("TPX_ErrInfo: ") + typeText(type);
-    if (detail != nullptr && *detail != '\0')
-        line += ": " + ds_reply_text(admtask::oneLine(detail));
-    if (message != nullptr && *message != '\0')
-        line += ": " + admtask::oneLine(message);
-    // A report is a failure whatever the caller passes: never status 0.
-    fprintf(stdout, "%s\nTPX_STATUS: %d\n", line.c_str(), type != 0 ? type : DS_ERR_SYSTEM);
-    fflush(stdout);
+    ds_write_reply(ds_error_reply(type, detail, message));
 }
 
 void rpt_success(const char* message)
@@ -79,13 +118,7 @@ void rpt_success(const char* message)
 
 void rpt_err_text(const char* text, int status)
 {
-    std::string body = text != nullptr ? text : "";
-    bool closed = !body.empty() && body.back() == '\n';
-    if (closed)
-        body.pop_back();
-    fprintf(stdout, "TPX_ErrInfo: %s%s\nTPX_STATUS: %d\n", admtask::oneLine(body.c_str()).c_str(),
-            closed ? "\n" : "", status);
-    fflush(stdout);
+    ds_write_reply(ds_err_text_reply(text, status));
 }
 
 void ds_free_file_list(char** list)

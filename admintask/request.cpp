@@ -88,18 +88,17 @@ std::string oneLine(const char* text)
 
 } // namespace admtask
 
-std::string ds_form_encode(const char* text)
+std::string ds_form_encode(const std::string& value)
 {
     std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); p != nullptr && *p; ++p) {
-        // ASCII ranges, not isalnum: what is unreserved must not depend on the locale.
-        if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') ||
-            *p == '-' || *p == '.' || *p == '_' || *p == '~') {
-            out += static_cast<char>(*p);
+    for (unsigned char c : value) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            out += static_cast<char>(c);
         } else {
             out += '%';
-            out += admtask::kHexDigits[*p >> 4];
-            out += admtask::kHexDigits[*p & 0x0f];
+            out += admtask::kHexDigits[c >> 4];
+            out += admtask::kHexDigits[c & 0x0f];
         }
     }
     return out;

@@ -3,11 +3,11 @@
 #include "pid_file.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <csignal>
 #include <fcntl.h>
-#include <cstdio>
 #include <string>
 #include <sys/stat.h>
 #include <time.h>
@@ -100,25 +100,25 @@ bool instanceIsLink(const char* name)
     return !path.empty() && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-int refuseName(const char* name)
+int refuseName(const char* name, std::string& refusal)
 {
     if (name == nullptr)
-        ds_report_error(DS_ERR_REQUEST, nullptr,
-                        "The request names no server instance (no InstanceName and no "
-                        "server in SCRIPT_NAME); nothing was removed.");
+        refusal = ds_error_reply(DS_ERR_REQUEST, nullptr,
+                                 "The request names no server instance (no InstanceName and no "
+                                 "server in SCRIPT_NAME); nothing was removed.");
     else if (!ds_is_safe_instance_name(name))
-        ds_report_error(DS_ERR_REQUEST, name,
-                        "This is not a valid server instance name (it must be one path "
-                        "segment, not \".\" or \"..\"); nothing was removed.");
+        refusal = ds_error_reply(DS_ERR_REQUEST, name,
+                                 "This is not a valid server instance name (it must be one path "
+                                 "segment, not \".\" or \"..\"); nothing was removed.");
     else if (instanceIsLink(name))
-        ds_report_error(DS_ERR_REQUEST, name,
-                        "The directory of this server instance is a symbolic link, which is "
-                        "not followed; nothing was stopped, unregistered or removed.");
+        refusal = ds_error_reply(DS_ERR_REQUEST, name,
+                                 "The directory of this server instance is a symbolic link, which "
+                                 "is not followed; nothing was stopped, unregistered or removed.");
     else
-        ds_report_error(DS_ERR_REQUEST, name,
-                        "The directory of this server instance cannot be determined "
-                        "(WAYPOST_ROOT must be the absolute path of the server root and "
-                        "the instance directory must lie below it); nothing was removed.");
+        refusal = ds_error_reply(DS_ERR_REQUEST, name,
+                                 "The directory of this server instance cannot be determined "
+                                 "(WAYPOST_ROOT must be the absolute path of the server root and "
+                                 "the instance directory must lie below it); nothing was removed.");
     return DS_SERVER_REFUSED;
 }
 
@@ -172,6 +172,7 @@ int ds_bring_down_server(void)
     // what the stop sees.
     admtask::ServerCheck check;
     int state = admtask::checkServer(check);
+    ds_write_reply(check.refusal);
     if (check.reused) {
         fprintf(stderr,
                 "Warning: process %ld named in %s started after that file was last written: it "
@@ -218,10 +219,10 @@ int checkServer(ServerCheck& check)
     check = ServerCheck();
     const char* name = admtask::instanceName();
     if (!ds_is_safe_instance_name(name))
-        return refuseName(name);
+        return refuseName(name, check.refusal);
     const char* rootPath = ds_get_install_root();
     if (rootPath == nullptr)
-        return refuseName(name);
+        return refuseName(name, check.refusal);
     check.pidFile = std::string(rootPath) + "/logs/pid";
     std::string text;
     int error = 0;
@@ -229,20 +230,20 @@ int checkServer(ServerCheck& check)
     case PidFile::Absent:
         return DS_SERVER_NOT_RUNNING;
     case PidFile::Link:
-        ds_report_error(DS_ERR_FILE, check.pidFile.c_str(),
-                        "The pid file, its directory or the instance directory is a symbolic "
-                        "link, which is not followed; no signal was sent and nothing was "
-                        "removed.");
+        check.refusal = ds_error_reply(
+            DS_ERR_FILE, check.pidFile.c_str(),
+            "The pid file, its directory or the instance directory is a symbolic link, which is "
+            "not followed; no signal was sent and nothing was removed.");
         return DS_SERVER_NOT_STOPPED;
     case PidFile::NotRegular:
-        ds_report_error(DS_ERR_FILE, check.pidFile.c_str(),
-                        "The pid file is not a regular file; it was not read, no signal was "
-                        "sent and nothing was removed.");
+        check.refusal = ds_error_reply(DS_ERR_FILE, check.pidFile.c_str(),
+                                       "The pid file is not a regular file; it was not read, no "
+                                       "signal was sent and nothing was removed.");
         return DS_SERVER_NOT_STOPPED;
     case PidFile::Unreadable: {
         std::string message = std::string("The pid file cannot be read (") + strerror(error) +
                               "); the server was not stopped and nothing was removed.";
-        ds_report_error(DS_ERR_FILE, check.pidFile.c_str(), message.c_str());
+        check.refusal = ds_error_reply(DS_ERR_FILE, check.pidFile.c_str(), message.c_str());
         return DS_SERVER_NOT_STOPPED;
     }
     case PidFile::Read:
@@ -250,10 +251,10 @@ int checkServer(ServerCheck& check)
     }
     check.pid = parsePid(text);
     if (check.pid == 0) {
-        ds_report_error(DS_ERR_FILE, check.pidFile.c_str(),
-                        "The pid file does not hold a usable process id; the server was not "
-                        "stopped and nothing was removed. Remove the file if the server is "
-                        "not running.");
+        check.refusal = ds_error_reply(DS_ERR_FILE, check.pidFile.c_str(),
+                                       "The pid file does not hold a usable process id; the "
+                                       "server was not stopped and nothing was removed. Remove "
+                                       "the file if the server is not running.");
         return DS_SERVER_NOT_STOPPED;
     }
     if (processGone(check.pid))
@@ -269,11 +270,20 @@ int checkServer(ServerCheck& check)
 
 extern "C" int ds_check_server(long* pid, int* reused)
 {
+    std::string refusal;
+    int state = ds_check_server_reply(pid, reused, refusal);
+    ds_write_reply(refusal);
+    return state;
+}
+
+int ds_check_server_reply(long* pid, int* reused, std::string& refusal)
+{
     admtask::ServerCheck check;
     int state = admtask::checkServer(check);
     if (pid != nullptr)
         *pid = static_cast<long>(check.pid);
     if (reused != nullptr)
         *reused = check.reused ? 1 : 0;
+    refusal = check.refusal;
     return state;
 }

@@ -72,8 +72,8 @@ void write_file(const std::string& path, const void* data, size_t size)
 void report(const char* what, double bytes, double ours, double peer)
 {
     double mb = bytes / 1e6;
-    printf("%-7s ours %8.1f MB/s   coreutils %8.1f MB/s   ratio (ours/coreutils) %.2f\n", what, mb / ours,
-           mb / peer, peer / ours);
+    printf("%-7s ours %8.1f MB/s   coreutils %8.1f MB/s   ratio (ours/coreutils) %.2f\n", what,
+           mb / ours, mb / peer, peer / ours);
 }
 
 } // namespace
@@ -99,16 +99,17 @@ int main()
     std::string raw = dir + "/raw", text = dir + "/text";
     write_file(raw, data.data(), size);
 
-    double encOurs = median_seconds(runs, [&] {
-        base64_encode(data.data(), encoded.data(), static_cast<unsigned>(size), -1);
-    });
+    double encOurs = median_seconds(
+        runs, [&] { base64_encode(data.data(), encoded.data(), static_cast<unsigned>(size), -1); });
     write_file(text, encoded.data(), encoded.size() - 1);
     double encPeer = median_seconds(runs, [&] { run_peer({"base64", "-w0", raw}); });
 
     int n = 0;
-    double decOurs = median_seconds(runs, [&] { n = base64_decode(encoded.data(), decoded.data()); });
+    double decOurs =
+        median_seconds(runs, [&] { n = base64_decode(encoded.data(), decoded.data()); });
     double decPeer = median_seconds(runs, [&] { run_peer({"base64", "-d", text}); });
-    bool same = n == static_cast<int>(size) && std::equal(data.begin(), data.end(), decoded.begin());
+    bool same =
+        n == static_cast<int>(size) && std::equal(data.begin(), data.end(), decoded.begin());
 
     printf("Base64 of %zu MiB, median of %d runs\n", size >> 20, runs);
     report("encode", static_cast<double>(size), encOurs, encPeer);

@@ -23,14 +23,15 @@ const char* const kTop = "ou=Bench, o=CorvidRoot";
 
 std::string subtreeLdif(int wide, int deep)
 {
-    std::string ldif = std::string("dn: ") + kTop + "\nobjectclass: organizationalUnit\nou: Bench\n\n";
+    std::string ldif =
+        std::string("dn: ") + kTop + "\nobjectclass: organizationalUnit\nou: Bench\n\n";
     for (int i = 0; i < wide; ++i) {
         std::string child = "cn=c" + std::to_string(i) + ", " + kTop;
         ldif += "dn: " + child + "\nobjectclass: cvTestEntry\ncn: c" + std::to_string(i) + "\n\n";
         for (int j = 0; j < deep; ++j)
-            ldif += "dn: cn=g" + std::to_string(j) + ", " + child + "\nobjectclass: cvTestEntry\ncn: g" +
-                    std::to_string(j) + "\ndescription: leaf " + std::to_string(i) + "/" + std::to_string(j) +
-                    "\n\n";
+            ldif += "dn: cn=g" + std::to_string(j) + ", " + child +
+                    "\nobjectclass: cvTestEntry\ncn: g" + std::to_string(j) +
+                    "\ndescription: leaf " + std::to_string(i) + "/" + std::to_string(j) + "\n\n";
     }
     return ldif;
 }
@@ -70,8 +71,8 @@ int main(int argc, char** argv)
             auto start = std::chrono::steady_clock::now();
             if (useOurs) {
                 LdapError err;
-                Ldap ldap(err, slapd.url().c_str(), cvtest::Slapd::kRootDN, cvtest::Slapd::kRootPassword, nullptr,
-                          nullptr);
+                Ldap ldap(err, slapd.url().c_str(), cvtest::Slapd::kRootDN,
+                          cvtest::Slapd::kRootPassword, nullptr, nullptr);
                 LdapEntry entry(&ldap);
                 LdapError dropped = err.code == 0 ? entry.dropAll(kTop) : err;
                 if (dropped.code != 0) {

@@ -85,9 +85,12 @@ int main(int argc, char** argv)
     }
 
     double parseS = median(parse), writeS = median(write);
-    printf("inf file: %.1f MB, %d sections (configparser saw %d)\n", mb, readSections, peerSections);
-    printf("ADM_pi_init parse:        %8.1f MB/s  (median %.3f s of %d)\n", mb / parseS, parseS, runs);
-    printf("ADM_pi_write write-back:  %8.1f MB/s  (median %.3f s of %d)\n", mb / writeS, writeS, runs);
+    printf("inf file: %.1f MB, %d sections (configparser saw %d)\n", mb, readSections,
+           peerSections);
+    printf("ADM_pi_init parse:        %8.1f MB/s  (median %.3f s of %d)\n", mb / parseS, parseS,
+           runs);
+    printf("ADM_pi_write write-back:  %8.1f MB/s  (median %.3f s of %d)\n", mb / writeS, writeS,
+           runs);
     printf("parse + write:            %8.1f MB/s\n", mb / (parseS + writeS));
     if (peer > 0) {
         printf("python3 configparser read:%8.1f MB/s  (median %.3f s of 3)\n", mb / peer, peer);

@@ -28,11 +28,12 @@ std::string treeLdif(const std::string& suffix)
     std::string ldif = "dn: " + top + "\nobjectclass: organizationalUnit\nou: Load\n\n";
     for (int i = 0; i < 99; ++i) {
         std::string parent = "ou=p" + std::to_string(i) + "," + top;
-        ldif += "dn: " + parent + "\nobjectclass: organizationalUnit\nou: p" + std::to_string(i) + "\n\n";
+        ldif += "dn: " + parent + "\nobjectclass: organizationalUnit\nou: p" + std::to_string(i) +
+                "\n\n";
         for (int j = 0; j < 100; ++j)
-            ldif += "dn: cn=e" + std::to_string(j) + "," + parent + "\nobjectclass: cvTestEntry\ncn: e" +
-                    std::to_string(j) + "\ndescription: entry " + std::to_string(i) + "/" + std::to_string(j) +
-                    "\n\n";
+            ldif += "dn: cn=e" + std::to_string(j) + "," + parent +
+                    "\nobjectclass: cvTestEntry\ncn: e" + std::to_string(j) +
+                    "\ndescription: entry " + std::to_string(i) + "/" + std::to_string(j) + "\n\n";
     }
     return ldif;
 }
@@ -60,7 +61,7 @@ double seconds(std::chrono::steady_clock::time_point since)
 struct Case {
     const char* title;
     std::string (*ldif)(const std::string& suffix);
-    const char* top;  // the entry below each suffix that the case writes
+    const char* top; // the entry below each suffix that the case writes
     // Whether what each suffix holds below top is the same.
     bool (*same)(cvtest::Slapd& slapd, const std::string& ours, const std::string& theirs);
 };
@@ -75,19 +76,22 @@ bool sameCount(cvtest::Slapd& slapd, const std::string& ours, const std::string&
 
 bool sameValues(cvtest::Slapd& slapd, const std::string& ours, const std::string& theirs)
 {
-    size_t a = slapd.values(ours, "description").size(), b = slapd.values(theirs, "description").size();
+    size_t a = slapd.values(ours, "description").size(),
+           b = slapd.values(theirs, "description").size();
     if (a != 200000 || b != 200000)
         fprintf(stderr, "stored %zu and %zu values, not 200000 each\n", a, b);
     return a == 200000 && b == 200000;
 }
 
 // Medians of our load and of ldapadd over rounds; false when a load failed.
-bool measure(cvtest::Slapd& slapd, Ldap* ldap, const Case& c, int rounds, double* ours, double* theirs)
+bool measure(cvtest::Slapd& slapd, Ldap* ldap, const Case& c, int rounds, double* ours,
+             double* theirs)
 {
     std::string oursFile = slapd.dir() + "/ours.ldif", theirsFile = slapd.dir() + "/theirs.ldif";
     std::ofstream(oursFile) << c.ldif("o=LoadOurs");
     std::ofstream(theirsFile) << c.ldif("o=LoadTheirs");
-    std::string oursTop = std::string(c.top) + ",o=LoadOurs", theirsTop = std::string(c.top) + ",o=LoadTheirs";
+    std::string oursTop = std::string(c.top) + ",o=LoadOurs",
+                theirsTop = std::string(c.top) + ",o=LoadTheirs";
     std::vector<double> a, b;
     for (int r = 0; r < rounds; ++r) {
         for (int which = 0; which < 2; ++which) {
@@ -138,8 +142,8 @@ int main(int argc, char** argv)
         return 1;
     }
     Ldap* ldap = nullptr;
-    if (setupCreateLdap(&ldap, slapd.url().c_str(), cvtest::Slapd::kRootDN, cvtest::Slapd::kRootPassword, nullptr,
-                        nullptr) != 0) {
+    if (setupCreateLdap(&ldap, slapd.url().c_str(), cvtest::Slapd::kRootDN,
+                        cvtest::Slapd::kRootPassword, nullptr, nullptr) != 0) {
         fprintf(stderr, "cannot connect\n");
         return 1;
     }

@@ -45,9 +45,9 @@ int main(int argc, char** argv)
     if (rounds < 1)
         rounds = 7;
     struct stat st;
-    std::string base = argc > 2 ? argv[2]
+    std::string base = argc > 2                                              ? argv[2]
                        : (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode)) ? "/dev/shm"
-                                                                              : "/tmp";
+                                                                             : "/tmp";
     std::string templ = base + "/bench_plan.XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');

@@ -118,7 +118,8 @@ int registerAll(Ldap& ldap, const std::string& root, int round)
         isie.setAttribute("cn", kProduct);
         isie.setAttribute("cvProductVersion", "5.2");
         isie.setAttribute("cvInstalledLocation", root.c_str());
-        if (setupCreateSIE(&sie, &isie, hostName(i, domain).c_str(), root.c_str(), domain.c_str()) != 0)
+        if (setupCreateSIE(&sie, &isie, hostName(i, domain).c_str(), root.c_str(),
+                           domain.c_str()) != 0)
             ++failures;
     }
     return failures;
@@ -143,9 +144,11 @@ int main()
     const std::string root = work + "/servers";
     mkdir(root.c_str(), 0755);
     std::string out;
-    std::string setup = "dn: cn=monitor\nobjectclass: cvTestEntry\ncn: monitor\nversion: Corvid-Directory/5.2\n\n";
+    std::string setup =
+        "dn: cn=monitor\nobjectclass: cvTestEntry\ncn: monitor\nversion: Corvid-Directory/5.2\n\n";
     for (int r = 0; r < kRounds; ++r)
-        setup += "dn: " + domainDN("bench", r) + "\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: " +
+        setup += "dn: " + domainDN("bench", r) +
+                 "\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: " +
                  domainName("bench", r) + "\n\n";
     if (!server.add(setup, &out)) {
         std::fprintf(stderr, "loading failed: %s\n", out.c_str());
@@ -160,7 +163,8 @@ int main()
     double peerAdd = 1e9;
     unsigned long sleeps = 0;
     const std::string url = server.url("");
-    Ldap ldap(err, server.url().c_str(), cvtest::Slapd::kRootDN, cvtest::Slapd::kRootPassword, nullptr, nullptr);
+    Ldap ldap(err, server.url().c_str(), cvtest::Slapd::kRootDN, cvtest::Slapd::kRootPassword,
+              nullptr, nullptr);
     if (err.code != 0) {
         std::fprintf(stderr, "no connection: %d\n", err.code);
         return 1;
@@ -178,8 +182,8 @@ int main()
             ++failures;
         std::ofstream(ldif) << entries;
         start = std::chrono::steady_clock::now();
-        if (run({"ldapadd", "-x", "-H", url, "-D", cvtest::Slapd::kRootDN, "-w", cvtest::Slapd::kRootPassword,
-                 "-f", ldif}) != 0)
+        if (run({"ldapadd", "-x", "-H", url, "-D", cvtest::Slapd::kRootDN, "-w",
+                 cvtest::Slapd::kRootPassword, "-f", ldif}) != 0)
             ++failures;
         peerAdd = std::min(peerAdd, seconds(start));
     }
@@ -194,10 +198,12 @@ int main()
     const std::string inf = work + "/remove.inf";
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kHosts; ++i) {
-        std::ofstream(inf) << "[uninstall]\nServerIdentifier= " << instanceName(i) << "\nServerRoot= " << root
+        std::ofstream(inf) << "[uninstall]\nServerIdentifier= " << instanceName(i)
+                           << "\nServerRoot= " << root
                            << "\nFullMachineName= " << hostName(i, domainName("bench", 0))
                            << "\nLDAPHost= 127.0.0.1\nLDAPPort= " << server.port()
-                           << "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= " << cvtest::Slapd::kRootDN
+                           << "\nSuffix= o=CorvidRoot\nConfigDirectoryAdminID= "
+                           << cvtest::Slapd::kRootDN
                            << "\nConfigDirectoryAdminPwd= " << cvtest::Slapd::kRootPassword << "\n";
         if (run({CV_REMOVE_INSTANCE, "-f", inf}) != 0)
             ++failures;
@@ -211,14 +217,15 @@ int main()
 
     start = std::chrono::steady_clock::now();
     for (int i = 0; i < kHosts; ++i) {
-        if (run({"ldapdelete", "-x", "-H", url, "-D", cvtest::Slapd::kRootDN, "-w", cvtest::Slapd::kRootPassword,
-                 "-r", "cn=" + hostName(i, domainName("peer", 0)) + ", " + domainDN("peer", 0)}) != 0)
+        if (run({"ldapdelete", "-x", "-H", url, "-D", cvtest::Slapd::kRootDN, "-w",
+                 cvtest::Slapd::kRootPassword, "-r",
+                 "cn=" + hostName(i, domainName("peer", 0)) + ", " + domainDN("peer", 0)}) != 0)
             ++failures;
     }
     double peerDelete = seconds(start);
 
-    std::printf("setupCreateSIE x %d     : %.2f s, best of %d (%lu sleeps)\n", kHosts, registration, kRounds,
-                sleeps);
+    std::printf("setupCreateSIE x %d     : %.2f s, best of %d (%lu sleeps)\n", kHosts, registration,
+                kRounds, sleeps);
     std::printf("ldapadd of the entries   : %.2f s, best of %d\n", peerAdd, kRounds);
     std::printf("ratio register/ldapadd   : %.2fx (target <= 2.0x)\n", registration / peerAdd);
     std::printf("remove-instance -f x %d : %.2f s\n", kHosts, unregistration);

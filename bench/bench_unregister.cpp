@@ -43,20 +43,24 @@ std::string registryLdif(const std::string& root)
 {
     std::string l = std::string("dn: ") + kDomain +
                     "\nobjectclass: organizationalUnit\nobjectclass: cvAdminDomain\nou: "
-                    "bench.example.com\n\ndn: ou=Global Preferences, " + kDomain +
-                    "\nobjectclass: organizationalUnit\nou: Global Preferences\n\n";
+                    "bench.example.com\n\ndn: ou=Global Preferences, " +
+                    kDomain + "\nobjectclass: organizationalUnit\nou: Global Preferences\n\n";
     for (int i = 0; i < kHosts; ++i) {
         const std::string host = "cn=" + hostName(i) + ", " + kDomain;
         const std::string group = "cn=Server Group, " + host;
         const std::string isie = "cn=Corvid Directory Server, " + group;
         const std::string sie = "cn=" + instanceName(i) + ", " + isie;
-        l += "dn: " + host + "\nobjectclass: cvHost\nobjectclass: groupOfUniqueNames\ncn: " +
-             hostName(i) + "\nserverHostName: " + hostName(i) + "\nuniquemember: " + group + "\n\n";
-        l += "dn: " + group + "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\n"
-             "cn: Server Group\ncvConfigRoot: " + root + "\nuniquemember: " + isie + "\n\n";
-        l += "dn: " + isie + "\nobjectclass: cvApplication\nobjectclass: groupOfUniqueNames\n"
-             "cn: Corvid Directory Server\ncvInstalledLocation: " + root + "\nuniquemember: " +
-             sie + "\n\n";
+        l += "dn: " + host +
+             "\nobjectclass: cvHost\nobjectclass: groupOfUniqueNames\ncn: " + hostName(i) +
+             "\nserverHostName: " + hostName(i) + "\nuniquemember: " + group + "\n\n";
+        l += "dn: " + group +
+             "\nobjectclass: cvAdminGroup\nobjectclass: groupOfUniqueNames\n"
+             "cn: Server Group\ncvConfigRoot: " +
+             root + "\nuniquemember: " + isie + "\n\n";
+        l += "dn: " + isie +
+             "\nobjectclass: cvApplication\nobjectclass: groupOfUniqueNames\n"
+             "cn: Corvid Directory Server\ncvInstalledLocation: " +
+             root + "\nuniquemember: " + sie + "\n\n";
         l += "dn: " + sie + "\nobjectclass: corvidServer\nobjectclass: groupOfUniqueNames\ncn: " +
              instanceName(i) + "\nserverRoot: " + root + "\nserverHostName: " + hostName(i) +
              "\nuniquemember: " + sie + "\n\n";
@@ -108,8 +112,9 @@ pid_t makeInstance(const std::string& root, const std::string& name)
         }
     }
     const std::string pidFile = base + "/logs/pid";
-    pid_t keeper = spawn({"/bin/sh", "-c", "sleep 1000 & echo $! > '" + pidFile + ".new' && mv '" +
-                                               pidFile + ".new' '" + pidFile + "'; wait"},
+    pid_t keeper = spawn({"/bin/sh", "-c",
+                          "sleep 1000 & echo $! > '" + pidFile + ".new' && mv '" + pidFile +
+                              ".new' '" + pidFile + "'; wait"},
                          false);
     struct stat st;
     while (stat(pidFile.c_str(), &st) != 0) {
@@ -132,7 +137,7 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-}  // namespace
+} // namespace
 
 int main()
 {
@@ -172,13 +177,13 @@ int main()
             int status = 0;
             if (useTool) {
                 const std::string inf = work + "/remove.inf";
-                std::ofstream(inf) << "[uninstall]\nServerIdentifier= " << name
-                                   << "\nServerRoot= " << root << "\nFullMachineName= "
-                                   << hostName(i) << "\nLDAPHost= 127.0.0.1\nLDAPPort= "
-                                   << server.port() << "\nSuffix= o=CorvidRoot\n"
-                                   << "ConfigDirectoryAdminID= " << cvtest::Slapd::kRootDN
-                                   << "\nConfigDirectoryAdminPwd= "
-                                   << cvtest::Slapd::kRootPassword << "\n";
+                std::ofstream(inf)
+                    << "[uninstall]\nServerIdentifier= " << name << "\nServerRoot= " << root
+                    << "\nFullMachineName= " << hostName(i)
+                    << "\nLDAPHost= 127.0.0.1\nLDAPPort= " << server.port()
+                    << "\nSuffix= o=CorvidRoot\n"
+                    << "ConfigDirectoryAdminID= " << cvtest::Slapd::kRootDN
+                    << "\nConfigDirectoryAdminPwd= " << cvtest::Slapd::kRootPassword << "\n";
                 tool.push_back(timed({CV_REMOVE_INSTANCE, "-f", inf}, &status));
             } else {
                 shell.push_back(timed({"bash", peer, url, cvtest::Slapd::kRootDN,
@@ -188,8 +193,7 @@ int main()
             waitFor(keeper);
             struct stat st;
             const std::string host = "cn=" + hostName(i) + ", " + kDomain;
-            if (status != 0 || stat((root + "/" + name).c_str(), &st) == 0 ||
-                server.exists(host)) {
+            if (status != 0 || stat((root + "/" + name).c_str(), &st) == 0 || server.exists(host)) {
                 ++failures;
                 std::fprintf(stderr, "%s removal of %s incomplete (status %d)\n",
                              useTool ? "tool" : "shell", name.c_str(), status);

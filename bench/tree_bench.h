@@ -121,9 +121,9 @@ int run(int argc, char** argv, const char* name, Remove remove)
     if (rounds < 1)
         rounds = 5;
     struct stat st;
-    std::string base = argc > 2 ? argv[2]
+    std::string base = argc > 2                                              ? argv[2]
                        : (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode)) ? "/dev/shm"
-                                                                              : "/tmp";
+                                                                             : "/tmp";
     std::string templ = base + "/" + name + ".XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');

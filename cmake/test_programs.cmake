@@ -1,6 +1,7 @@
-# What every test program shares, applied to a tests/<group> folder's
-# targets after the folder is added, so that a folder's CMakeLists.txt only
-# names its sources and libraries.
+# What every test program shares, applied to a test group's folder (a
+# folder below tests/, such as tests/setup/registry) after the folder is
+# added, so that a folder's CMakeLists.txt only names its sources and
+# libraries.
 #
 # - The test files of one program compile as one unit (a unity build):
 #   GoogleTest and the standard headers are then parsed once per program
@@ -27,9 +28,12 @@
 # out.
 
 function(cv_test_folder_defaults dir)
-  # tests-<group>: what scripts/check.sh <group> builds. A folder without
-  # programs of its own tests the library and the tools as built.
-  get_filename_component(group ${dir} NAME)
+  # tests-<group>: what scripts/check.sh <group> builds, the group being the
+  # folder's path below tests/ with "-" for "/" (tests-setup-registry). A
+  # folder without programs of its own tests the library and the tools as
+  # built.
+  file(RELATIVE_PATH group ${CMAKE_SOURCE_DIR}/tests ${dir})
+  string(REPLACE "/" "-" group ${group})
   add_custom_target(tests-${group})
   set(programs "")
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -62,7 +66,15 @@ option(CV_WHOLE_PROGRAM_TESTS "Run each GoogleTest program as one ctest test" OF
 if(CV_WHOLE_PROGRAM_TESTS)
   # Takes the place of GoogleTest's function of that name for the folders'
   # calls; the tests get the properties the call gives.
+  # A folder whose tests mostly wait (the end-to-end tests wait on the
+  # tool's real timeouts) sets CV_TESTS_ONE_BY_ONE before its call: its
+  # tests are listed one by one as in the plain build, so that the waits
+  # overlap instead of adding up inside one program.
   function(gtest_discover_tests target)
+    if(CV_TESTS_ONE_BY_ONE)
+      _gtest_discover_tests(${target} ${ARGN})
+      return()
+    endif()
     cmake_parse_arguments(arg "NO_PRETTY_TYPES;NO_PRETTY_VALUES"
       "TEST_PREFIX;TEST_SUFFIX;TEST_FILTER;WORKING_DIRECTORY;TEST_LIST;DISCOVERY_TIMEOUT;XML_OUTPUT_DIR;DISCOVERY_MODE"
       "EXTRA_ARGS;PROPERTIES" ${ARGN})

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (m != static_cast<int>(text.size()))
             abort();
         unsigned char* back = static_cast<unsigned char*>(malloc(room ? room : 1));
-        if (base64_decode(again.data(), back) != n || memcmp(back, out, static_cast<size_t>(n)) != 0)
+        if (base64_decode(again.data(), back) != n ||
+            memcmp(back, out, static_cast<size_t>(n)) != 0)
             abort();
         free(back);
     } else if (n != BASE64_INVALID) {

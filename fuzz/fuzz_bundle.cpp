@@ -34,7 +34,8 @@ const std::string& bundleDir()
     if (dir.empty()) {
         // Memory-backed when possible: a disk-backed /tmp slows each run.
         char tmpl[64];
-        snprintf(tmpl, sizeof tmpl, "%s/fuzz_bundle.XXXXXX", access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+        snprintf(tmpl, sizeof tmpl, "%s/fuzz_bundle.XXXXXX",
+                 access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
         if (!mkdtemp(tmpl))
             abort();
         dir = tmpl;

@@ -1,6 +1,7 @@
 // Form decoding of the admin task layer: GET queries and POST bodies of any
-// bytes, with and without CONTENT_LENGTH. The layer is not part of the setup
-// library this target links, so its request source is compiled in here.
+// bytes, with and without CONTENT_LENGTH, and the encoding that decodes back
+// to the value encoded. The layer is not part of the setup library this
+// target links, so its request source is compiled in here.
 #include "../admintask/request.cpp"
 
 #include <cstdint>
@@ -29,5 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     setenv("SCRIPT_NAME", text.c_str(), 1);
     ds_get_server_name();
+
+    // Any value silent mode encodes decodes to itself, as the one variable.
+    const std::string value = text.substr(0, text.find('\0'));
+    ds_get_begin(("InstanceName=" + ds_form_encode(value)).c_str());
+    const char* back = ds_get_cgi_var("InstanceName");
+    if (back == nullptr || value != back || admtask::requestVars().size() != 1)
+        abort();
     return 0;
 }

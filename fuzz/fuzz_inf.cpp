@@ -15,7 +15,8 @@ std::string scratch(const char* what)
 {
     // tmpfs when there is one: the writer syncs every file it replaces.
     const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return std::string(base) + "/fuzz_inf." + std::to_string(static_cast<long>(getpid())) + "." + what;
+    return std::string(base) + "/fuzz_inf." + std::to_string(static_cast<long>(getpid())) + "." +
+           what;
 }
 
 std::string slurp(const std::string& path)

@@ -13,11 +13,6 @@
 
 namespace {
 
-const char kBodyRefused[] =
-    "The request body could not be read whole (it is shorter than CONTENT_LENGTH, "
-    "CONTENT_LENGTH is not a decimal number, or the body is larger than 1 MiB); nothing was "
-    "removed.";
-
 // The tree is gone when lstat says so; a path we cannot even inspect is not
 // known to be gone.
 bool treeStillThere(const char* path)
@@ -35,10 +30,9 @@ std::string serverRootOf(const std::string& installRoot)
 
 // The registry failure as the status line names it: the code, and the cause
 // of a failure the client library made up (a timeout, a lost connection).
-std::string failureText(const UnregisterResult& result)
+std::string failureText(int code, const UnregisterResult& result)
 {
-    return "error = " + std::to_string(result.code) +
-           (result.cause.empty() ? "" : ": " + result.cause);
+    return "error = " + std::to_string(code) + (result.cause.empty() ? "" : ": " + result.cause);
 }
 
 // What a run found already gone, said plainly: "" when nothing was.
@@ -49,8 +43,7 @@ std::string alreadyGone(const UnregisterResult& result, bool noDirectory)
         parts = "not registered";
         if (result.repaired > 0)
             parts += " (" + std::to_string(result.repaired) + " leftover" +
-                     (result.repaired == 1 ? "" : "s") +
-                     " of an interrupted removal mended)";
+                     (result.repaired == 1 ? "" : "s") + " of an interrupted removal mended)";
     }
     if (noDirectory)
         parts += std::string(parts.empty() ? "" : ", ") + "no directory";
@@ -61,32 +54,10 @@ std::string alreadyGone(const UnregisterResult& result, bool noDirectory)
 
 int init_ds_env(void)
 {
-    const char* method = getenv("REQUEST_METHOD");
-    ADMUTIL_Init();
-    if (method != nullptr && strcmp(method, "GET") == 0) {
-        const char* query = getenv("QUERY_STRING");
-        if (query != nullptr && *query != '\0')
-            ds_get_begin(query);
-        return 0;
-    }
-    if (method != nullptr && strcmp(method, "POST") == 0) {
-        // A body that was not taken whole names no instance: falling back to
-        // SCRIPT_NAME would remove another instance than the one posted.
-        if (ds_post_begin(stdin) != 0) {
-            ds_report_error(DS_ERR_REQUEST, nullptr, kBodyRefused);
-            return 1;
-        }
-        return 0;
-    }
-    // The query string is deliberately not read on this path. The text is
-    // built at its full length, so a method of any size is reported whole.
-    std::string text = "ErrorString: REQUEST_METHOD=" +
-                       (method != nullptr ? ds_reply_text(method) : std::string("<undefined>")) +
-                       ",QUERY_STRING=<undefined>\n";
-    // Through the report writer: a method holding a line break must not
-    // forge a status line of its own.
-    rpt_err_text(text.c_str(), 7);
-    return 1;
+    std::string reply;
+    int refused = cvDecodeRequest(reply);
+    ds_write_reply(reply);
+    return refused;
 }
 
 int cv_removal_main(int argc, char** argv)
@@ -94,7 +65,9 @@ int cv_removal_main(int argc, char** argv)
     // The request stage is shared with remove-instance-plan, refusals and
     // all.
     RemovalRequest req;
-    if (cvAcceptRemovalRequest(argc, argv, req) != 0)
+    const int refused = cvAcceptRemovalRequest(argc, argv, req);
+    ds_write_reply(req.reply);
+    if (refused != 0)
         return 1;
     const bool silent = req.silent;
     const SilentRegistration& registration = req.registration;
@@ -122,8 +95,7 @@ int cv_removal_main(int argc, char** argv)
         return 1;
 
     UnregisterResult unregistered;
-    if (silent)
-        unregistered = cvSilentUnregister(registration);
+    const int registryCode = silent ? cvSilentUnregister(registration, unregistered) : 0;
 
     bool noDirectory = false;
     if (name != nullptr) {
@@ -145,20 +117,22 @@ int cv_removal_main(int argc, char** argv)
                                   "completely; what was left is listed in the warnings on "
                                   "the standard error stream. Remove the cause and run the "
                                   "removal again.";
-            if (unregistered.code != 0)
+            if (registryCode != 0)
                 message += " Its registration was not removed from the configuration "
-                           "directory " + ds_reply_text(unregistered.url) + " either (" +
-                           failureText(unregistered) + ").";
+                           "directory " +
+                           ds_reply_text(unregistered.url) + " either (" +
+                           failureText(registryCode, unregistered) + ").";
             ds_report_error(DS_ERR_INCOMPLETE, tree.c_str(), message.c_str());
             return 1;
         }
     }
 
     const std::string shown = name != nullptr ? ds_reply_text(name) : "<unknown>";
-    if (unregistered.code != 0) {
+    if (registryCode != 0) {
         std::string message = "The files of server " + shown +
                               " were removed, but its registration was not removed from the "
-                              "configuration directory (" + failureText(unregistered) + ").";
+                              "configuration directory (" +
+                              failureText(registryCode, unregistered) + ").";
         ds_report_error(DS_ERR_REGISTRY, unregistered.url.c_str(), message.c_str());
         return 1;
     }

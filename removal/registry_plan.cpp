@@ -12,15 +12,14 @@ ConfigConnection::~ConfigConnection() = default;
 ConfigConnection::ConfigConnection(ConfigConnection&&) noexcept = default;
 ConfigConnection& ConfigConnection::operator=(ConfigConnection&&) noexcept = default;
 
-ConfigConnection cvConnectConfigDirectory(const std::string& url, const char* bindDN,
-                                          const char* bindPassword)
+int cvConnectConfigDirectory(const std::string& url, const char* bindDN, const char* bindPassword,
+                             ConfigConnection& conn)
 {
-    ConfigConnection conn;
+    conn = ConfigConnection();
     conn.url = url;
     LdapError err;
     std::unique_ptr<Ldap> ldap(new Ldap(err, url.c_str(), bindDN, bindPassword, nullptr, nullptr));
-    conn.code = err.code;
-    if (conn.code == 0) {
+    if (err.code == 0) {
         // The messages name the server that answered.
         const char* base = ldap->baseSuffix();
         conn.url = std::string(ldap->server()) + "/" + cvUrlEncodedDN(base);
@@ -28,5 +27,5 @@ ConfigConnection cvConnectConfigDirectory(const std::string& url, const char* bi
     } else if (err.message) {
         conn.reason = err.message;
     }
-    return conn;
+    return err.code;
 }

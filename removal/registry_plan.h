@@ -1,7 +1,8 @@
 /*
  * The configuration directory as remove-instance and remove-instance-plan
  * open it. The registry decisions they share (cvPlanRegistry) and their
- * writes (cvApplyRegistryPlan) are the setup library's (unregister_plan.h).
+ * writes (cvApplyRegistryPlan, then cvRemoveProductAndPrune through
+ * removeISIEAndPrune) are the setup library's (unregister_plan.h).
  */
 #ifndef CV_REGISTRY_PLAN_H
 #define CV_REGISTRY_PLAN_H
@@ -18,12 +19,9 @@ struct ConfigConnection {
     // The server that answered and the suffix ("ldaps://host:port/suffix")
     // once connected, else the URL as given; never holding the password.
     std::string url;
-    // 0 when connected and bound; else the connection's code
-    // (SETUP_LDAP_BAD_URL for a URL the strict reading refuses).
-    int code = 0;
     // Why the connection failed, server by server; empty when it did not.
     std::string reason;
-    // Open and bound when code is 0, else null.
+    // Open and bound once connected, else null.
     std::unique_ptr<Ldap> ldap;
 
     ConfigConnection();
@@ -32,7 +30,9 @@ struct ConfigConnection {
     ConfigConnection& operator=(ConfigConnection&&) noexcept;
 };
 
-ConfigConnection cvConnectConfigDirectory(const std::string& url, const char* bindDN,
-                                          const char* bindPassword);
+// 0 when connected and bound; else the connection's code
+// (SETUP_LDAP_BAD_URL for a URL the strict reading refuses).
+int cvConnectConfigDirectory(const std::string& url, const char* bindDN, const char* bindPassword,
+                             ConfigConnection& conn);
 
 #endif

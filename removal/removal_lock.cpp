@@ -42,8 +42,8 @@ int cvLockServerRoot(const std::string& serverRoot, int waitSeconds, RemovalLock
 {
     const std::string path = (serverRoot == "/" ? "" : serverRoot) + "/" + kRemovalLockName;
     // Never through a link, never blocking on a FIFO planted in its place.
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                  0600);
+    int fd =
+        open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         std::string why = fd < 0 ? (errno == ELOOP ? "it is a symbolic link" : strerror(errno))

@@ -11,6 +11,9 @@
 
 struct RemovalRequest {
     bool silent = false;
+    // What the removal answers on standard output for the request, not yet
+    // written: the CGI reply header, and a refusal's report.
+    std::string reply;
     // Silent mode: the unregistration's parameters from the inf file.
     SilentRegistration registration;
     // "InstanceName" of the request, else the server named by SCRIPT_NAME.
@@ -20,8 +23,12 @@ struct RemovalRequest {
 // True for "-f <file>" (any first argument beginning "-f", with a second).
 bool cvSilentMode(int argc, char** argv);
 
-// 0 when the request was accepted (req filled); 1 after the refusal has been
-// written to standard output, the removal's exit status.
+// 0 when the request was accepted (req filled); 1 when it is refused, the
+// removal's exit status. Writes nothing: req.reply holds the answer either
+// way, which remove-instance writes and remove-instance-plan shows.
 int cvAcceptRemovalRequest(int argc, char** argv, RemovalRequest& req);
+
+// init_ds_env with its refusal's report added to reply instead of written.
+int cvDecodeRequest(std::string& reply);
 
 #endif

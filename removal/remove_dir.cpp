@@ -43,7 +43,8 @@ int cvWalkInstanceTree(const char* path, cvTreeMode mode, cvTreeStay onStay, voi
         else if (counts != nullptr)
             ++counts->files;
         if (onStay != nullptr)
-            onStay(path, ENOTDIR, plan ? "not a directory: the removal leaves it" : nullptr, context);
+            onStay(path, ENOTDIR, plan ? "not a directory: the removal leaves it" : nullptr,
+                   context);
         return -1;
     }
     // The one walk of the library: relative to directories opened without

@@ -70,16 +70,16 @@ std::string configUrl(const ParsedUrl* parsed, const char* hostKey, const char* 
     // The first server, "host:port" with the port always named.
     std::string first = parsed != nullptr ? parsed->servers.get() : "";
     first = first.substr(0, first.find(' '));
-    std::string host = hostKey != nullptr ? cvUrlEncodedHost(hostKey)
+    std::string host = hostKey != nullptr  ? cvUrlEncodedHost(hostKey)
                        : parsed != nullptr ? first.substr(0, first.rfind(':'))
                                            : std::string();
     std::string port = portKey != nullptr && *portKey != '\0' ? cvUrlEncodedHost(portKey)
-                       : parsed != nullptr ? std::to_string(parsed->port)
-                                           : std::string();
+                       : parsed != nullptr                    ? std::to_string(parsed->port)
+                                                              : std::string();
     return scheme + "://" + host + ":" + port + "/" + cvUrlEncodedDN(suffix);
 }
 
-}  // namespace
+} // namespace
 
 void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
 {
@@ -105,7 +105,8 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
         putOwnedEnv(kWaypostRoot, std::string("WAYPOST_ROOT=") + reg.serverRoot.get());
     }
     if (instance != nullptr) {
-        putOwnedEnv(kScriptName, std::string("SCRIPT_NAME=/") + instance + "/Tasks/Operation/Remove");
+        putOwnedEnv(kScriptName,
+                    std::string("SCRIPT_NAME=/") + instance + "/Tasks/Operation/Remove");
     }
 
     const char* host = keys.get("LDAPHost");
@@ -115,12 +116,13 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
 
     const char* urlText = keys.get("ConfigDirectoryLdapURL");
     ParsedUrl url;
-    const bool parsed = urlText != nullptr &&
-                        setupSplitLdapUrl(urlText, &url.scheme.text, &url.servers.text, &url.host.text,
-                                          &url.port, &url.baseDN.text) == 1;
-    reg.url = configUrl(parsed ? &url : nullptr, host, portKey, suffix != nullptr ? suffix
-                                                                   : parsed ? url.baseDN.get()
-                                                                            : nullptr);
+    const bool parsed =
+        urlText != nullptr && setupSplitLdapUrl(urlText, &url.scheme.text, &url.servers.text,
+                                                &url.host.text, &url.port, &url.baseDN.text) == 1;
+    reg.url = configUrl(parsed ? &url : nullptr, host, portKey,
+                        suffix != nullptr ? suffix
+                        : parsed          ? url.baseDN.get()
+                                          : nullptr);
     if (parsed) {
         // Values given by their own keys win over the URL.
         if (host == nullptr) {
@@ -149,10 +151,11 @@ void cvSilentPrepare(const char* infFile, SilentRegistration& reg)
     reg.machine = keys.get("FullMachineName");
 }
 
-UnregisterResult cvSilentUnregister(const SilentRegistration& reg)
+int cvSilentUnregister(const SilentRegistration& reg, UnregisterResult& result)
 {
-    return cvUnregisterInstance(reg.url, reg.bindDN.get(), reg.bindPassword.get(), reg.instance.get(),
-                                reg.machine.get(), reg.serverRoot.get());
+    return cvUnregisterInstance(reg.url, reg.bindDN.get(), reg.bindPassword.get(),
+                                reg.instance.get(), reg.machine.get(), reg.serverRoot.get(),
+                                result);
 }
 
 int ds_uninst_set_cgi_env(const char* infFile)

@@ -37,6 +37,7 @@ struct SilentRegistration {
 // names no port gives its scheme's default (389, or 636 for ldaps).
 void cvSilentPrepare(const char* infFile, SilentRegistration& reg);
 
-UnregisterResult cvSilentUnregister(const SilentRegistration& reg);
+// cvUnregisterInstance with reg's parameters: 0, or the failure's code.
+int cvSilentUnregister(const SilentRegistration& reg, UnregisterResult& result);
 
 #endif

@@ -1,5 +1,6 @@
 // Instance registration removal: the setup library's registry plan for the
-// instance (cvPlanRegistry) carried out (cvApplyRegistryPlan), with the
+// instance (cvPlanRegistry) carried out (cvApplyRegistryPlan, then the
+// product entry's pruning walk through removeISIEAndPrune), with the
 // diagnostics of the removal tool.
 
 #include "unregister.h"
@@ -37,68 +38,81 @@ void writeFailure(const std::string& what, const std::string& cause, int code,
     writeDiagnostic(cause.empty() ? what : what + ": " + cause, code, ldap);
 }
 
-}  // namespace
+} // namespace
+
+int removeISIEAndPrune(LdapEntry& isie, const RegistryPlan& plan, UnregisterResult& result)
+{
+    RegistryFailure failure;
+    int code = cvRemoveProductAndPrune(isie, &plan, failure);
+    if (code != 0) {
+        result.cause = failure.cause;
+        writeFailure(failure.what, failure.cause, code, isie.connection());
+    }
+    return code;
+}
 
 int removeISIEAndPrune(LdapEntry& isie)
 {
     if (isie.entryDN() == nullptr) {
         return 0;
     }
-    // A copy: the walk's searches move cursors to other entries.
-    const std::string dn = isie.entryDN();
-    int code = cvDropAndPrune(isie.connection(), dn, false);
+    RegistryFailure failure;
+    int code = cvRemoveProductAndPrune(isie, nullptr, failure);
     if (code != 0) {
-        writeFailure("remove ISIE entry " + dn, cvRegistryCause(code), cvRegistryCode(code),
-                     isie.connection());
+        writeFailure(failure.what, failure.cause, code, isie.connection());
     }
     return 0;
 }
 
-UnregisterResult cvUnregisterInstance(const std::string& url, const char* bindDN,
-                                      const char* bindPassword, const char* instanceName,
-                                      const char* machineName, const char* serverRoot)
+int cvUnregisterInstance(const std::string& url, const char* bindDN, const char* bindPassword,
+                         const char* instanceName, const char* machineName, const char* serverRoot,
+                         UnregisterResult& result)
 {
-    UnregisterResult result;
-    ConfigConnection conn = cvConnectConfigDirectory(url, bindDN, bindPassword);
+    result = UnregisterResult();
+    ConfigConnection conn;
+    int code = cvConnectConfigDirectory(url, bindDN, bindPassword, conn);
     result.url = conn.url;
-    if (conn.code != 0) {
-        result.code = conn.code;
+    if (code != 0) {
         // Why no server could be used (refused, no TLS, an untrusted
         // certificate) is told; a bad URL or refused credentials speak for
         // themselves.
         std::string what = "connect to the configuration directory " + result.url;
-        if (conn.code == SETUP_LDAP_CONNECT_FAILED && !conn.reason.empty()) {
+        if (code == SETUP_LDAP_CONNECT_FAILED && !conn.reason.empty()) {
             what += " (" + conn.reason + ")";
         }
-        writeDiagnostic(what, conn.code);
-        return result;
+        writeDiagnostic(what, code);
+        return code;
     }
     Ldap& ldap = *conn.ldap;
 
     // Every decision comes from the one function remove-instance-plan
     // prints; this only carries them out.
-    const RegistryPlan plan = cvPlanRegistry(ldap, instanceName, machineName, serverRoot);
-    if (plan.code != 0) {
-        result.code = plan.code;
+    RegistryPlan plan;
+    LdapEntry isie(&ldap);
+    code = cvPlanRegistry(ldap, instanceName, machineName, serverRoot, plan, &isie);
+    if (code != 0) {
         result.cause = plan.cause;
-        writeFailure(plan.failure, plan.cause, plan.code, &ldap);
-        return result;
+        writeFailure(plan.failure, plan.cause, code, &ldap);
+        return code;
     }
     result.found = plan.registered;
     result.notRegistered = !plan.registered;
     result.absence = plan.absence;
     result.repaired = plan.repairs.size();
     if (plan.siblingsCode != 0) {
-        writeDiagnostic("read the entries below ISIE entry " + plan.isieDN, plan.siblingsCode, &ldap);
+        writeDiagnostic("read the entries below ISIE entry " + plan.isieDN, plan.siblingsCode,
+                        &ldap);
     }
 
-    RegistryFailure failure = cvApplyRegistryPlan(ldap, plan);
-    if (failure.code != 0) {
-        result.code = failure.code;
+    RegistryFailure failure;
+    code = cvApplyRegistryPlan(ldap, plan, failure);
+    if (code != 0) {
         result.cause = failure.cause;
-        writeFailure(failure.what, failure.cause, failure.code, &ldap);
+        writeFailure(failure.what, failure.cause, code, &ldap);
+        return code;
     }
-    return result;
+    // The product entry after its last instance, with its emptied parents.
+    return plan.deleteProduct ? removeISIEAndPrune(isie, plan, result) : 0;
 }
 
 int removeInstanceLDAPEntries(const char* host, const char* port, const char* suffix,
@@ -106,10 +120,10 @@ int removeInstanceLDAPEntries(const char* host, const char* port, const char* su
                               const char* instanceName, const char* machineName,
                               const char* serverRoot)
 {
-    UnregisterResult result = cvUnregisterInstance(cvConfigDirectoryUrl(host, port, suffix), bindDN,
-                                                   bindPassword, instanceName, machineName,
-                                                   serverRoot);
-    if (result.notRegistered && result.code == 0) {
+    UnregisterResult result;
+    int code = cvUnregisterInstance(cvConfigDirectoryUrl(host, port, suffix), bindDN, bindPassword,
+                                    instanceName, machineName, serverRoot, result);
+    if (result.notRegistered && code == 0) {
         writeDiagnostic(result.absence, SETUP_LDAP_NO_ENTRIES);
     }
     return result.found ? 0 : 1;

@@ -13,8 +13,9 @@
 #include <string>
 
 class LdapEntry;
+struct RegistryPlan;
 
-// What one unregistration achieved.
+// What one unregistration achieved, beside its code.
 struct UnregisterResult {
     // Both entries were found, so their deletion was attempted.
     bool found = false;
@@ -24,11 +25,7 @@ struct UnregisterResult {
     bool notRegistered = false;
     std::string absence;
     size_t repaired = 0;
-    // 0 when the instance's registration is gone (also when it was not
-    // there); otherwise the code of the first failure (connection, search,
-    // or a write the directory refused), never negative: a timeout or a
-    // lost connection is 151, and cause holds the client library's text.
-    int code = 0;
+    // For a timeout or a lost connection (151), the client library's text.
     std::string cause;
     // The configuration directory (no password): the server that answered
     // and the suffix once connected, else the URL as configured.
@@ -36,18 +33,21 @@ struct UnregisterResult {
 };
 
 /*
- * The unregistration of removeInstanceLDAPEntries, with its outcome. The SIE
- * used is the first search result whose "cn" equals instanceName and whose
- * "serverroot" equals serverRoot byte for byte; a result that matches the
- * filter only without regard to case or blanks is another instance. Without
- * an exact one the instance is not registered: only the leftovers of an
- * interrupted removal are mended, and nothing is written to the error
- * stream. Pruning ancestors that stay behind is not a failure: the
- * instance's own entries are gone.
+ * The unregistration of removeInstanceLDAPEntries, with its outcome in
+ * result. The SIE used is the first search result whose "cn" equals
+ * instanceName and whose "serverroot" equals serverRoot byte for byte; a
+ * result that matches the filter only without regard to case or blanks is
+ * another instance. Without an exact one the instance is not registered:
+ * only the leftovers of an interrupted removal are mended, and nothing is
+ * written to the error stream. Pruning ancestors that stay behind is not a
+ * failure: the instance's own entries are gone. Returns 0 when the
+ * instance's registration is gone (also when it was not there); otherwise
+ * the code of the first failure (connection, search, or a write the
+ * directory refused), never negative: a timeout or a lost connection is 151.
  */
-UnregisterResult cvUnregisterInstance(const std::string& url, const char* bindDN,
-                                      const char* bindPassword, const char* instanceName,
-                                      const char* machineName, const char* serverRoot);
+int cvUnregisterInstance(const std::string& url, const char* bindDN, const char* bindPassword,
+                         const char* instanceName, const char* machineName, const char* serverRoot,
+                         UnregisterResult& result);
 
 /*
  * Any argument may be null. Returns 0 when the SIE and the ISIE were found
@@ -76,10 +76,21 @@ char* escapeBackslashes(const char* text);
 /*
  * Deletes the ISIE that the cursor holds, with its subtree, then prunes each
  * ancestor left without children, stopping at the first one that still has
- * children and never touching the configuration root (the library's
- * pruning walk of setupRemoveISIE, cvDropAndPrune). Always 0.
+ * children or is an admin domain, and never touching the configuration root:
+ * the walk of the removal (cvRemoveProductAndPrune), the topmost entry's
+ * listing in the ancestor that stays taken out first. A failure gets its
+ * diagnostic. Always 0.
  */
 int removeISIEAndPrune(LdapEntry& isie);
+
+/*
+ * The same walk as cvUnregisterInstance runs it, last, after the other
+ * writes of plan (the instance's registry plan, whose product entry the
+ * cursor holds): the entry alone and the ancestors the plan found. A failure
+ * gets its diagnostic and its cause in result. Returns 0 or the failure's
+ * code.
+ */
+int removeISIEAndPrune(LdapEntry& isie, const RegistryPlan& plan, UnregisterResult& result);
 
 // The library's URL encodings (setupEncodeLdapUrlDN, setupEncodeLdapUrlHost)
 // as strings; a null text gives "". Running out of memory throws bad_alloc.

@@ -22,7 +22,7 @@ std::string takeText(char* text)
     return copy;
 }
 
-}  // namespace
+} // namespace
 
 char* escapeBackslashes(const char* text)
 {

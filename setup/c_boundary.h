@@ -40,16 +40,22 @@ R cvGuard(R onFailure, Body&& body) noexcept
 // value no plain function may return.
 const int kCvNoMemory = 90;
 
-// A libldap code as a plain directory function returns it: libldap reports
-// client-side failures with negative codes, which callers of the classic
-// API never see. Out of memory (-10) gives kCvNoMemory; every other one (a
-// timeout, -5, a server gone, a connect error) gives "could not connect"
-// (SETUP_LDAP_CONNECT_FAILED, 151); other codes pass unchanged.
-inline int cvPlainCode(int code)
+// The one fold of a result code that the project's own functions pass on:
+// every code the client library made up itself becomes a code of the
+// library, so that callers, messages and the published functions only ever
+// see 0, a server's LDAP result code or one of the library's own codes.
+// libldap reports client-side failures with negative codes (the classic API
+// with 81 to 95): out of memory (-10, and the classic 90) gives kCvNoMemory;
+// every other one (a timeout, -5, a server gone, a connect error) gives
+// "could not connect" (SETUP_LDAP_CONNECT_FAILED, 151). Other codes pass
+// unchanged, so folding twice changes nothing.
+inline int cvResultCode(int code)
 {
-    if (code >= 0)
-        return code;
-    return code == -10 ? kCvNoMemory : SETUP_LDAP_CONNECT_FAILED;
+    if (code == -10 || code == kCvNoMemory)
+        return kCvNoMemory;
+    if (code < 0 || (code >= 81 && code <= 95))
+        return SETUP_LDAP_CONNECT_FAILED;
+    return code;
 }
 
 // For functions without a result: the call simply does nothing more.

@@ -11,21 +11,21 @@
 #ifndef CV_CVSETUP_H
 #define CV_CVSETUP_H
 
+#include "setup_bundle.h"
 #include "setup_common.h"
-#include "setup_ldap_codes.h"
+#include "setup_compat.h"
+#include "setup_hash.h"
+#include "setup_host.h"
+#include "setup_infofile.h"
+#include "setup_infvalues.h"
 #include "setup_ldap.h"
+#include "setup_ldap_codes.h"
 #include "setup_ldapurl.h"
+#include "setup_ldif.h"
+#include "setup_register.h"
 #include "setup_registry_consts.h"
 #include "setup_remove.h"
 #include "setup_userdir.h"
-#include "setup_register.h"
-#include "setup_infofile.h"
-#include "setup_infvalues.h"
-#include "setup_bundle.h"
 #include "setup_util.h"
-#include "setup_host.h"
-#include "setup_hash.h"
-#include "setup_ldif.h"
-#include "setup_compat.h"
 
 #endif

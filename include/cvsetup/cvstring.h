@@ -18,8 +18,8 @@
 
 struct CVStringRep {
     int32_t refCount;
-    char* data;    // owned, NUL-terminated, allocated as an array
-    int32_t size;  // allocated bytes: length + 1
+    char* data;   // owned, NUL-terminated, allocated as an array
+    int32_t size; // allocated bytes: length + 1
 
     CVStringRep(const CVStringRep&) = delete;
     CVStringRep& operator=(const CVStringRep&) = delete;

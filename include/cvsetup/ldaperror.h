@@ -33,8 +33,8 @@ public:
 // The folding of LDAP result codes that callers must tell apart into the
 // library's own codes (the body of Ldap::mapLdapError, which needs no
 // connection): client-side failures (81 to 95, and OpenLDAP's negative
-// codes) give 151, while 80 (LDAP_OTHER, a server's answer) passes; partial results and unchased referrals (9, 10) give 150,
-// 32 gives 147, refused credentials or access (8, 48, 49, 50) give 146;
+// codes) give 151, while 80 (LDAP_OTHER, a server's answer) passes; partial results and unchased
+// referrals (9, 10) give 150, 32 gives 147, refused credentials or access (8, 48, 49, 50) give 146;
 // everything else, own codes included, passes unchanged.
 SETUP_EXPORT int ldapErrorMapCode(int code);
 

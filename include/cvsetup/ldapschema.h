@@ -131,7 +131,8 @@ void LdapSchema::parseText(const std::string& text, Visit&& visit)
     LdapSchema schema(nullptr);
     schema.file_ = fmemopen(const_cast<char*>(text.data()), text.size(), "rb");
     std::string type, name, value;
-    for (Next n; schema.file_ && (n = schema.readDefinition(&type, &name, &value)) != End && n != ParseError;)
+    for (Next n; schema.file_ && (n = schema.readDefinition(&type, &name, &value)) != End &&
+                 n != ParseError;)
         if (n == Definition)
             visit(type, name, value);
 }

@@ -38,8 +38,8 @@
 #include "setup_common.h"
 
 struct LdifAttribute {
-    std::string name;                 // as first spelled in the record
-    std::vector<std::string> values;  // in file order, never empty texts
+    std::string name;                // as first spelled in the record
+    std::vector<std::string> values; // in file order, never empty texts
 };
 
 class SETUP_EXPORT LdifEntry {
@@ -85,15 +85,16 @@ private:
         const std::vector<LdifAttribute>* attributes;
         size_t operator()(const ValueRef& r) const
         {
-            return std::hash<std::string_view>()((*attributes)[r.attribute].values[r.value]) ^ r.attribute;
+            return std::hash<std::string_view>()((*attributes)[r.attribute].values[r.value]) ^
+                   r.attribute;
         }
     };
     struct ValueEq {
         const std::vector<LdifAttribute>* attributes;
         bool operator()(const ValueRef& a, const ValueRef& b) const
         {
-            return a.attribute == b.attribute &&
-                   (*attributes)[a.attribute].values[a.value] == (*attributes)[b.attribute].values[b.value];
+            return a.attribute == b.attribute && (*attributes)[a.attribute].values[a.value] ==
+                                                     (*attributes)[b.attribute].values[b.value];
         }
     };
 
@@ -110,10 +111,10 @@ private:
     // Attribute names in lower case, to their index in attributes_.
     std::unordered_map<std::string, size_t> names_;
     std::unordered_set<ValueRef, ValueHash, ValueEq> values_;
-    size_t lastAttribute_;  // where the last value went
+    size_t lastAttribute_; // where the last value went
     std::string refused_;
     std::string pendingName_;
-    std::string pendingRaw_;  // text after the ':' as written, folds joined
+    std::string pendingRaw_; // text after the ':' as written, folds joined
     bool pending_;
     bool firstRecord_;
     long lineNo_;

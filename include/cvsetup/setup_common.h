@@ -28,8 +28,12 @@ typedef int Bool;
 #endif
 
 #ifdef __cplusplus
-#define SETUP_BEGIN_DECLS extern "C" { SETUP_BEGIN_EXPORTS
-#define SETUP_END_DECLS SETUP_END_EXPORTS }
+#define SETUP_BEGIN_DECLS                                                                          \
+    extern "C" {                                                                                   \
+    SETUP_BEGIN_EXPORTS
+#define SETUP_END_DECLS                                                                            \
+    SETUP_END_EXPORTS                                                                              \
+    }
 #else
 #define SETUP_BEGIN_DECLS SETUP_BEGIN_EXPORTS
 #define SETUP_END_DECLS SETUP_END_EXPORTS

@@ -22,8 +22,8 @@
 #ifndef CV_SETUP_HASH_H
 #define CV_SETUP_HASH_H
 
-#include <stddef.h>
 #include "setup_common.h"
+#include <stddef.h>
 
 /* Characters of the stored password form, and its allocation with the NUL. */
 #define SETUP_SHA1_PW_LENGTH 28

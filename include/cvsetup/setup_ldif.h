@@ -34,13 +34,15 @@ SETUP_BEGIN_DECLS
  * DN with the suffix would not end with the suffix's RDNs, and one that
  * names nothing (no DN, no suffix).
  */
-int setupUpdateLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix);
-int setupReplaceLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix);
+int setupUpdateLdifEntries(Ldap* ldap, const char* suffix, const char* file,
+                           const char* classSuffix);
+int setupReplaceLdifEntries(Ldap* ldap, const char* suffix, const char* file,
+                            const char* classSuffix);
 
 /* Opens its own connection (createLdap's code when that fails), loads file as
  * setupUpdateLdifEntries does, and closes the connection. */
-int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
-                                 const char* file);
+int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char* user,
+                                 const char* password, const char* file);
 
 /*
  * Schema files. insertSchemaEntries replaces a definition the server already
@@ -52,7 +54,8 @@ int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char
  */
 int insertSchemaEntries(Ldap* ldap, const char* file);
 int appendSchemaEntries(Ldap* ldap, const char* file);
-int setupInsertPluginSchemaEntries(const char* url, const char* user, const char* password, const char* file);
+int setupInsertPluginSchemaEntries(const char* url, const char* user, const char* password,
+                                   const char* file);
 
 SETUP_END_DECLS
 

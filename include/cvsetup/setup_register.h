@@ -74,7 +74,8 @@ int setupCreateSIE(LdapEntry* sie, LdapEntry* isie, const char* hostName, const 
  *   an LDAP code: a read or the rewrite failed otherwise.
  */
 int setupUpdateISIEVersionInfo(Ldap* ldap, LdapEntry* source, const char* productName,
-                               const char* hostName, const char* serverRoot, const char* adminDomain);
+                               const char* hostName, const char* serverRoot,
+                               const char* adminDomain);
 
 /*
  * Adds to entry's store (not to the directory) the "aci" value that gives

@@ -60,14 +60,14 @@ extern const char* const DEFAULT_ROOT_ACI_2; /* a DN, after "cn=Configuration Ad
 extern const char* const DEFAULT_ROOT_ACI_3; /* no argument */
 extern const char* const DEFAULT_PX_CONTAINER_ACI; /* the admin domain's "ou" value */
 extern const char* const DEFAULT_GLOBAL_PREFS_ACI; /* no argument */
-extern const char* const DEFAULT_HOST_PREFS_ACI; /* no argument */
-extern const char* const DEFAULT_HOST_ACI; /* the host entry's DN */
-extern const char* const DEFAULT_ADMINGRP_ACI; /* the admin group's DN */
-extern const char* const DEFAULT_ADMINGRP4_ACI; /* the host's administration server SIE DN */
-extern const char* const DEFAULT_PRODUCT_ACI; /* the product entry's DN */
-extern const char* const DEFAULT_SIE_ACI_1; /* the SIE's DN */
-extern const char* const DEFAULT_SIE_ACI_2; /* the SIE's DN */
-extern const char* const DEFAULT_SIE_CONFIG_ACI; /* a group DN given by the caller */
+extern const char* const DEFAULT_HOST_PREFS_ACI;   /* no argument */
+extern const char* const DEFAULT_HOST_ACI;         /* the host entry's DN */
+extern const char* const DEFAULT_ADMINGRP_ACI;     /* the admin group's DN */
+extern const char* const DEFAULT_ADMINGRP4_ACI;    /* the host's administration server SIE DN */
+extern const char* const DEFAULT_PRODUCT_ACI;      /* the product entry's DN */
+extern const char* const DEFAULT_SIE_ACI_1;        /* the SIE's DN */
+extern const char* const DEFAULT_SIE_ACI_2;        /* the SIE's DN */
+extern const char* const DEFAULT_SIE_CONFIG_ACI;   /* a group DN given by the caller */
 
 /* Keys of a product's install-info section. */
 extern const char* const PKG_NAME;

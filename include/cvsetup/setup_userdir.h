@@ -49,8 +49,8 @@ int setupGetGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url,
  *   SETUP_LDAP_BAD_URL (145): url is no LDAP URL;
  *   an LDAP result code: the read or the insert failed.
  */
-int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
-                                const char* bindPassword);
+int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url,
+                                const char* bindDN, const char* bindPassword);
 
 /*
  * The user directory of a server instance: its entry cn=configuration,
@@ -59,7 +59,8 @@ int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char*
  *   SETUP_LDAP_NO_ENTRIES (153): an entry is missing, or holds neither URL
  *     nor reference.
  */
-int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword);
+int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN,
+                          char** bindPassword);
 
 /*
  * The user directory of the admin group of serverRoot on hostName: the group
@@ -67,7 +68,8 @@ int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bind
  *   SETUP_LDAP_NO_ENTRIES (153): no such host or admin group, or no setting.
  */
 int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName,
-                               const char* serverRoot, char** url, char** bindDN, char** bindPassword);
+                               const char* serverRoot, char** url, char** bindDN,
+                               char** bindPassword);
 
 SETUP_END_DECLS
 

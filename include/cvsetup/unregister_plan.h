@@ -1,10 +1,13 @@
 /*
  * The registry side of removing one server instance, decided by reading the
  * configuration directory (cvPlanRegistry) and carried out as an ordered
- * list of writes (cvApplyRegistryPlan). remove-instance applies the plan;
- * remove-instance-plan prints it; both use these two functions, so the plan
+ * list of writes (cvApplyRegistryPlan), the product entry's own removal and
+ * pruning last (cvRemoveProductAndPrune, through the tool's
+ * removeISIEAndPrune). remove-instance applies the plan;
+ * remove-instance-plan prints it; both use the same functions, so the plan
  * and the removal cannot disagree. C++ only: the plain-function interface of
- * the registration removal is setup_remove.h.
+ * the registration removal is setup_remove.h. Results are 0 or a code of the
+ * library (cvResultCode), never negative.
  *
  * Order of the writes, chosen so that a removal killed after any one of them
  * and then run again ends exactly as one uninterrupted removal:
@@ -36,6 +39,9 @@
 #include <vector>
 
 #include "setup_common.h"
+
+class Ldap;
+class LdapEntry;
 
 SETUP_BEGIN_EXPORTS
 
@@ -80,21 +86,20 @@ struct RegistryWrite {
     enum class Kind {
         DropMember,    // take member out of dn's "uniquemember"
         DeleteSubtree, // dn with everything below it
-        DeleteEntry,   // dn alone
-        PruneEntry     // dn alone when it still holds nothing; a refusal ends that walk
+        DeleteAndPrune // dn alone, then its emptied ancestors (cvDropAndPrune)
     };
     Kind kind;
     std::string dn;
     std::string member;
+    // DeleteAndPrune: the number of ancestors the walk found emptied; a
+    // refusal ends the walk earlier.
+    size_t ancestors = 0;
 };
 
 struct RegistryPlan : PrunePlan {
-    // 0 when the registry could be read: writes is then the whole removal
-    // (empty when nothing is left to do). Otherwise nothing is written: code
-    // is the failing read's (a client-side failure such as a timeout is
-    // SETUP_LDAP_CONNECT_FAILED, 151, with cause naming it) and failure says
-    // what could not be done, in the words of the removal's diagnostic.
-    int code = 0;
+    // When the registry could not be read (cvPlanRegistry's code is not 0):
+    // what could not be done, in the words of the removal's diagnostic, and
+    // for a client-side failure (a timeout, 151) the client library's text.
     std::string failure;
     std::string cause;
     std::string sieFilter;
@@ -109,8 +114,8 @@ struct RegistryPlan : PrunePlan {
     std::string isieDN;
 
     // True: the product entry goes (after its last instance) and pruning
-    // follows (the PrunePlan part). False: it stays, and only stops listing
-    // this SIE as a member.
+    // follows (the PrunePlan part), after every write in writes. False: it
+    // stays, and only stops listing this SIE as a member.
     bool deleteProduct = false;
     // The other entries below the product entry (other instances), which
     // keep it; empty when deleteProduct.
@@ -122,60 +127,65 @@ struct RegistryPlan : PrunePlan {
     bool productListsSIE = false;
 
     std::vector<RegistryRepair> repairs;
+    // Every write but the product entry's removal and its pruning, in order.
     std::vector<RegistryWrite> writes;
 };
 
 /*
- * Reads the registry below the configuration root and decides. The SIE is
- * the first entry matching serverhostname, cn and serverroot whose "cn"
- * equals instanceName and whose "serverroot" equals serverRoot byte for byte
- * (the directory matches filters without regard to case and blanks, so a
- * filter hit alone may be another instance). Its product entry is the
- * cvApplication entry listing it whose cvinstalledlocation is the server
- * root or, when none lists it (an interrupted removal took the listing
- * first), its parent when that is such an entry. Writes nothing to the
- * directory and nothing to any stream.
+ * Reads the registry below the configuration root and decides into plan.
+ * The SIE is the first entry matching serverhostname, cn and serverroot
+ * whose "cn" equals instanceName and whose "serverroot" equals serverRoot
+ * byte for byte (the directory matches filters without regard to case and
+ * blanks, so a filter hit alone may be another instance). Its product entry
+ * is the cvApplication entry listing it whose cvinstalledlocation is the
+ * server root or, when none lists it (an interrupted removal took the
+ * listing first), its parent when that is such an entry; isie, when given,
+ * is left holding it (the cursor removeISIEAndPrune takes). Returns 0 when
+ * the registry could be read: plan is then the whole removal (no writes
+ * when nothing is left to do). Otherwise nothing may be written: the code is
+ * the failing read's (a client-side failure such as a timeout is
+ * SETUP_LDAP_CONNECT_FAILED, 151), plan.failure and plan.cause say what and
+ * why. Writes nothing to the directory and nothing to any stream.
  */
-RegistryPlan cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* machineName,
-                            const char* serverRoot);
+int cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* machineName,
+                   const char* serverRoot, RegistryPlan& plan, LdapEntry* isie = nullptr);
 
 // A write the directory refused, or that could not be made.
 struct RegistryFailure {
-    int code = 0;      // never negative: client-side failures are 151
     std::string what;  // "remove SIE entry <dn>", ...
     std::string cause; // the client library's text for a client-side failure
 };
 
 /*
  * Makes plan.writes in order and stops at the first one refused, so that no
- * later write breaks the order above; a refused PruneEntry only ends its
- * walk (the instance's own entries are gone by then). Returns the refusal,
- * code 0 when every write was made or found done.
+ * later write breaks the order above; a refused deletion of an emptied
+ * ancestor only ends its walk. Returns 0 when every write was made or found
+ * done (the product entry's removal, when planned, follows:
+ * cvRemoveProductAndPrune); otherwise the refusal's code, failure saying
+ * which write.
  */
-RegistryFailure cvApplyRegistryPlan(Ldap& ldap, const RegistryPlan& plan);
-
-// code, with every failure the client library made up itself (timeout,
-// lost connection, ... : negative codes and 81 to 95) as
-// SETUP_LDAP_CONNECT_FAILED (151), exhausted memory as 90; a server's answers
-// pass unchanged.
-int cvRegistryCode(int code);
-// The client library's text for such a failure ("Timed out"), else "".
-std::string cvRegistryCause(int code);
+int cvApplyRegistryPlan(Ldap& ldap, const RegistryPlan& plan, RegistryFailure& failure);
 
 /*
- * Deletes dn with its whole subtree, then each ancestor left without
- * children, up to the first that still has some (or cannot be deleted) and
- * never the configuration root itself: the pruning walk of setupRemoveISIE,
- * which passes waitUntilGone true (it then waits, for at most 25 seconds,
- * until the subtree's deletion shows before the ancestors are tested, for
- * replicated directories that apply it late). At most maxAncestors
- * ancestors are deleted: the removal tool passes the number its plan found.
- * Returns the subtree deletion's code (cvRegistryCode and cvRegistryCause
- * describe it), SETUP_LDAP_BAD_ARGUMENT (144) when dn does not parse;
- * nothing is pruned after a failure. Writes to no stream.
+ * The removal tool's pruning walk (its removeISIEAndPrune): deletes the
+ * product entry that isie holds, then each ancestor left without children,
+ * stopping at the first that still holds entries, at an admin domain (which
+ * registrations need and no operation creates) and before the configuration
+ * root. With plan, the registry plan of one instance whose writes were made
+ * (the keeper's listing of the topmost entry that goes among them): the
+ * entry alone, which the directory refuses should an instance have been
+ * registered below it since, and the ancestors the plan found. Without: the
+ * walk is planned now, the keeper's listing goes first, and the entry goes
+ * with everything below it. 0, or the code of the write refused (failure
+ * says which).
  */
-int cvDropAndPrune(Ldap* ldap, const std::string& dn, bool waitUntilGone,
-                   size_t maxAncestors = static_cast<size_t>(-1));
+int cvRemoveProductAndPrune(LdapEntry& isie, const RegistryPlan* plan, RegistryFailure& failure);
+
+// For code, a result of a request on ldap just made: when it is
+// SETUP_LDAP_CONNECT_FAILED because the client library made the failure up
+// (a timeout, a lost connection), the client library's text for it
+// ("Timed out"); else "".
+std::string cvResultCause(Ldap& ldap, int code);
 
 SETUP_END_EXPORTS
 

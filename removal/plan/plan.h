@@ -25,7 +25,8 @@ struct DirectoryPlan {
     std::string url;
     std::string bindIdentity;
     bool bindIdentityGiven = false;
-    int code = 0; // 0: connected and bound
+    int code = 0;         // 0: connected and bound
+    int registryCode = 0; // 0: the registry could be read (cvPlanRegistry)
     RegistryPlan registry;
 };
 

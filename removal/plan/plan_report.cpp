@@ -49,8 +49,8 @@ std::string pruneStopText(const PrunePlan& r, const Lines& l)
     case PruneStop::HasChildren:
         return "pruning stops at " + l.t(r.pruneStop) + ": it still holds " + l.t(r.pruneKeeper);
     case PruneStop::Unreadable:
-        return "pruning stops at " + l.t(r.pruneStop) + ": its entries cannot be read (error = " +
-               std::to_string(r.pruneStopCode) + ")";
+        return "pruning stops at " + l.t(r.pruneStop) +
+               ": its entries cannot be read (error = " + std::to_string(r.pruneStopCode) + ")";
     case PruneStop::AdminDomain:
         return "pruning stops at " + l.t(r.pruneStop) + ": an admin domain is never deleted";
     case PruneStop::OutOfTree:
@@ -89,11 +89,16 @@ void repairLines(const RegistryPlan& r, Lines& l)
 const char* pruneStopName(PruneStop why)
 {
     switch (why) {
-    case PruneStop::ConfigRoot: return "configuration root";
-    case PruneStop::HasChildren: return "has other entries";
-    case PruneStop::Unreadable: return "cannot be read";
-    case PruneStop::OutOfTree: return "no ancestor left";
-    case PruneStop::AdminDomain: return "admin domain";
+    case PruneStop::ConfigRoot:
+        return "configuration root";
+    case PruneStop::HasChildren:
+        return "has other entries";
+    case PruneStop::Unreadable:
+        return "cannot be read";
+    case PruneStop::OutOfTree:
+        return "no ancestor left";
+    case PruneStop::AdminDomain:
+        return "admin domain";
     }
     return "";
 }
@@ -114,9 +119,9 @@ void registryLines(const DirectoryPlan& d, Lines& l)
         return;
     }
     const RegistryPlan& r = d.registry;
-    if (r.code != 0) {
+    if (d.registryCode != 0) {
         l.add("SIE: not known: could not " + l.t(r.failure) + " (error = " +
-              std::to_string(r.code) + (r.cause.empty() ? "" : ": " + r.cause) + ")");
+              std::to_string(d.registryCode) + (r.cause.empty() ? "" : ": " + r.cause) + ")");
         return;
     }
     if (!r.registered) {
@@ -131,8 +136,10 @@ void registryLines(const DirectoryPlan& d, Lines& l)
               ": would be deleted with its subtree (no other instance)");
         chainLines(r, l);
     } else if (r.siblingsCode != 0) {
-        l.add("product entry: " + l.t(r.isieDN) + ": would be trimmed: the entries below it "
-              "cannot be read (error = " + std::to_string(r.siblingsCode) +
+        l.add("product entry: " + l.t(r.isieDN) +
+              ": would be trimmed: the entries below it "
+              "cannot be read (error = " +
+              std::to_string(r.siblingsCode) +
               "), so it stays and only stops listing this instance");
     } else {
         std::string names;
@@ -168,8 +175,8 @@ void treeLines(const TreePlan& t, Lines& l)
         return;
     }
     l.add("tree: " + l.t(t.path) + ": " + std::to_string(t.files) + " files, " +
-          std::to_string(t.directories) + " directories, " + std::to_string(t.links) +
-          " links, " + std::to_string(t.bytes) + " bytes");
+          std::to_string(t.directories) + " directories, " + std::to_string(t.links) + " links, " +
+          std::to_string(t.bytes) + " bytes");
     for (const TreeBlocker& b : t.blocked)
         l.add("would stay: " + l.t(b.path) + ": " + b.why);
     if (t.blockedCount > t.blocked.size())
@@ -285,15 +292,16 @@ std::string cvPlanJson(const RemovalPlan& plan)
         out["configurationDirectory"] = nullptr;
         out["registration"] = nullptr;
     } else {
-        out["configurationDirectory"] = {{"url", jtext(d.url)},
-                                         {"bindIdentity", nullable(d.bindIdentityGiven, d.bindIdentity)},
-                                         {"bindWorks", d.code == 0},
-                                         {"code", d.code}};
+        out["configurationDirectory"] = {
+            {"url", jtext(d.url)},
+            {"bindIdentity", nullable(d.bindIdentityGiven, d.bindIdentity)},
+            {"bindWorks", d.code == 0},
+            {"code", d.code}};
         const RegistryPlan& r = d.registry;
         json reg;
-        reg["registered"] = d.code == 0 && r.code == 0 && r.registered;
-        reg["code"] = d.code == 0 ? json(r.code) : json(nullptr);
-        if (d.code == 0 && r.code != 0)
+        reg["registered"] = d.code == 0 && d.registryCode == 0 && r.registered;
+        reg["code"] = d.code == 0 ? json(d.registryCode) : json(nullptr);
+        if (d.code == 0 && d.registryCode != 0)
             reg["failure"] = jtext("could not " + r.failure);
         if (!r.cause.empty())
             reg["cause"] = r.cause;
@@ -310,7 +318,7 @@ std::string cvPlanJson(const RemovalPlan& plan)
                                    {"pruneStop", chainJson(repair.chain)}});
         }
         reg["repairs"] = repairs;
-        if (d.code == 0 && r.code == 0 && r.registered) {
+        if (d.code == 0 && d.registryCode == 0 && r.registered) {
             reg["sie"] = jtext(r.sieDN);
             json product = {{"dn", jtext(r.isieDN)},
                             {"action", r.deleteProduct ? "delete" : "trim"},
@@ -341,10 +349,14 @@ std::string cvPlanJson(const RemovalPlan& plan)
     json blocked = json::array();
     for (const TreeBlocker& b : t.blocked)
         blocked.push_back({{"path", jtext(b.path)}, {"why", b.why}});
-    out["tree"] = {{"path", jtext(t.path)}, {"exists", t.exists},
-                   {"files", t.files},    {"directories", t.directories},
-                   {"links", t.links},    {"bytes", t.bytes},
-                   {"wouldStay", blocked}, {"wouldStayCount", t.blockedCount},
+    out["tree"] = {{"path", jtext(t.path)},
+                   {"exists", t.exists},
+                   {"files", t.files},
+                   {"directories", t.directories},
+                   {"links", t.links},
+                   {"bytes", t.bytes},
+                   {"wouldStay", blocked},
+                   {"wouldStayCount", t.blockedCount},
                    {"notListed", t.blockedCount - t.blocked.size()}};
     out["summary"] = jtext(lastLine(plan));
     return out.dump(2) + "\n";

@@ -70,11 +70,13 @@ int bindUserId(Ldap& ldap, const char* user, const char* password)
         return code;
     std::string filter = "(uid=" + cvEscapeFilterValue(user) + ")";
     LDAPMessage* result = nullptr;
-    code = ldapapi::ldap_search_s(s.handle, s.url->lud_dn, LDAP_SCOPE_SUBTREE, filter.c_str(), nullptr, 0, &result);
+    code = ldapapi::ldap_search_s(s.handle, s.url->lud_dn, LDAP_SCOPE_SUBTREE, filter.c_str(),
+                                  nullptr, 0, &result);
     if (code != 0 || ldap_count_entries(s.handle, result) < 1) {
         if (result)
             ldap_msgfree(result);
-        if (s.fallbackDepth == 0 && s.url->lud_dn && strcasecmp(s.url->lud_dn, DEFAULT_ROOT_DN) == 0)
+        if (s.fallbackDepth == 0 && s.url->lud_dn &&
+            strcasecmp(s.url->lud_dn, DEFAULT_ROOT_DN) == 0)
             return authenticateInAdminDomains(ldap, user, password);
         return SETUP_LDAP_NO_ENTRIES;
     }
@@ -107,7 +109,8 @@ int authenticateInAdminDomains(Ldap& ldap, const char* user, const char* passwor
 {
     Ldap::State& s = Ldap::State::of(ldap);
     LdapEntry domains(&ldap);
-    LdapError found = domains.retrieve("(objectclass=cvAdminDomain)", LDAP_SCOPE_ONELEVEL, s.url->lud_dn);
+    LdapError found =
+        domains.retrieve("(objectclass=cvAdminDomain)", LDAP_SCOPE_ONELEVEL, s.url->lud_dn);
     if (found.code != 0)
         return found.code;
     int code = SETUP_LDAP_NO_ENTRIES;
@@ -261,12 +264,30 @@ const char* Ldap::baseSuffix() const
     return state_->url ? state_->url->lud_dn : nullptr;
 }
 
-const char* Ldap::userDN() const { return state_->userDN; }
-const char* Ldap::userPassword() const { return state_->userPassword; }
-const char* Ldap::version() const { return state_->version; }
-const char* Ldap::rebindDN() const { return state_->rebindDN; }
-const char* Ldap::rebindPwd() const { return state_->rebindPwd; }
-const char* Ldap::server() const { return state_->server; }
+const char* Ldap::userDN() const
+{
+    return state_->userDN;
+}
+const char* Ldap::userPassword() const
+{
+    return state_->userPassword;
+}
+const char* Ldap::version() const
+{
+    return state_->version;
+}
+const char* Ldap::rebindDN() const
+{
+    return state_->rebindDN;
+}
+const char* Ldap::rebindPwd() const
+{
+    return state_->rebindPwd;
+}
+const char* Ldap::server() const
+{
+    return state_->server;
+}
 
 const char* Ldap::referralRefusal() const
 {

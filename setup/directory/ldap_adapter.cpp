@@ -109,8 +109,8 @@ int ldap_search_s(LDAP* ld, const char* base, int scope, const char* filter, cha
                   int attrsonly, LDAPMessage** result)
 {
     *result = nullptr;
-    int code = ldap_search_ext_s(ld, base ? base : "", scope, filter, attrs, attrsonly, nullptr, nullptr,
-                                 nullptr, 0, result);
+    int code = ldap_search_ext_s(ld, base ? base : "", scope, filter, attrs, attrsonly, nullptr,
+                                 nullptr, nullptr, 0, result);
     if (code != LDAP_REFERRAL)
         return code;
     // The base itself is referred: the search is made where it points.

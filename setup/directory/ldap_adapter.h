@@ -168,7 +168,6 @@ struct HandleFree {
 };
 using HandlePtr = std::unique_ptr<LDAP, HandleFree>;
 
-
 // Where the requests of one Ldap connection may be referred: the servers of
 // its configured URL, over the protection it was opened with, bound as the
 // Ldap's rebind DN. Connections to those servers are opened on the first

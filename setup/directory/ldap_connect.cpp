@@ -48,16 +48,20 @@ std::string tlsDiagnosis(const ldapapi::UrlServer& server, bool startTls)
     ldapapi::HandlePtr lenient = handleFor(server.url());
     int allow = LDAP_OPT_X_TLS_ALLOW;
     int fresh = 0;
-    if (!lenient || ldap_set_option(lenient.get(), LDAP_OPT_X_TLS_REQUIRE_CERT, &allow) != LDAP_OPT_SUCCESS ||
+    if (!lenient ||
+        ldap_set_option(lenient.get(), LDAP_OPT_X_TLS_REQUIRE_CERT, &allow) != LDAP_OPT_SUCCESS ||
         ldap_set_option(lenient.get(), LDAP_OPT_X_TLS_NEWCTX, &fresh) != LDAP_OPT_SUCCESS)
         return "TLS could not be set up";
     int code = ldap_connect(lenient.get());
     if (code == LDAP_SUCCESS && startTls)
         code = ldap_start_tls_s(lenient.get(), nullptr, nullptr);
     if (code == LDAP_SUCCESS)
-        return "the server's TLS certificate was not accepted: it is not signed by a CA that the OpenLDAP "
-               "client configuration trusts (TLS_CACERT in ldap.conf, LDAPTLS_CACERT), or it does not "
-               "name the host " + server.host;
+        return "the server's TLS certificate was not accepted: it is not signed by a CA that the "
+               "OpenLDAP "
+               "client configuration trusts (TLS_CACERT in ldap.conf, LDAPTLS_CACERT), or it does "
+               "not "
+               "name the host " +
+               server.host;
     return "no TLS handshake with the server (does this port speak " +
            std::string(startTls ? "StartTLS" : "ldaps") + "?)";
 }

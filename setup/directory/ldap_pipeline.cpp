@@ -24,10 +24,11 @@ LdapPipeline::~LdapPipeline()
     }
 }
 
-LdapPipeline::Ticket LdapPipeline::sent(int code, int msgid, LdapEntry* entry, const std::string& dn, bool read,
-                                        Redo redo)
+LdapPipeline::Ticket LdapPipeline::sent(int code, int msgid, LdapEntry* entry,
+                                        const std::string& dn, bool read, Redo redo)
 {
-    requests_.push_back(Request{msgid, entry, dn, read, code == LDAP_SUCCESS, code, std::move(redo)});
+    requests_.push_back(
+        Request{msgid, entry, dn, read, code == LDAP_SUCCESS, code, std::move(redo)});
     if (code != LDAP_SUCCESS && read && entry)
         requests_.back().code = LdapEntryAccess::adopt(*entry, code, nullptr);
     return requests_.size() - 1;
@@ -43,8 +44,8 @@ LdapPipeline::Ticket LdapPipeline::search(LdapEntry& entry, const std::string& f
 {
     int msgid = 0;
     int code = ld_ ? ldap_search_ext(ld_, base.c_str(), scope, filter.c_str(),
-                                     const_cast<char**>(cvRequestedAttributes), 0, nullptr, nullptr, nullptr, 0,
-                                     &msgid)
+                                     const_cast<char**>(cvRequestedAttributes), 0, nullptr, nullptr,
+                                     nullptr, 0, &msgid)
                    : LDAP_SERVER_DOWN;
     Redo redo = [filter, scope, base](LDAP* target, const char* dn, LDAPMessage** answer) {
         return ldapapi::ldap_search_s(target, dn ? dn : base.c_str(), scope, filter.c_str(),
@@ -68,7 +69,8 @@ LdapPipeline::Ticket LdapPipeline::insert(LdapEntry& entry, const std::string& d
     return sent(code, msgid, &entry, dn, false, std::move(redo));
 }
 
-LdapPipeline::Ticket LdapPipeline::replace(LdapEntry& entry, const LdapEntry& stored, const std::string& dn)
+LdapPipeline::Ticket LdapPipeline::replace(LdapEntry& entry, const LdapEntry& stored,
+                                           const std::string& dn)
 {
     auto mods = std::make_shared<ModList>();
     int msgid = 0;
@@ -103,7 +105,8 @@ int sendAddValue(LDAP* ld, const std::string& dn, const std::string& type, const
 
 } // namespace
 
-LdapPipeline::Ticket LdapPipeline::addValue(const std::string& dn, const char* type, const std::string& value)
+LdapPipeline::Ticket LdapPipeline::addValue(const std::string& dn, const char* type,
+                                            const std::string& value)
 {
     int msgid = 0;
     std::string name = type;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "c_boundary.h"
+
 class Ldap;
 class LdapEntry;
 
@@ -42,8 +44,9 @@ public:
 
     // Waits until every request sent so far is answered.
     void wait();
-    // A request's answer; valid once wait() returned.
-    int code(Ticket t) const { return requests_[t].code; }
+    // A request's answer, 0 or a code of the library (a failure the client
+    // library made up is 151, cvResultCode); valid once wait() returned.
+    int code(Ticket t) const { return cvResultCode(requests_[t].code); }
 
 private:
     // The request sent again, synchronously, to where a referral points
@@ -52,7 +55,7 @@ private:
     using Redo = std::function<int(LDAP*, const char*, LDAPMessage**)>;
     struct Request {
         int msgid;
-        LdapEntry* entry;  // filled by a read, named by a write; may be null
+        LdapEntry* entry; // filled by a read, named by a write; may be null
         std::string dn;
         bool read;
         bool pending;

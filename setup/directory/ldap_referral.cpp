@@ -42,8 +42,8 @@ std::string joined(char** refs)
 namespace ldapapi {
 
 ReferralScope::ReferralScope(const Ldap* owner, std::vector<UrlServer> allowed, bool startTls)
-    : owner_(owner), allowed_(std::move(allowed)), tls_(!allowed_.empty() && allowed_[0].scheme == "ldaps"),
-      startTls_(startTls)
+    : owner_(owner), allowed_(std::move(allowed)),
+      tls_(!allowed_.empty() && allowed_[0].scheme == "ldaps"), startTls_(startTls)
 {
 }
 
@@ -79,7 +79,8 @@ bool ReferralScope::allowed(const LDAPURLDesc& ref) const
     std::string scheme = ref.lud_scheme;
     // TLS stays TLS: an "ldaps" connection never follows a referral in the
     // clear; with StartTLS required an "ldap" referral starts it as well.
-    if (strcasecmp(scheme.c_str(), "ldaps") != 0 && (strcasecmp(scheme.c_str(), "ldap") != 0 || tls_))
+    if (strcasecmp(scheme.c_str(), "ldaps") != 0 &&
+        (strcasecmp(scheme.c_str(), "ldap") != 0 || tls_))
         return false;
     for (const UrlServer& s : allowed_)
         if (strcasecmp(s.host.c_str(), ref.lud_host) == 0 && s.effectivePort() == ref.lud_port)

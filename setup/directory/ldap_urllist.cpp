@@ -117,7 +117,8 @@ int parseOne(const std::string& text, ldapapi::UrlList* out)
     for (char& c : out->scheme)
         c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     size_t slash = text.find('/', at);
-    std::string authority = text.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
+    std::string authority =
+        text.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
     out->rest = slash == std::string::npos ? std::string() : text.substr(slash);
     if (authority.find_first_of("?#") != std::string::npos)
         return LDAP_URL_ERR_BADURL;

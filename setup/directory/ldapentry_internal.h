@@ -74,7 +74,8 @@ public:
     // The modify that leaves dn, now stored as stored, with exactly entry's
     // attributes (the RDN's values kept): 0 with mods filled, or the code
     // that refuses it.
-    static int prepareReplace(LdapEntry& entry, const LdapEntry& stored, const char* dn, ModList& mods);
+    static int prepareReplace(LdapEntry& entry, const LdapEntry& stored, const char* dn,
+                              ModList& mods);
     // After a write of dn answered code: on success the entry names dn.
     static void wrote(LdapEntry& entry, const char* dn, int code);
     // Loads a search's answer (owned from here on) into entry as retrieve

@@ -65,8 +65,8 @@ LdapError LdapEntry::retrieve(const char* filter, int scope, const char* base)
         return err;
     }
     LDAPMessage* answer = nullptr;
-    int code = ldapapi::ldap_search_s(ld, base, scope, filter, const_cast<char**>(cvRequestedAttributes), 0,
-                                     &answer);
+    int code = ldapapi::ldap_search_s(ld, base, scope, filter,
+                                      const_cast<char**>(cvRequestedAttributes), 0, &answer);
     err = LdapEntryAccess::adopt(*this, code, answer);
     return err;
 }
@@ -119,7 +119,8 @@ void LdapEntryAccess::fill(LdapEntry& entry, LDAP* ld, LDAPMessage* message)
     s.attributes.clear();
     BerElement* rawBer = nullptr;
     ldapapi::TextPtr name(ldap_first_attribute(ld, message, &rawBer));
-    std::unique_ptr<BerElement, void (*)(BerElement*)> ber(rawBer, [](BerElement* b) { ber_free(b, 0); });
+    std::unique_ptr<BerElement, void (*)(BerElement*)> ber(rawBer,
+                                                           [](BerElement* b) { ber_free(b, 0); });
     for (; name; name.reset(ldap_next_attribute(ld, message, ber.get()))) {
         ldapapi::ValuesPtr values(ldapapi::cv_get_values(ld, message, name.get()));
         for (char** v = values.get(); v && *v; ++v)

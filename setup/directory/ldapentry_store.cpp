@@ -19,7 +19,8 @@ bool isSecretAttribute(const char* name)
 {
     static const char suffix[] = "password";
     size_t n = strlen(name), s = sizeof suffix - 1;
-    return (n >= s && strcasecmp(name + n - s, suffix) == 0) || strcasecmp(name, "passwordHistory") == 0;
+    return (n >= s && strcasecmp(name + n - s, suffix) == 0) ||
+           strcasecmp(name, "passwordHistory") == 0;
 }
 
 } // namespace
@@ -28,7 +29,7 @@ ModList::~ModList()
 {
     for (LDAPMod* m : mods_) {
         if (!m)
-            continue;  // the terminator added by get()
+            continue; // the terminator added by get()
         NVPair::freeListItems(m->mod_values);
         delete m;
     }

@@ -10,6 +10,7 @@
 
 #include "cvldap_internal.h"
 #include "ldap_adapter.h"
+#include "ldap_dn.h"
 #include "ldapentry_internal.h"
 #include "setup_registry_consts.h"
 
@@ -146,7 +147,8 @@ LdapError LdapEntry::replace(const char* dn)
     return LdapError(code, "");
 }
 
-int LdapEntryAccess::prepareReplace(LdapEntry& entry, const LdapEntry& stored, const char* dn, ModList& mods)
+int LdapEntryAccess::prepareReplace(LdapEntry& entry, const LdapEntry& stored, const char* dn,
+                                    ModList& mods)
 {
     const NVPair& store = LdapEntry::State::of(entry).attributes;
     if (!hasValues(store))
@@ -174,7 +176,8 @@ int LdapEntryAccess::prepareReplace(LdapEntry& entry, const LdapEntry& stored, c
         bool inStored = containsName(storedNames, name);
         if (inStore && inStored)
             mods.add(LDAP_MOD_REPLACE, name, store.getListItems(name));
-        else if (strcmp(name, "passwordExpirationTime") == 0 || strcmp(name, "passwordexpirationtime") == 0)
+        else if (strcmp(name, "passwordExpirationTime") == 0 ||
+                 strcmp(name, "passwordexpirationtime") == 0)
             mods.add(LDAP_MOD_REPLACE, name, store.getListItems(name));
         else if (inStore)
             mods.add(LDAP_MOD_ADD, name, store.getListItems(name));
@@ -192,11 +195,10 @@ LdapError LdapEntry::rename(const char* dn, const char* newRDN)
         return LdapError(LDAP_SERVER_DOWN, "");
     int code = ldapapi::ldap_modrdn2_s(LdapEntryAccess::handle(*this), dn, newRDN, 1);
     if (code == 0) {
-        std::unique_ptr<char*, void (*)(char**)> parts(ldapapi::cv_explode_dn(dn, 0), ldapapi::cv_value_free);
+        std::vector<std::string> parts;
         std::string renamed = newRDN;
-        for (int i = 1; parts && parts.get()[0] && parts.get()[i]; ++i)
-            renamed += std::string(LDAP_PATHSEP) + parts.get()[i];
-        parts.reset();
+        if (cvSplitDN(dn, parts) && parts.size() > 1)
+            renamed += LDAP_PATHSEP + cvJoinDN(parts, 1);
         state_->entryDN = renamed.c_str();
     }
     return LdapError(code, "");
@@ -277,7 +279,8 @@ private:
             return;
         int code = LDAP_OTHER;
         char** refs = nullptr;
-        if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, &refs, nullptr, 1) != LDAP_SUCCESS)
+        if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, &refs, nullptr, 1) !=
+            LDAP_SUCCESS)
             code = LDAP_DECODING_ERROR;
         if (code == LDAP_REFERRAL)
             code = ldapapi::follow_referral(ld_, refs, [&](LDAP* target, const char* dn) {
@@ -298,7 +301,7 @@ private:
 
     struct Pending {
         int msgid;
-        long order;  // order sent
+        long order; // order sent
         std::string dn;
     };
     LDAP* ld_;
@@ -318,7 +321,8 @@ LdapError dropChildrenFirst(LdapEntry& self, LDAP* ld, const char* dn)
     char* attrs[] = {hasSubordinates, nullptr};
     for (;;) {
         LDAPMessage* raw = nullptr;
-        int code = ldapapi::ldap_search_s(ld, dn, LDAP_SCOPE_ONELEVEL, OBJECT_CLASS_FILTER, attrs, 0, &raw);
+        int code = ldapapi::ldap_search_s(ld, dn, LDAP_SCOPE_ONELEVEL, OBJECT_CLASS_FILTER, attrs,
+                                          0, &raw);
         std::unique_ptr<LDAPMessage, MessageFree> children(raw);
         int count = raw ? ldap_count_entries(ld, raw) : 0;
         if (code == LDAP_NO_SUCH_OBJECT || (code == LDAP_SUCCESS && count <= 0))
@@ -331,7 +335,8 @@ LdapError dropChildrenFirst(LdapEntry& self, LDAP* ld, const char* dn)
             return LdapError(code, "");
         LeafDeletes leaves(ld);
         int deleted = 0;
-        for (LDAPMessage* e = ldap_first_entry(ld, raw); e && !leaves.failed(); e = ldap_next_entry(ld, e)) {
+        for (LDAPMessage* e = ldap_first_entry(ld, raw); e && !leaves.failed();
+             e = ldap_next_entry(ld, e)) {
             char* childDN = ldap_get_dn(ld, e);
             if (!childDN) {
                 leaves.drain();
@@ -354,7 +359,7 @@ LdapError dropChildrenFirst(LdapEntry& self, LDAP* ld, const char* dn)
                 leaves.drain();
                 // A child the server says has children is walked at once;
                 // one it says nothing about may be a leaf after all.
-                LdapError result = leaves.failed()  ? LdapError(leaves.failure(), "")
+                LdapError result = leaves.failed() ? LdapError(leaves.failure(), "")
                                    : told          ? dropChildrenFirst(self, ld, childDN)
                                                    : self.dropAll(childDN);
                 ldap_memfree(childDN);

@@ -1,5 +1,7 @@
 #include "ldaperror.h"
 
+#include "c_boundary.h"
+
 #include <cstdio>
 #include <cstring>
 #include <ldap.h>
@@ -92,6 +94,11 @@ const char* setupErrorString(int code)
         return "The admin domain entry or the server container cannot be read";
     case SETUP_LDAP_NO_PARENT:
         return "The DN has no parent";
+    case kCvNoMemory:
+        // The classic API's LDAP_NO_MEMORY, which every function of the
+        // library returns for exhausted memory; libldap has no text for it
+        // (its own constant is -10).
+        return "Out of memory";
     default:
         break;
     }

@@ -18,10 +18,10 @@ struct SyntaxName {
 };
 
 const SyntaxName kSyntaxToOID[] = {
-    {"cis", "1.3.6.1.4.1.1466.115.121.1.15"},       {"telephone", "1.3.6.1.4.1.1466.115.121.1.50"},
-    {"tel", "1.3.6.1.4.1.1466.115.121.1.50"},       {"dn", "1.3.6.1.4.1.1466.115.121.1.12"},
-    {"ces", "1.3.6.1.4.1.1466.115.121.1.26"},       {"integer", "1.3.6.1.4.1.1466.115.121.1.27"},
-    {"int", "1.3.6.1.4.1.1466.115.121.1.27"},       {"binary", "1.3.6.1.4.1.1466.115.121.1.5"},
+    {"cis", "1.3.6.1.4.1.1466.115.121.1.15"}, {"telephone", "1.3.6.1.4.1.1466.115.121.1.50"},
+    {"tel", "1.3.6.1.4.1.1466.115.121.1.50"}, {"dn", "1.3.6.1.4.1.1466.115.121.1.12"},
+    {"ces", "1.3.6.1.4.1.1466.115.121.1.26"}, {"integer", "1.3.6.1.4.1.1466.115.121.1.27"},
+    {"int", "1.3.6.1.4.1.1466.115.121.1.27"}, {"binary", "1.3.6.1.4.1.1466.115.121.1.5"},
     {"bin", "1.3.6.1.4.1.1466.115.121.1.5"},
 };
 
@@ -204,7 +204,8 @@ Bool LdapSchema::isStandardSchema(const char* definition)
 {
     if (!definition || strstr(definition, "X-ORIGIN 'user defined'"))
         return 0;
-    return strstr(definition, "DESC 'Standard Attribute'") || strstr(definition, "DESC 'Standard ObjectClass'");
+    return strstr(definition, "DESC 'Standard Attribute'") ||
+           strstr(definition, "DESC 'Standard ObjectClass'");
 }
 
 Bool LdapSchema::isBlank(const char* line)
@@ -217,7 +218,8 @@ void LdapSchema::stripBlank(char* text, Bool both)
     LdifEntry::stripBlank(text, both);
 }
 
-LdapSchema::FormResult LdapSchema::formText(const char* type, const NVPair& definition, std::string* out)
+LdapSchema::FormResult LdapSchema::formText(const char* type, const NVPair& definition,
+                                            std::string* out)
 {
     bool attribute = type && strcasecmp(type, "attributetypes") == 0;
     if (!attribute && !(type && strcasecmp(type, "objectclasses") == 0))
@@ -228,7 +230,8 @@ LdapSchema::FormResult LdapSchema::formText(const char* type, const NVPair& defi
         return NoName;
     std::string name = found;
     auto refuse = [&](const std::string& why) {
-        setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing %s %s: %s", key, name.c_str(), why.c_str());
+        setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing %s %s: %s", key, name.c_str(),
+                        why.c_str());
         return Refusal;
     };
     if (!descriptor(name))
@@ -243,7 +246,8 @@ LdapSchema::FormResult LdapSchema::formText(const char* type, const NVPair& defi
             const char* mapped = syntaxToOID(syntax);
             std::string written = mapped ? mapped : syntax;
             if (!syntaxText(written))
-                return refuse("the syntax \"" + written + "\" is neither a known name nor a numeric OID");
+                return refuse("the syntax \"" + written +
+                              "\" is neither a known name nor a numeric OID");
             text += "SYNTAX '" + written + "' ";
         }
         if (definition.get("single"))
@@ -257,7 +261,8 @@ LdapSchema::FormResult LdapSchema::formText(const char* type, const NVPair& defi
             if (!list)
                 continue;
             if (!oidList(list, &items))
-                return refuse(std::string("the ") + lists[i] + " list \"" + list + "\" holds a name that is no descriptor or OID");
+                return refuse(std::string("the ") + lists[i] + " list \"" + list +
+                              "\" holds a name that is no descriptor or OID");
             // One superior is written quoted, as it always was; a list in
             // the form RFC 4512 gives every oid list.
             if (i == 0 && items.size() == 1)
@@ -291,7 +296,8 @@ Bool LdapSchema::formValue(char* type, NVPair* definition, char* out)
         break;
     }
     if (text.size() >= kValueSize) {
-        setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing %s: a definition of %zu bytes", text.c_str(), text.size());
+        setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing %s: a definition of %zu bytes",
+                        text.c_str(), text.size());
         *out = '\0';
         return 0;
     }
@@ -304,7 +310,8 @@ bool LdapSchema::readLine(std::string* line)
     return cvReadLine(file_, line);
 }
 
-LdapSchema::Next LdapSchema::parseAttribute(const std::string& line, std::string* name, std::string* value)
+LdapSchema::Next LdapSchema::parseAttribute(const std::string& line, std::string* name,
+                                            std::string* value)
 {
     std::vector<std::string> t = tokens(line);
     if (t.size() > 10) {
@@ -319,15 +326,16 @@ LdapSchema::Next LdapSchema::parseAttribute(const std::string& line, std::string
     size_t n = t.size() - 1;
     size_t syntaxAt = single ? n - 1 : n;
     size_t oidAt = syntaxAt - 1;
-    size_t lastAlias = oidAt - 1;  // aliases are t[2] .. t[lastAlias]
+    size_t lastAlias = oidAt - 1; // aliases are t[2] .. t[lastAlias]
     if (lastAlias > 2)
-        setupLogMessage(SETUP_LOG_WARN, "schema", "Multi alias ???? (%d-%d) : %s", 2, static_cast<int>(lastAlias),
-                        line.c_str());
+        setupLogMessage(SETUP_LOG_WARN, "schema", "Multi alias ???? (%d-%d) : %s", 2,
+                        static_cast<int>(lastAlias), line.c_str());
     NVPair definition;
     definition.set(t[0].c_str(), t[1].c_str());
     for (size_t i = 2; i <= lastAlias; ++i) {
         if (!descriptor(t[i])) {
-            setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing attribute %s: the alias \"%s\" is no RFC 4512 descriptor",
+            setupLogMessage(SETUP_LOG_FATAL, "schema",
+                            "refusing attribute %s: the alias \"%s\" is no RFC 4512 descriptor",
                             t[1].c_str(), t[i].c_str());
             return Refused;
         }
@@ -343,7 +351,8 @@ LdapSchema::Next LdapSchema::parseAttribute(const std::string& line, std::string
     return formText("attributetypes", definition, value) == Formed ? Definition : Refused;
 }
 
-LdapSchema::Next LdapSchema::parseObjectClass(const std::string& first, std::string* name, std::string* value)
+LdapSchema::Next LdapSchema::parseObjectClass(const std::string& first, std::string* name,
+                                              std::string* value)
 {
     static const char* const kKeys[] = {"objectclass", "oid", "superior", "requires", "allows"};
     NVPair definition;
@@ -389,7 +398,8 @@ LdapSchema::Next LdapSchema::parseObjectClass(const std::string& first, std::str
     return formText("objectclasses", definition, value) == Formed ? Definition : Refused;
 }
 
-LdapSchema::Next LdapSchema::readDefinition(std::string* type, std::string* name, std::string* value)
+LdapSchema::Next LdapSchema::readDefinition(std::string* type, std::string* name,
+                                            std::string* value)
 {
     if (!file_)
         return End;
@@ -425,8 +435,9 @@ Bool LdapSchema::nextEntry(char* type, char* name, char* value)
     if (next == End || next == ParseError)
         return 0;
     if (next == Definition && (n.size() >= kNameSize || v.size() >= kValueSize)) {
-        setupLogMessage(SETUP_LOG_FATAL, "schema", "refusing %s %s: a name of %zu bytes, a definition of %zu",
-                        t.c_str(), n.c_str(), n.size(), v.size());
+        setupLogMessage(SETUP_LOG_FATAL, "schema",
+                        "refusing %s %s: a name of %zu bytes, a definition of %zu", t.c_str(),
+                        n.c_str(), n.size(), v.size());
         next = Refused;
     }
     *value = '\0';

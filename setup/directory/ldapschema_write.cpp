@@ -41,8 +41,8 @@ bool readBase(LDAP* ld, const char* dn, std::vector<const char*> attrs,
 {
     attrs.push_back(nullptr);
     LDAPMessage* raw = nullptr;
-    *code = ldapapi::ldap_search_s(ld, dn, LDAP_SCOPE_BASE, "(objectclass=*)", const_cast<char**>(attrs.data()), 0,
-                                   &raw);
+    *code = ldapapi::ldap_search_s(ld, dn, LDAP_SCOPE_BASE, "(objectclass=*)",
+                                   const_cast<char**>(attrs.data()), 0, &raw);
     Message result(raw);
     LDAPMessage* entry = *code == LDAP_SUCCESS ? ldap_first_entry(ld, raw) : nullptr;
     if (!entry)
@@ -85,11 +85,11 @@ int LdapSchema::retrieve()
         for (const std::string& c : root[1])
             configPath_ = configPath_ || strcasecmp(c.c_str(), "cn=config") == 0;
     } else if (code < 0) {
-        return cvPlainCode(code);
+        return cvResultCode(code);
     }
     std::vector<std::vector<std::string>> schema;
     if (!readBase(ld, subschemaDN_.c_str(), {"attributeTypes", "objectClasses"}, &schema, &code))
-        return code != LDAP_SUCCESS ? cvPlainCode(code) : SETUP_LDAP_NO_ENTRIES;
+        return code != LDAP_SUCCESS ? cvResultCode(code) : SETUP_LDAP_NO_ENTRIES;
     attributeTypes_.clear();
     objectClasses_.clear();
     for (int which = 0; which < 2; ++which) {
@@ -112,9 +112,10 @@ void LdapSchema::readConfigEntry()
     LDAP* ld = LdapEntryAccess::handle(ldap_);
     const char* attrs[] = {"olcAttributeTypes", "olcObjectClasses", nullptr};
     LDAPMessage* raw = nullptr;
-    int code = ldapapi::ldap_search_s(ld, "cn=schema,cn=config", LDAP_SCOPE_ONELEVEL,
-                                      "(&(objectClass=olcSchemaConfig)(|(cn=corvid-setup)(cn=*}corvid-setup)))",
-                                      const_cast<char**>(attrs), 0, &raw);
+    int code = ldapapi::ldap_search_s(
+        ld, "cn=schema,cn=config", LDAP_SCOPE_ONELEVEL,
+        "(&(objectClass=olcSchemaConfig)(|(cn=corvid-setup)(cn=*}corvid-setup)))",
+        const_cast<char**>(attrs), 0, &raw);
     Message result(raw);
     LDAPMessage* entry = code == LDAP_SUCCESS ? ldap_first_entry(ld, raw) : nullptr;
     configEntryExists_ = entry != nullptr;
@@ -146,10 +147,12 @@ int LdapSchema::domodify(LDAPMod** mods)
 {
     if (!LdapEntryAccess::handle(ldap_))
         return SETUP_LDAP_CONNECT_FAILED;
-    return cvPlainCode(ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
+    return cvResultCode(
+        ldap_->modify(subschemaDN_.empty() ? "cn=schema" : subschemaDN_.c_str(), mods));
 }
 
-int LdapSchema::writeToSubschema(const char* type, const char* name, const std::string& value, int replace)
+int LdapSchema::writeToSubschema(const char* type, const char* name, const std::string& value,
+                                 int replace)
 {
     const char* held = getValue(type, name);
     std::string old = held ? held : "";
@@ -160,12 +163,15 @@ int LdapSchema::writeToSubschema(const char* type, const char* name, const std::
     mods.add(LDAP_MOD_ADD, type, {&value});
     int code = domodify(mods.get());
     if (code != 0)
-        setupLogMessage(SETUP_LOG_FATAL, "schema", replacing ? "updating %s: %s,%s (error %d)" : "writing new %s: %s,%s (error %d)",
+        setupLogMessage(SETUP_LOG_FATAL, "schema",
+                        replacing ? "updating %s: %s,%s (error %d)"
+                                  : "writing new %s: %s,%s (error %d)",
                         type, type, value.c_str(), code);
     return code;
 }
 
-int LdapSchema::writeToConfig(const char* type, const char* name, const std::string& value, int replace)
+int LdapSchema::writeToConfig(const char* type, const char* name, const std::string& value,
+                              int replace)
 {
     bool attribute = strcasecmp(type, "attributetypes") == 0;
     std::string attr = attribute ? "olcAttributeTypes" : "olcObjectClasses";
@@ -184,33 +190,40 @@ int LdapSchema::writeToConfig(const char* type, const char* name, const std::str
         entry.add(LDAP_MOD_ADD, "objectClass", {&kClass});
         entry.add(LDAP_MOD_ADD, "cn", {&kName});
         entry.add(LDAP_MOD_ADD, attr, {&value});
-        code = cvPlainCode(ldapapi::ldap_add_s(LdapEntryAccess::handle(ldap_), kConfigDN, entry.get()));
+        code = cvResultCode(
+            ldapapi::ldap_add_s(LdapEntryAccess::handle(ldap_), kConfigDN, entry.get()));
     } else {
         BerMods mods;
         if (replacing)
             mods.add(LDAP_MOD_DELETE, attr, {held});
         mods.add(LDAP_MOD_ADD, attr, {&value});
-        code = cvPlainCode(ldap_->modify(configDN_.c_str(), mods.get()));
+        code = cvResultCode(ldap_->modify(configDN_.c_str(), mods.get()));
     }
     if (code != 0)
-        setupLogMessage(SETUP_LOG_FATAL, "schema", replacing ? "updating %s: %s,%s (error %d)" : "writing new %s: %s,%s (error %d)",
+        setupLogMessage(SETUP_LOG_FATAL, "schema",
+                        replacing ? "updating %s: %s,%s (error %d)"
+                                  : "writing new %s: %s,%s (error %d)",
                         type, type, value.c_str(), code);
     else
         readConfigEntry();
     return code;
 }
 
-int LdapSchema::writeDefinition(const char* type, const char* name, const std::string& value, int replace)
+int LdapSchema::writeDefinition(const char* type, const char* name, const std::string& value,
+                                int replace)
 {
-    if (!type || (strcasecmp(type, "attributetypes") != 0 && strcasecmp(type, "objectclasses") != 0))
+    if (!type ||
+        (strcasecmp(type, "attributetypes") != 0 && strcasecmp(type, "objectclasses") != 0))
         return 1;
     if (!name || value.empty())
         return SETUP_LDAP_BAD_ARGUMENT;
     if (!LdapEntryAccess::handle(ldap_))
         return SETUP_LDAP_CONNECT_FAILED;
-    int code = configPath_ ? writeToConfig(type, name, value, replace) : writeToSubschema(type, name, value, replace);
+    int code = configPath_ ? writeToConfig(type, name, value, replace)
+                           : writeToSubschema(type, name, value, replace);
     if (code == 0)
-        (strcasecmp(type, "attributetypes") == 0 ? attributeTypes_ : objectClasses_).set(name, value.c_str());
+        (strcasecmp(type, "attributetypes") == 0 ? attributeTypes_ : objectClasses_)
+            .set(name, value.c_str());
     return code;
 }
 
@@ -246,7 +259,8 @@ int LdapSchema::insertSchemaFile(const char* path, int replace)
     }
     std::string type, name, value;
     long notWritten = 0;
-    for (Next n; result != SETUP_LDAP_CONNECT_FAILED && (n = readDefinition(&type, &name, &value)) != End;) {
+    for (Next n; result != SETUP_LDAP_CONNECT_FAILED &&
+                 (n = readDefinition(&type, &name, &value)) != End;) {
         if (n == ParseError) {
             if (result == 0)
                 result = SETUP_LDAP_BAD_ARGUMENT;
@@ -262,9 +276,10 @@ int LdapSchema::insertSchemaFile(const char* path, int replace)
             // counted, not sent to wait out one timeout each.
             while ((n = readDefinition(&type, &name, &value)) != End && n != ParseError)
                 notWritten += n == Definition;
-            setupLogMessage(SETUP_LOG_FATAL, "schema",
-                            "the server stopped answering: load abandoned, %ld later definitions not written",
-                            notWritten);
+            setupLogMessage(
+                SETUP_LOG_FATAL, "schema",
+                "the server stopped answering: load abandoned, %ld later definitions not written",
+                notWritten);
             result = code;
         }
         if (result == 0)
@@ -297,12 +312,13 @@ int appendSchemaEntries(Ldap* ldap, const char* file)
     });
 }
 
-int setupInsertPluginSchemaEntries(const char* url, const char* user, const char* password, const char* file)
+int setupInsertPluginSchemaEntries(const char* url, const char* user, const char* password,
+                                   const char* file)
 {
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return cvPlainCode(code);
+        return cvResultCode(code);
     code = insertSchemaEntries(handle, file);
     setupDestroyLdap(handle);
     return code;

@@ -129,7 +129,8 @@ int setupSplitLdapUrl(const char* url, char** scheme, char** servers, char** hos
     return cvGuard(0, [&] {
         ldapapi::UrlList list;
         LDAPURLDesc* raw = nullptr;
-        if (ldapapi::cv_url_parse(url, &raw) != 0 || !raw || ldapapi::parse_url_list(url, &list) != 0) {
+        if (ldapapi::cv_url_parse(url, &raw) != 0 || !raw ||
+            ldapapi::parse_url_list(url, &list) != 0) {
             if (raw)
                 ldap_free_urldesc(raw);
             return 0;
@@ -212,13 +213,25 @@ void unescape_ldap_basedn(char* text)
     *out = '\0';
 }
 
-char* formConfigLdapURL(const char* url) { return setupFormConfigLdapURL(url); }
-char* stripConfigLdapURL(const char* url) { return setupStripConfigLdapURL(url); }
+char* formConfigLdapURL(const char* url)
+{
+    return setupFormConfigLdapURL(url);
+}
+char* stripConfigLdapURL(const char* url)
+{
+    return setupStripConfigLdapURL(url);
+}
 int ParseLdapUrl(const char* url, char** host, int* port, char** baseDN)
 {
     return setupParseLdapUrl(url, host, port, baseDN);
 }
-char* formAdminDomainDN(const char* name) { return setupFormAdminDomainDN(name); }
-char* stripAdminDomainDN(const char* dn) { return setupStripAdminDomainDN(dn); }
+char* formAdminDomainDN(const char* name)
+{
+    return setupFormAdminDomainDN(name);
+}
+char* stripAdminDomainDN(const char* dn)
+{
+    return setupStripAdminDomainDN(dn);
+}
 
 } // extern "C"

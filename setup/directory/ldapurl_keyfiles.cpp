@@ -141,7 +141,8 @@ int stageKeyFile(const std::string& realRoot, const KeyFileUpdate& update, CvSta
     // New key files may name the administrator: only their owner reads them.
     if (staged->stage(target, cvWriteString, &out, 0600) != 0) {
         const std::string reason = errorText(errno);
-        *why = update.path + " cannot be " + (error == ENOENT ? "created" : "written") + " (" + reason + ")";
+        *why = update.path + " cannot be " + (error == ENOENT ? "created" : "written") + " (" +
+               reason + ")";
         return error == ENOENT ? 5 : 2;
     }
     return 0;
@@ -231,8 +232,8 @@ int cvSetDefaultLdapInfo(const char* serverRoot, const char* url, const char* us
         // The plain setter returns nothing: the install log is where its
         // caller learns that the key files were not changed.
         if (rc != 0)
-            setupLogMessage(SETUP_LOG_FATAL, "setup", "could not set the key files of %s: %s", serverRoot,
-                            why.c_str());
+            setupLogMessage(SETUP_LOG_FATAL, "setup", "could not set the key files of %s: %s",
+                            serverRoot, why.c_str());
         return rc;
     });
 }

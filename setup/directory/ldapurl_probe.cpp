@@ -46,7 +46,8 @@ ldapapi::HandlePtr probeHandle(const char* host, int port)
         ld.reset();
     // With StartTLS required nothing, the bind least of all, goes in the
     // clear.
-    if (ld && ldapapi::require_starttls() && ldap_start_tls_s(ld.get(), nullptr, nullptr) != LDAP_SUCCESS)
+    if (ld && ldapapi::require_starttls() &&
+        ldap_start_tls_s(ld.get(), nullptr, nullptr) != LDAP_SUCCESS)
         ld.reset();
     return ld;
 }
@@ -82,8 +83,9 @@ int setupIsValidLdapServer(const char* host, int port, const char* baseDN, const
             return 0;
         struct timeval limit = {kProbeTimeoutSeconds, 0};
         LDAPMessage* raw = nullptr;
-        int rc = ldap_search_ext_s(ld.get(), baseDN ? baseDN : "", LDAP_SCOPE_BASE, "(objectclass=*)",
-                                   nullptr, 0, nullptr, nullptr, &limit, 0, &raw);
+        int rc =
+            ldap_search_ext_s(ld.get(), baseDN ? baseDN : "", LDAP_SCOPE_BASE, "(objectclass=*)",
+                              nullptr, 0, nullptr, nullptr, &limit, 0, &raw);
         ldapapi::MessagePtr result(raw);
         return rc == LDAP_SUCCESS ? 1 : 0;
     });
@@ -102,8 +104,8 @@ int setupIsValidLdapUser(const char* host, int port, const char* baseDN, char** 
             if (!ld || ldap_connect(ld.get()) != LDAP_SUCCESS)
                 return 0;
         }
-        std::string url = "ldap://" + bracketed(cvEncodeUrlHost(host)) + ":" + std::to_string(port) +
-                          "/" + cvEncodeUrlDN(baseDN);
+        std::string url = "ldap://" + bracketed(cvEncodeUrlHost(host)) + ":" +
+                          std::to_string(port) + "/" + cvEncodeUrlDN(baseDN);
         Ldap* raw = nullptr;
         if (setupCreateLdap(&raw, url.c_str(), *user, password, nullptr, nullptr) != 0)
             return 0;

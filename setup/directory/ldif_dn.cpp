@@ -3,22 +3,9 @@
 
 #include <algorithm>
 
-#include "ldap_adapter.h"
+#include "ldap_dn.h"
 
 namespace {
-
-// The components of dn in the LDAPv3 string form, leaf first; false when dn
-// does not parse.
-bool components(const std::string& dn, std::vector<std::string>* out)
-{
-    ldapapi::ValuesPtr parts(ldapapi::cv_explode_dn(dn.c_str(), 0));
-    if (!parts)
-        return false;
-    out->clear();
-    for (char** p = parts.get(); *p; ++p)
-        out->push_back(*p);
-    return true;
-}
 
 // The text up to each separator that no backslash escapes.
 std::vector<std::string> splitUnescaped(const std::string& text, char separator)
@@ -63,7 +50,7 @@ std::string rdnKey(const std::string& rdn)
 LdifDnMaker::LdifDnMaker(const std::string& suffix) : suffix_(suffix), suffixParses_(true)
 {
     if (!suffix_.empty())
-        suffixParses_ = components(suffix_, &suffixRdns_);
+        suffixParses_ = cvSplitDN(suffix_.c_str(), suffixRdns_);
 }
 
 bool LdifDnMaker::make(const std::string* value, std::string* dn, std::vector<std::string>* key,
@@ -78,7 +65,7 @@ bool LdifDnMaker::make(const std::string* value, std::string* dn, std::vector<st
         *why = "the DN holds a NUL byte";
         return false;
     }
-    if (value && !components(*value, &own)) {
+    if (value && !cvSplitDN(value->c_str(), own)) {
         *why = "the DN \"" + *value + "\" does not parse";
         return false;
     }
@@ -91,8 +78,9 @@ bool LdifDnMaker::make(const std::string* value, std::string* dn, std::vector<st
         whole = suffixRdns_;
     else if (suffix_.empty())
         whole.swap(own);
-    else if (!components(*dn, &whole) || whole.size() != own.size() + suffixRdns_.size() ||
-             !std::equal(suffixRdns_.begin(), suffixRdns_.end(), whole.end() - static_cast<long>(suffixRdns_.size()))) {
+    else if (!cvSplitDN(dn->c_str(), whole) || whole.size() != own.size() + suffixRdns_.size() ||
+             !std::equal(suffixRdns_.begin(), suffixRdns_.end(),
+                         whole.end() - static_cast<long>(suffixRdns_.size()))) {
         *why = "the DN \"" + *value + "\" does not stay below the suffix";
         return false;
     }

@@ -21,7 +21,8 @@ public:
     // given, or the composition does not end with the suffix's RDNs (a
     // value that would escape the separator, "ou=x\", must never name an
     // entry outside the suffix).
-    bool make(const std::string* value, std::string* dn, std::vector<std::string>* key, std::string* why) const;
+    bool make(const std::string* value, std::string* dn, std::vector<std::string>* key,
+              std::string* why) const;
 
 private:
     std::string suffix_;

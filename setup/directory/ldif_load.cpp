@@ -71,8 +71,9 @@ public:
     enum Mode { Update, Replace };
 
     LdifLoader(Ldap* ldap, Mode mode, const char* suffix, const char* classSuffix)
-        : ld_(LdapEntryAccess::handle(ldap)), mode_(mode), suffix_(suffix && *suffix ? suffix : ""), dns_(suffix_),
-          classSuffix_(classSuffix ? classSuffix : ""), hasClassSuffix_(classSuffix != nullptr)
+        : ld_(LdapEntryAccess::handle(ldap)), mode_(mode), suffix_(suffix && *suffix ? suffix : ""),
+          dns_(suffix_), classSuffix_(classSuffix ? classSuffix : ""),
+          hasClassSuffix_(classSuffix != nullptr)
     {
     }
     ~LdifLoader()
@@ -214,7 +215,8 @@ void LdifLoader::harvest()
         return;
     int code = LDAP_OTHER;
     char** refs = nullptr;
-    if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, &refs, nullptr, 1) != LDAP_SUCCESS)
+    if (ldap_parse_result(ld_, answer.release(), &code, nullptr, nullptr, &refs, nullptr, 1) !=
+        LDAP_SUCCESS)
         code = LDAP_DECODING_ERROR;
     if (code == LDAP_REFERRAL) {
         // A read-only replica refers the add to its provider.
@@ -266,7 +268,8 @@ int LdifLoader::update(const Record& r)
         names.push_back(const_cast<char*>(a.name.c_str()));
     names.push_back(nullptr);
     LDAPMessage* raw = nullptr;
-    int code = ldapapi::ldap_search_s(ld_, r.dn.c_str(), LDAP_SCOPE_BASE, "(objectclass=*)", names.data(), 0, &raw);
+    int code = ldapapi::ldap_search_s(ld_, r.dn.c_str(), LDAP_SCOPE_BASE, "(objectclass=*)",
+                                      names.data(), 0, &raw);
     Message result(raw);
     LDAPMessage* entry = code == LDAP_SUCCESS ? ldap_first_entry(ld_, raw) : nullptr;
     if (!entry)
@@ -314,7 +317,8 @@ int LdifLoader::replace(const Record& r)
         return code != LDAP_SUCCESS ? code : LDAP_NO_SUCH_OBJECT;
     std::vector<std::string> storedNames;
     BerElement* ber = nullptr;
-    for (char* name = ldap_first_attribute(ld_, entry, &ber); name; name = ldap_next_attribute(ld_, entry, ber)) {
+    for (char* name = ldap_first_attribute(ld_, entry, &ber); name;
+         name = ldap_next_attribute(ld_, entry, ber)) {
         std::string copy;
         try {
             copy = name;
@@ -331,9 +335,10 @@ int LdifLoader::replace(const Record& r)
         ber_free(ber, 0);
     BerMods mods;
     for (const LdifAttribute& a : wanted) {
-        bool stored = std::any_of(storedNames.begin(), storedNames.end(), [&](const std::string& n) {
-            return strcasecmp(n.c_str(), a.name.c_str()) == 0;
-        });
+        bool stored =
+            std::any_of(storedNames.begin(), storedNames.end(), [&](const std::string& n) {
+                return strcasecmp(n.c_str(), a.name.c_str()) == 0;
+            });
         std::vector<const std::string*> values;
         for (const std::string& v : a.values)
             values.push_back(&v);
@@ -358,7 +363,8 @@ int LdifLoader::load(LdifEntry& reader)
         Record r;
         std::string why;
         if (!prepare(reader, index++, &r, &why)) {
-            fail(r, SETUP_LDAP_BAD_ARGUMENT, why + " (record at line " + std::to_string(reader.line()) + ")");
+            fail(r, SETUP_LDAP_BAD_ARGUMENT,
+                 why + " (record at line " + std::to_string(reader.line()) + ")");
             continue;
         }
         while (!stopped_ && !inFlight_.empty() && (inFlight_.size() >= kWindow || blocked(r)))
@@ -374,9 +380,9 @@ int LdifLoader::load(LdifEntry& reader)
     // A load the server cut short is a lost connection (or no memory),
     // whatever an earlier record met: most of the file may be missing.
     if (stopped_)
-        return cvPlainCode(stopped_);
+        return cvResultCode(stopped_);
     // report() put the failures in file order.
-    return failures_.empty() ? 0 : cvPlainCode(failures_.front().code);
+    return failures_.empty() ? 0 : cvResultCode(failures_.front().code);
 }
 
 void LdifLoader::report(long records)
@@ -384,18 +390,21 @@ void LdifLoader::report(long records)
     std::stable_sort(failures_.begin(), failures_.end(),
                      [](const Failure& a, const Failure& b) { return a.index < b.index; });
     for (const Failure& f : failures_)
-        setupLogMessage(SETUP_LOG_FATAL, "ldif", "updating dn: %s: error %d (%s)", f.dn.c_str(), f.code,
-                        f.why.empty() ? setupErrorString(f.code) : f.why.c_str());
+        setupLogMessage(SETUP_LOG_FATAL, "ldif", "updating dn: %s: error %d (%s)", f.dn.c_str(),
+                        f.code, f.why.empty() ? setupErrorString(f.code) : f.why.c_str());
     if (stopped_)
-        setupLogMessage(SETUP_LOG_FATAL, "ldif", "the server stopped answering (error %d: %s): load abandoned",
-                        stopped_, setupErrorString(stopped_));
+        setupLogMessage(SETUP_LOG_FATAL, "ldif",
+                        "the server stopped answering (error %d: %s): load abandoned", stopped_,
+                        setupErrorString(stopped_));
     if (!failures_.empty())
-        setupLogMessage(SETUP_LOG_FATAL, "ldif", "%zu of %ld records not written", failures_.size(), records);
+        setupLogMessage(SETUP_LOG_FATAL, "ldif", "%zu of %ld records not written", failures_.size(),
+                        records);
 }
 
 namespace {
 
-int loadFile(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix, LdifLoader::Mode mode)
+int loadFile(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix,
+             LdifLoader::Mode mode)
 {
     if (!ldap || !file)
         return SETUP_LDAP_BAD_ARGUMENT;
@@ -414,9 +423,11 @@ int loadFile(Ldap* ldap, const char* suffix, const char* file, const char* class
 
 extern "C" {
 
-int setupUpdateLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
+int setupUpdateLdifEntries(Ldap* ldap, const char* suffix, const char* file,
+                           const char* classSuffix)
 {
-    return cvGuard(kCvNoMemory, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Update); });
+    return cvGuard(kCvNoMemory,
+                   [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Update); });
 }
 
 int insertLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
@@ -424,25 +435,27 @@ int insertLdifEntries(Ldap* ldap, const char* suffix, const char* file, const ch
     return setupUpdateLdifEntries(ldap, suffix, file, classSuffix);
 }
 
-int setupReplaceLdifEntries(Ldap* ldap, const char* suffix, const char* file, const char* classSuffix)
+int setupReplaceLdifEntries(Ldap* ldap, const char* suffix, const char* file,
+                            const char* classSuffix)
 {
-    return cvGuard(kCvNoMemory, [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Replace); });
+    return cvGuard(kCvNoMemory,
+                   [&] { return loadFile(ldap, suffix, file, classSuffix, LdifLoader::Replace); });
 }
 
-int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
-                                 const char* file)
+int setupInsertPluginLdifEntries(const char* url, const char* suffix, const char* user,
+                                 const char* password, const char* file)
 {
     Ldap* handle = nullptr;
     int code = setupCreateLdap(&handle, url, user, password, nullptr, nullptr);
     if (code != 0)
-        return cvPlainCode(code);
+        return cvResultCode(code);
     code = insertLdifEntries(handle, suffix, file, nullptr);
     setupDestroyLdap(handle);
     return code;
 }
 
-int insertPluginLdifEntries(const char* url, const char* suffix, const char* user, const char* password,
-                            const char* file)
+int insertPluginLdifEntries(const char* url, const char* suffix, const char* user,
+                            const char* password, const char* file)
 {
     return setupInsertPluginLdifEntries(url, suffix, user, password, file);
 }

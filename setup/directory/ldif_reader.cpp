@@ -31,9 +31,8 @@ std::string trimmed(const std::string& text)
 } // namespace
 
 LdifEntry::LdifEntry()
-    : file_(nullptr), openError_(0), values_(0, ValueHash{&attributes_}, ValueEq{&attributes_}), lastAttribute_(0),
-      pending_(false),
-      firstRecord_(true), lineNo_(0), recordLine_(0)
+    : file_(nullptr), openError_(0), values_(0, ValueHash{&attributes_}, ValueEq{&attributes_}),
+      lastAttribute_(0), pending_(false), firstRecord_(true), lineNo_(0), recordLine_(0)
 {
 }
 
@@ -251,7 +250,8 @@ int LdifEntry::nextEntry()
         size_t colon = fold ? std::string::npos : line.find(':');
         if (colon == std::string::npos) {
             started = true;
-            refuse("line " + std::to_string(lineNo_) + " is no \"name: value\" line and continues none");
+            refuse("line " + std::to_string(lineNo_) +
+                   " is no \"name: value\" line and continues none");
             continue;
         }
         std::string name = line.substr(0, colon);

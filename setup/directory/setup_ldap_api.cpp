@@ -22,20 +22,6 @@ const char* checkedPassword(const char* user, const char* password)
     return password;
 }
 
-// Entry operations return libldap's codes unmapped, and libldap reports a
-// lost or refused connection with negative codes; the interface promises
-// 0, an LDAP result code or one of our own, so those become 151, as the
-// connection calls already give them.
-int resultCode(int code)
-{
-    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
-}
-
-int resultCode(const LdapError& err)
-{
-    return resultCode(err.code);
-}
-
 } // namespace
 
 extern "C" {
@@ -59,7 +45,7 @@ int setupCreateLdap(Ldap** handle, const char* url, const char* user, const char
         } else {
             *handle = ldap;
         }
-        return resultCode(err);
+        return cvResultCode(err.code);
     });
 }
 
@@ -92,7 +78,7 @@ int setupLdapModify(Ldap* ldap, const char* dn, LDAPMod** mods)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(ldap->modify(dn, mods)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(ldap->modify(dn, mods)); });
 }
 
 int setupCreateSuffix(Ldap* ldap, const char* suffix)
@@ -114,7 +100,7 @@ int setupVerifyLdapUrl(const char* url, const char* user, const char* password)
     return cvGuard(kCvNoMemory, [&] {
         LdapError err;
         Ldap ldap(err, url, user, checkedPassword(user, password), nullptr, nullptr);
-        return resultCode(err);
+        return cvResultCode(err.code);
     });
 }
 
@@ -124,7 +110,7 @@ int setupAuthLdapUser(const char* url, const char* user, const char* password, c
     return cvGuard(kCvNoMemory, [&] {
         LdapError err;
         Ldap ldap(err, url, user, checkedPassword(user, password), searchDN, searchPwd);
-        return resultCode(err);
+        return cvResultCode(err.code);
     });
 }
 
@@ -156,21 +142,22 @@ int setupRetrieveLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->retrieve(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->retrieve(dn).code); });
 }
 
 int setupRetrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base)
 {
     if (!entry || !filter)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->retrieve(filter, scope, base)); });
+    return cvGuard(kCvNoMemory,
+                   [&] { return cvResultCode(entry->retrieve(filter, scope, base).code); });
 }
 
 int setupNextLdapEntry(LdapEntry* entry)
 {
     if (!entry)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->next()); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->next().code); });
 }
 
 char** setupGetLdapAttributeNames(LdapEntry* entry)
@@ -225,28 +212,28 @@ int setupRenameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN)
 {
     if (!entry || !dn || !newRDN)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->rename(dn, newRDN)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->rename(dn, newRDN).code); });
 }
 
 int setupReplaceLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->replace(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->replace(dn).code); });
 }
 
 int setupInsertLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->insert(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->insert(dn).code); });
 }
 
 int setupUpdateLdapEntry(LdapEntry* entry, const char* dn)
 {
     if (!entry || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return resultCode(entry->update(dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(entry->update(dn).code); });
 }
 
 int setupDropLdapEntry(Ldap* ldap, const char* dn)
@@ -255,7 +242,7 @@ int setupDropLdapEntry(Ldap* ldap, const char* dn)
         return SETUP_LDAP_BAD_ARGUMENT;
     return cvGuard(kCvNoMemory, [&] {
         LdapEntry entry(ldap);
-        return resultCode(entry.drop(dn));
+        return cvResultCode(entry.drop(dn).code);
     });
 }
 
@@ -265,7 +252,7 @@ int setupDropAllLdapEntries(Ldap* ldap, const char* dn)
         return SETUP_LDAP_BAD_ARGUMENT;
     return cvGuard(kCvNoMemory, [&] {
         LdapEntry entry(ldap);
-        return resultCode(entry.dropAll(dn));
+        return cvResultCode(entry.dropAll(dn).code);
     });
 }
 
@@ -282,11 +269,26 @@ int createLdap(Ldap** handle, const char* url, const char* user, const char* pas
 {
     return setupCreateLdap(handle, url, user, password, searchDN, searchPwd);
 }
-void destroyLdap(Ldap* ldap) { setupDestroyLdap(ldap); }
-void requireStartTLS(int required) { setupRequireStartTLS(required); }
-const char* referralRefusal(Ldap* ldap) { return setupGetReferralRefusal(ldap); }
-const char* userDN(Ldap* ldap) { return setupGetUserDN(ldap); }
-const char* ldapServerVersion(Ldap* ldap) { return setupGetServerVersion(ldap); }
+void destroyLdap(Ldap* ldap)
+{
+    setupDestroyLdap(ldap);
+}
+void requireStartTLS(int required)
+{
+    setupRequireStartTLS(required);
+}
+const char* referralRefusal(Ldap* ldap)
+{
+    return setupGetReferralRefusal(ldap);
+}
+const char* userDN(Ldap* ldap)
+{
+    return setupGetUserDN(ldap);
+}
+const char* ldapServerVersion(Ldap* ldap)
+{
+    return setupGetServerVersion(ldap);
+}
 int verifyLdapUrl(const char* url, const char* user, const char* password)
 {
     return setupVerifyLdapUrl(url, user, password);
@@ -296,20 +298,50 @@ int authLdapUser(const char* url, const char* user, const char* password, const 
 {
     return setupAuthLdapUser(url, user, password, searchDN, searchPwd);
 }
-LdapEntry* createLdapEntry(Ldap* ldap) { return setupCreateLdapEntry(ldap); }
-void destroyLdapEntry(LdapEntry* entry) { setupDestroyLdapEntry(entry); }
-const char* entryDN(LdapEntry* entry) { return setupGetEntryDN(entry); }
-Bool entryExists(LdapEntry* entry, const char* dn) { return setupEntryExists(entry, dn); }
-int retrieveLdapEntry(LdapEntry* entry, const char* dn) { return setupRetrieveLdapEntry(entry, dn); }
+LdapEntry* createLdapEntry(Ldap* ldap)
+{
+    return setupCreateLdapEntry(ldap);
+}
+void destroyLdapEntry(LdapEntry* entry)
+{
+    setupDestroyLdapEntry(entry);
+}
+const char* entryDN(LdapEntry* entry)
+{
+    return setupGetEntryDN(entry);
+}
+Bool entryExists(LdapEntry* entry, const char* dn)
+{
+    return setupEntryExists(entry, dn);
+}
+int retrieveLdapEntry(LdapEntry* entry, const char* dn)
+{
+    return setupRetrieveLdapEntry(entry, dn);
+}
 int retrieveLdapEntries(LdapEntry* entry, const char* filter, int scope, const char* base)
 {
     return setupRetrieveLdapEntries(entry, filter, scope, base);
 }
-int nextLdapEntry(LdapEntry* entry) { return setupNextLdapEntry(entry); }
-char** getLdapAttributeNames(LdapEntry* entry) { return setupGetLdapAttributeNames(entry); }
-void freeLdapAttributeNames(LdapEntry* entry, char** names) { setupFreeLdapAttributeNames(entry, names); }
-char** getLdapAttributes(LdapEntry* entry, const char* name) { return setupGetLdapAttributes(entry, name); }
-void freeLdapAttributes(LdapEntry* entry, char** values) { setupFreeLdapAttributes(entry, values); }
+int nextLdapEntry(LdapEntry* entry)
+{
+    return setupNextLdapEntry(entry);
+}
+char** getLdapAttributeNames(LdapEntry* entry)
+{
+    return setupGetLdapAttributeNames(entry);
+}
+void freeLdapAttributeNames(LdapEntry* entry, char** names)
+{
+    setupFreeLdapAttributeNames(entry, names);
+}
+char** getLdapAttributes(LdapEntry* entry, const char* name)
+{
+    return setupGetLdapAttributes(entry, name);
+}
+void freeLdapAttributes(LdapEntry* entry, char** values)
+{
+    setupFreeLdapAttributes(entry, values);
+}
 void setLdapAttribute(LdapEntry* entry, const char* name, const char* value)
 {
     setupSetLdapAttribute(entry, name, value);
@@ -326,11 +358,29 @@ int renameLdapEntry(LdapEntry* entry, const char* dn, const char* newRDN)
 {
     return setupRenameLdapEntry(entry, dn, newRDN);
 }
-int replaceLdapEntry(LdapEntry* entry, const char* dn) { return setupReplaceLdapEntry(entry, dn); }
-int insertLdapEntry(LdapEntry* entry, const char* dn) { return setupInsertLdapEntry(entry, dn); }
-int updateLdapEntry(LdapEntry* entry, const char* dn) { return setupUpdateLdapEntry(entry, dn); }
-int dropLdapEntry(Ldap* ldap, const char* dn) { return setupDropLdapEntry(ldap, dn); }
-int dropAllLdapEntries(Ldap* ldap, const char* dn) { return setupDropAllLdapEntries(ldap, dn); }
-void printLdapEntry(LdapEntry* entry, const char* file) { setupPrintLdapEntry(entry, file); }
+int replaceLdapEntry(LdapEntry* entry, const char* dn)
+{
+    return setupReplaceLdapEntry(entry, dn);
+}
+int insertLdapEntry(LdapEntry* entry, const char* dn)
+{
+    return setupInsertLdapEntry(entry, dn);
+}
+int updateLdapEntry(LdapEntry* entry, const char* dn)
+{
+    return setupUpdateLdapEntry(entry, dn);
+}
+int dropLdapEntry(Ldap* ldap, const char* dn)
+{
+    return setupDropLdapEntry(ldap, dn);
+}
+int dropAllLdapEntries(Ldap* ldap, const char* dn)
+{
+    return setupDropAllLdapEntries(ldap, dn);
+}
+void printLdapEntry(LdapEntry* entry, const char* file)
+{
+    setupPrintLdapEntry(entry, file);
+}
 
 } // extern "C"

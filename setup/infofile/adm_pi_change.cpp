@@ -12,13 +12,15 @@ void ADM_pi_appendValue(ADM_piTree* tree, const char* name, const char* text)
         return;
     char* n = strdup(name);
     char* t = strdup(text);
-    if (!n || !t || !ADM_pi_growArray(reinterpret_cast<void**>(&tree->valueNames), tree->valueCount,
-                                      sizeof(char*))) {
+    if (!n || !t ||
+        !ADM_pi_growArray(reinterpret_cast<void**>(&tree->valueNames), tree->valueCount,
+                          sizeof(char*))) {
         free(n);
         free(t);
         return;
     }
-    if (!ADM_pi_growArray(reinterpret_cast<void**>(&tree->valueTexts), tree->valueCount, sizeof(char*))) {
+    if (!ADM_pi_growArray(reinterpret_cast<void**>(&tree->valueTexts), tree->valueCount,
+                          sizeof(char*))) {
         // The names array has room for one more; the count is unchanged, so
         // the spare slot is simply unused.
         free(n);
@@ -35,8 +37,9 @@ void ADM_pi_appendBoolean(ADM_piTree* tree, const char* name, const char* text)
     if (!tree || !name || !*name)
         return;
     char* n = strdup(name);
-    if (!n || !ADM_pi_growArray(reinterpret_cast<void**>(&tree->booleanNames), tree->booleanCount,
-                                sizeof(char*)) ||
+    if (!n ||
+        !ADM_pi_growArray(reinterpret_cast<void**>(&tree->booleanNames), tree->booleanCount,
+                          sizeof(char*)) ||
         !ADM_pi_growArray(reinterpret_cast<void**>(&tree->booleanFlags), tree->booleanCount, 1)) {
         free(n);
         return;
@@ -64,7 +67,8 @@ ADM_piList* ADM_pi_listFor(ADM_piTree* tree, const char* name)
     if (found)
         return found;
     char* n = strdup(name);
-    if (!n || !ADM_pi_growArray(reinterpret_cast<void**>(&tree->lists), tree->listCount, sizeof(ADM_piList))) {
+    if (!n || !ADM_pi_growArray(reinterpret_cast<void**>(&tree->lists), tree->listCount,
+                                sizeof(ADM_piList))) {
         free(n);
         return nullptr;
     }
@@ -120,7 +124,7 @@ void ADM_pi_setValue(ADM_piTree* tree, const char* name, const char* text)
     }
     if (tree->valueTexts[i] == text)
         return;
-    char* copy = strdup(text);  // before the old text goes: text may point into it
+    char* copy = strdup(text); // before the old text goes: text may point into it
     if (!copy)
         return;
     free(tree->valueTexts[i]);
@@ -164,7 +168,8 @@ void ADM_pi_delCapability(ADM_piTree* tree, const char* name, const char* item)
     for (int j = 0; j < l->count; ++j) {
         if (strcasecmp(l->items[j], item) == 0) {
             free(l->items[j]);
-            memmove(&l->items[j], &l->items[j + 1], sizeof(char*) * static_cast<size_t>(l->count - j - 1));
+            memmove(&l->items[j], &l->items[j + 1],
+                    sizeof(char*) * static_cast<size_t>(l->count - j - 1));
             --l->count;
             return;
         }
@@ -223,7 +228,8 @@ ADM_piTree* ADM_pi_addSection(ADM_piTree* tree, const char* name)
     char* n = strdup(name);
     ADM_piTree* sub = ADM_pi_newTree(0);
     if (!n || !sub ||
-        !ADM_pi_growArray(reinterpret_cast<void**>(&tree->sections), tree->sectionCount, sizeof(ADM_piSection))) {
+        !ADM_pi_growArray(reinterpret_cast<void**>(&tree->sections), tree->sectionCount,
+                          sizeof(ADM_piSection))) {
         free(n);
         free(sub);
         return nullptr;

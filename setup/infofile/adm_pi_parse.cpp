@@ -26,7 +26,6 @@ bool hasFiveWords(const char* text)
     return words >= 5;
 }
 
-
 struct Reader {
     ADM_piTree* root;
     ADM_piTree* current;
@@ -81,7 +80,8 @@ struct Reader {
             p += strcspn(p, ":");
             break;
         default:
-            while (*p && !ADM_pi_isSpace(static_cast<unsigned char>(*p)) && *p != '=' && *p != '?' && *p != ':')
+            while (*p && !ADM_pi_isSpace(static_cast<unsigned char>(*p)) && *p != '=' &&
+                   *p != '?' && *p != ':')
                 ++p;
             break;
         }

@@ -67,7 +67,8 @@ void writeTree(const ADM_piTree* tree, FILE* out, int format)
         const char* suffix = format == 1 ? "=   " : format == 2 ? ":   " : "   ";
         // Natively the reader would take a leading '=', ':' or '?' of the
         // text for the separator: write the separator explicitly first.
-        if (format != 1 && format != 2 && text && (text[0] == '=' || text[0] == ':' || text[0] == '?'))
+        if (format != 1 && format != 2 && text &&
+            (text[0] == '=' || text[0] == ':' || text[0] == '?'))
             suffix = "=   ";
         putName(out, tree->valueNames[i], suffix);
         if (text)

@@ -12,26 +12,25 @@
 #include "c_boundary.h"
 #include "setup_infofile.h"
 
-const char* CHARCONVTABLE =
-    "! Maps the locale names of the host to the character sets of ICU.\n"
-    "!\n"
-    "C:\tISO_8859-1:1987\n"
-    "de:\tISO_8859-1:1987\n"
-    "en_US:\tISO_8859-1:1987\n"
-    "es:\tISO_8859-1:1987\n"
-    "fr:\tISO_8859-1:1987\n"
-    "iso_8859_1:\tISO_8859-1:1987\n"
-    "it:\tISO_8859-1:1987\n"
-    "ja:\tExtended_UNIX_Code_Packed_Format_for_Japanese\n"
-    "ja_JP.EUC:\tExtended_UNIX_Code_Packed_Format_for_Japanese\n"
-    "ja_JP.PCK:\tShift_JIS\n"
-    "japanese:\tExtended_UNIX_Code_Packed_Format_for_Japanese\n"
-    "ko:\tEUC-KR\n"
-    "ko.UTF-8:\tUTF-8\n"
-    "sv:\tISO_8859-1:1987\n"
-    "zh:\tGB2312\n"
-    "zh.UTF-8:\tUTF-8\n"
-    "zh_TW:\tcns11643_1\n";
+const char* CHARCONVTABLE = "! Maps the locale names of the host to the character sets of ICU.\n"
+                            "!\n"
+                            "C:\tISO_8859-1:1987\n"
+                            "de:\tISO_8859-1:1987\n"
+                            "en_US:\tISO_8859-1:1987\n"
+                            "es:\tISO_8859-1:1987\n"
+                            "fr:\tISO_8859-1:1987\n"
+                            "iso_8859_1:\tISO_8859-1:1987\n"
+                            "it:\tISO_8859-1:1987\n"
+                            "ja:\tExtended_UNIX_Code_Packed_Format_for_Japanese\n"
+                            "ja_JP.EUC:\tExtended_UNIX_Code_Packed_Format_for_Japanese\n"
+                            "ja_JP.PCK:\tShift_JIS\n"
+                            "japanese:\tExtended_UNIX_Code_Packed_Format_for_Japanese\n"
+                            "ko:\tEUC-KR\n"
+                            "ko.UTF-8:\tUTF-8\n"
+                            "sv:\tISO_8859-1:1987\n"
+                            "zh:\tGB2312\n"
+                            "zh.UTF-8:\tUTF-8\n"
+                            "zh_TW:\tcns11643_1\n";
 
 static const char DEFAULT_CHARSET[] = "ISO_8859-1:1987";
 
@@ -119,18 +118,20 @@ void* convertWithConverter(const void* source, const char* name, bool toUnicode)
     ucnv_setFromUCallBack(conv, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
     void* result = nullptr;
     if (U_SUCCESS(error)) {
-        int32_t n = toUnicode ? ucnv_toUChars(conv, nullptr, 0, static_cast<const char*>(source), -1, &error)
-                              : ucnv_fromUChars(conv, nullptr, 0, static_cast<const UChar*>(source), -1, &error);
+        int32_t n =
+            toUnicode
+                ? ucnv_toUChars(conv, nullptr, 0, static_cast<const char*>(source), -1, &error)
+                : ucnv_fromUChars(conv, nullptr, 0, static_cast<const UChar*>(source), -1, &error);
         if (error == U_BUFFER_OVERFLOW_ERROR && n >= 1) {
             error = U_ZERO_ERROR;
             ucnv_reset(conv);
             void* buffer = malloc(2 * (static_cast<size_t>(n) + 1));
             if (buffer) {
                 int32_t m = toUnicode
-                    ? ucnv_toUChars(conv, static_cast<UChar*>(buffer), n + 1, static_cast<const char*>(source), -1,
-                                    &error)
-                    : ucnv_fromUChars(conv, static_cast<char*>(buffer), n + 1, static_cast<const UChar*>(source), -1,
-                                      &error);
+                                ? ucnv_toUChars(conv, static_cast<UChar*>(buffer), n + 1,
+                                                static_cast<const char*>(source), -1, &error)
+                                : ucnv_fromUChars(conv, static_cast<char*>(buffer), n + 1,
+                                                  static_cast<const UChar*>(source), -1, &error);
                 if (U_FAILURE(error) || m != n)
                     free(buffer);
                 else

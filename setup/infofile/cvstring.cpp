@@ -177,15 +177,18 @@ bool CVString::operator!=(const CVString& other) const
 
 CVString operator+(const CVString& a, const CVString& b)
 {
-    return CVString(static_cast<const char*>(a), a.length(), static_cast<const char*>(b), b.length());
+    return CVString(static_cast<const char*>(a), a.length(), static_cast<const char*>(b),
+                    b.length());
 }
 
 CVString operator+(const CVString& a, const char* b)
 {
-    return CVString(static_cast<const char*>(a), a.length(), b, b ? static_cast<long>(strlen(b)) : 0);
+    return CVString(static_cast<const char*>(a), a.length(), b,
+                    b ? static_cast<long>(strlen(b)) : 0);
 }
 
 CVString operator+(const char* a, const CVString& b)
 {
-    return CVString(a, a ? static_cast<long>(strlen(a)) : 0, static_cast<const char*>(b), b.length());
+    return CVString(a, a ? static_cast<long>(strlen(a)) : 0, static_cast<const char*>(b),
+                    b.length());
 }

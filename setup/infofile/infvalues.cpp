@@ -98,7 +98,8 @@ char* infValue(const char* section, const char* name, const char* path, bool roo
     inf.read(path);
     if (inf.isEmpty())
         return nullptr;
-    const bool root = rootByExactName ? strcmp(section, "General") == 0 : strcasecmp(section, "General") == 0;
+    const bool root =
+        rootByExactName ? strcmp(section, "General") == 0 : strcasecmp(section, "General") == 0;
     const char* value = nullptr;
     std::unique_ptr<NVPair> view;
     if (root) {
@@ -128,7 +129,8 @@ extern "C" char* setupGetInfString(const char* section, const char* name, const 
     });
 }
 
-extern "C" int setupGetInfInt(const char* section, const char* name, int defaultValue, const char* path)
+extern "C" int setupGetInfInt(const char* section, const char* name, int defaultValue,
+                              const char* path)
 {
     return cvGuard(defaultValue, [&] {
         bool found = false;
@@ -174,9 +176,11 @@ int writeInfString(const char* section, const char* name, const char* value, con
 
 } // namespace
 
-extern "C" int setupWriteInfString(const char* section, const char* name, const char* value, const char* path)
+extern "C" int setupWriteInfString(const char* section, const char* name, const char* value,
+                                   const char* path)
 {
-    if (section == nullptr || name == nullptr || name[0] == '\0' || value == nullptr || path == nullptr)
+    if (section == nullptr || name == nullptr || name[0] == '\0' || value == nullptr ||
+        path == nullptr)
         return 0;
     return cvGuard(0, [&] { return writeInfString(section, name, value, path); });
 }

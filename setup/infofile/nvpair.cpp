@@ -150,8 +150,8 @@ Bool NVPair::isEmpty() const
 {
     if (!tree_)
         return 1;
-    return !tree_->timeStamp && tree_->valueCount == 0 && tree_->booleanCount == 0 && tree_->listCount == 0 &&
-           tree_->sectionCount == 0;
+    return !tree_->timeStamp && tree_->valueCount == 0 && tree_->booleanCount == 0 &&
+           tree_->listCount == 0 && tree_->sectionCount == 0;
 }
 
 const char* NVPair::get(const char* name) const

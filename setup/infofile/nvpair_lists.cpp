@@ -216,7 +216,7 @@ void NVPair::addSection(const char* name, NVPair* source)
         return;
     }
     if (source->tree_ == tree_)
-        return;  // merging a tree into itself changes nothing
+        return; // merging a tree into itself changes nothing
     for (int i = 0; i < source->numName(); ++i) {
         const char* valueName = source->name(i);
         set(valueName, source->get(valueName));

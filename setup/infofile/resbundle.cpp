@@ -20,7 +20,10 @@ char* join(const char* a, const char* b)
     return out;
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // One line of a properties file into the table; 1 only when memory ran out.
 int load_line(ResHash* table, char* line, const char* language)
@@ -51,8 +54,8 @@ int PropertiesLanguageIsValid(const char* language)
     if (!language || !*language)
         return 0;
     for (const char* c = language; *c; ++c) {
-        bool ok = (*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') || (*c >= '0' && *c <= '9') ||
-                  *c == '_' || *c == '-';
+        bool ok = (*c >= 'A' && *c <= 'Z') || (*c >= 'a' && *c <= 'z') ||
+                  (*c >= '0' && *c <= '9') || *c == '_' || *c == '-';
         if (!ok)
             return 0;
     }

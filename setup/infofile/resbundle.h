@@ -83,7 +83,7 @@ enum {
     TEXTFILE_READING = 1,
     TEXTFILE_WRITING = 2,
     TEXTFILE_AT_END = 3,
-    TEXTFILE_TEXT_MAX = 2024,              // file text the buffer holds
+    TEXTFILE_TEXT_MAX = 2024, // file text the buffer holds
     TEXTFILE_BUFFER = 2028,
     TEXTFILE_LINE_SIZE = TEXTFILE_TEXT_MAX + 1 // room ReadTextLine's line needs
 };

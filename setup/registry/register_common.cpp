@@ -6,13 +6,14 @@
 #include <memory>
 #include <unistd.h>
 
+#include "c_boundary.h"
 #include "cvldap.h"
 #include "ldap_escape.h"
 #include "ldapentry.h"
 #include "setup_infofile.h"
 #include "setup_ldap_codes.h"
-#include "setup_registry_consts.h"
 #include "setup_ldapurl.h"
+#include "setup_registry_consts.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ std::string cvChildDN(const char* type, const char* value, const std::string& pa
 
 std::string formAdminGroupFilter(const char* serverRoot)
 {
-    return "(&(objectclass=" + std::string(DEFAULT_ADMIN_GROUP_OBJECT) + ")(cvConfigRoot=" +
-           cvEscapeFilterValue(serverRoot) + "))";
+    return "(&(objectclass=" + std::string(DEFAULT_ADMIN_GROUP_OBJECT) +
+           ")(cvConfigRoot=" + cvEscapeFilterValue(serverRoot) + "))";
 }
 
 std::string cvFillAci(const char* aciTemplate, const std::string& dn)
@@ -90,7 +91,19 @@ std::vector<std::string> cvAllValues(const LdapEntry& entry, const char* name)
 
 int cvRead(LdapEntry& entry, const std::string& dn)
 {
-    return entry.retrieve(dn.c_str()).code;
+    return cvResultCode(entry.retrieve(dn.c_str()).code);
+}
+
+int cvDropMember(Ldap* ldap, const std::string& dn, const std::string& member)
+{
+    char type[] = "uniquemember";
+    char* values[] = {const_cast<char*>(member.c_str()), nullptr};
+    LDAPMod mod;
+    mod.mod_op = LDAP_MOD_DELETE;
+    mod.mod_type = type;
+    mod.mod_values = values;
+    LDAPMod* mods[] = {&mod, nullptr};
+    return cvResultCode(ldap->modify(dn.c_str(), mods));
 }
 
 std::string cvGlobalPreferencesDN(const char* domain)
@@ -106,13 +119,14 @@ bool cvHoldsOnly(const LdapEntry& entry, const char* name, const char* value)
 
 int refreshGlobalPreferences(LdapEntry& prefs, int readCode, const std::string& dn)
 {
-    static const char kDescription[] = "Default branch for Halcyon Server Products Global Preferences";
+    static const char kDescription[] =
+        "Default branch for Halcyon Server Products Global Preferences";
     if (readCode == SETUP_LDAP_NO_ENTRIES) {
         prefs.setAttribute("objectclass", DEFAULT_GLOBAL_PREFS_OBJECT);
         prefs.setAttribute("ou", DEFAULT_GLOBAL_PREFS);
         prefs.setAttribute("aci", DEFAULT_GLOBAL_PREFS_ACI);
         prefs.setAttribute("description", kDescription);
-        int code = prefs.insert(dn.c_str()).code;
+        int code = cvResultCode(prefs.insert(dn.c_str()).code);
         // A registration running at the same time made the branch, with
         // these very values, since it was read.
         return code == LDAP_ALREADY_EXISTS ? 0 : code;
@@ -121,11 +135,12 @@ int refreshGlobalPreferences(LdapEntry& prefs, int readCode, const std::string& 
         return readCode;
     // A branch that already holds exactly these values is left as it is:
     // the rewrite would store what is there.
-    if (cvHoldsOnly(prefs, "aci", DEFAULT_GLOBAL_PREFS_ACI) && cvHoldsOnly(prefs, "description", kDescription))
+    if (cvHoldsOnly(prefs, "aci", DEFAULT_GLOBAL_PREFS_ACI) &&
+        cvHoldsOnly(prefs, "description", kDescription))
         return 0;
     prefs.setAttribute("aci", DEFAULT_GLOBAL_PREFS_ACI);
     prefs.setAttribute("description", kDescription);
-    return prefs.replace(dn.c_str()).code;
+    return cvResultCode(prefs.replace(dn.c_str()).code);
 }
 
 int ensureGlobalPreferences(Ldap* ldap, const char* domain)

@@ -96,15 +96,11 @@ char* guessDomainChecked(const char* url, const char* bindUser, const char* pass
     if (err.code != 0)
         return nullptr;
     LdapEntry domains(&ldap);
-    if (domains.retrieve("(objectclass=cvAdminDomain)", 1, DEFAULT_ROOT_DN).code != 0 || !domains.entryDN())
+    if (domains.retrieve("(objectclass=cvAdminDomain)", 1, DEFAULT_ROOT_DN).code != 0 ||
+        !domains.entryDN())
         return nullptr;
     auto values = ldapapi::rdn_values(domains.entryDN());
     return values.empty() ? nullptr : copyText(values.front().second);
-}
-
-int withoutNegative(int code)
-{
-    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
 }
 
 } // namespace
@@ -126,11 +122,11 @@ int setupCheckAdminDomain(Ldap* ldap, const char* adminDomain)
     return cvGuard(kCvNoMemory, [&] {
         int code = checkConfigRoot(ldap);
         if (code != 0)
-            return withoutNegative(code);
+            return cvResultCode(code);
         if (!adminDomain)
             return SETUP_LDAP_BAD_ARGUMENT;
         LdapEntry domain(ldap);
-        return withoutNegative(cvRead(domain, cvAdminDomainDN(adminDomain)));
+        return cvResultCode(cvRead(domain, cvAdminDomainDN(adminDomain)));
     });
 }
 
@@ -138,14 +134,15 @@ int setupInstallFramework(Ldap* ldap, const char* adminDomain)
 {
     if (!ldap)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return withoutNegative(installFrameworkChecked(ldap, adminDomain)); });
+    return cvGuard(kCvNoMemory,
+                   [&] { return cvResultCode(installFrameworkChecked(ldap, adminDomain)); });
 }
 
 int setupIsSubTreeWritable(Ldap* ldap, const char* dn)
 {
     if (!ldap || !dn)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory, [&] { return withoutNegative(probeSubtree(ldap, dn)); });
+    return cvGuard(kCvNoMemory, [&] { return cvResultCode(probeSubtree(ldap, dn)); });
 }
 
 char* setupGuessAdminDomainName(const char* url, const char* bindUser, const char* password)

@@ -1,8 +1,10 @@
 /*
  * Pieces shared by the registration operations (instance registration,
- * version refresh, domain and access helpers, user directories). C++ only;
- * not part of the plain-function interface. Nothing here throws except
- * std::bad_alloc, which the plain functions' cvGuard turns into a result.
+ * version refresh, domain and access helpers, user directories) and the
+ * registration removal. C++ only; not part of the plain-function interface.
+ * Nothing here throws except std::bad_alloc, which the plain functions'
+ * cvGuard turns into a result. Codes are 0 or a code of the library
+ * (cvResultCode), never the client library's negative ones.
  */
 #ifndef CV_REGISTER_INTERNAL_H
 #define CV_REGISTER_INTERNAL_H
@@ -37,6 +39,12 @@ std::vector<std::string> cvAllValues(const LdapEntry& entry, const char* name);
 // Base read of dn into entry: 0 found, SETUP_LDAP_NO_ENTRIES (153) when it
 // does not exist, any other code when the read failed.
 int cvRead(LdapEntry& entry, const std::string& dn);
+
+// Takes member out of the "uniquemember" values of dn, the value as stored
+// (the one way the registry drops a member): 0, or the modify's code
+// (LDAP_NO_SUCH_ATTRIBUTE, 16, when dn does not list it; 32 when dn does not
+// exist).
+int cvDropMember(Ldap* ldap, const std::string& dn, const std::string& member);
 
 // 1 once dn shows (holding attr = value when both are given), 0 when it still
 // does not once the wait's budget is spent (cvWaitUntil, registry_wait.h:

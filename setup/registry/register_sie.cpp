@@ -8,6 +8,7 @@
 
 #include "c_boundary.h"
 #include "cvldap.h"
+#include "ldap_dn.h"
 #include "ldap_escape.h"
 #include "ldap_pipeline.h"
 #include "ldapentry.h"
@@ -75,21 +76,6 @@ int replaceStored(LdapEntry& entry, const LdapEntry& stored, const std::string& 
     return write.code(t);
 }
 
-// Takes member out of the "uniquemember" values of dn: a parent written
-// with the member it was about to get, when that member could not be
-// written. Its answer is not examined.
-void dropMember(Ldap* ldap, const std::string& dn, const std::string& member)
-{
-    char type[] = "uniquemember";
-    char* values[] = {const_cast<char*>(member.c_str()), nullptr};
-    LDAPMod mod;
-    mod.mod_op = LDAP_MOD_DELETE;
-    mod.mod_type = type;
-    mod.mod_values = values;
-    LDAPMod* mods[] = {&mod, nullptr};
-    ldap->modify(dn.c_str(), mods);
-}
-
 // True when dn lies below the configuration root: then a domain that can be
 // read proves that the root exists, and the root needs no read of its own.
 bool belowConfigRoot(const std::string& dn)
@@ -116,7 +102,8 @@ struct Prefetched {
     int code = 0;
     bool sent = false;
 
-    void send(LdapPipeline& pipeline, Ldap* ldap, const std::string& at, LdapPipeline::Ticket* ticket)
+    void send(LdapPipeline& pipeline, Ldap* ldap, const std::string& at,
+              LdapPipeline::Ticket* ticket)
     {
         entry.reset(new LdapEntry(ldap));
         dn = at;
@@ -128,7 +115,8 @@ struct Prefetched {
 
 // The entry stored at dn: the prefetched read when it is of dn, else a read
 // now. The read's code (0, 153, or a failure).
-int storedAt(Prefetched& ahead, Ldap* ldap, const std::string& dn, std::unique_ptr<LdapEntry>* stored)
+int storedAt(Prefetched& ahead, Ldap* ldap, const std::string& dn,
+             std::unique_ptr<LdapEntry>* stored)
 {
     if (ahead.holds(dn)) {
         *stored = std::move(ahead.entry);
@@ -157,8 +145,8 @@ struct Registration {
     const char* hostName;
     const char* serverRoot;
     const char* adminDomain;
-    Ldap* conn = nullptr;     // the configuration directory (isie's)
-    Ldap* sieConn = nullptr;  // where the instance entry goes (sie's)
+    Ldap* conn = nullptr;    // the configuration directory (isie's)
+    Ldap* sieConn = nullptr; // where the instance entry goes (sie's)
     bool v4 = false;
     std::string product;
     std::string instance;
@@ -193,7 +181,8 @@ struct Registration {
     std::vector<AddedMember> addedMembers;
     void addMember(const std::string& dn, const std::string& member)
     {
-        addedMembers.push_back(AddedMember{dn, member, background->addValue(dn, "uniquemember", member)});
+        addedMembers.push_back(
+            AddedMember{dn, member, background->addValue(dn, "uniquemember", member)});
     }
     std::unique_ptr<LdapEntry> domainEntry;
     std::unique_ptr<LdapEntry> foundGroup;
@@ -214,11 +203,12 @@ struct Registration {
 // entry added at dn below parentDN. When the parent does not show yet (32)
 // the wait for it goes on (for attr = value when both are given), and the
 // add is made once more.
-int insertBelow(LdapEntry& entry, const std::string& dn, const std::string& parentDN, const char* attr,
-                const char* value)
+int insertBelow(LdapEntry& entry, const std::string& dn, const std::string& parentDN,
+                const char* attr, const char* value)
 {
     int code = entry.insert(dn.c_str()).code;
-    if (code == LDAP_NO_SUCH_OBJECT && waitForEntry(entry.connection(), parentDN.c_str(), attr, value))
+    if (code == LDAP_NO_SUCH_OBJECT &&
+        waitForEntry(entry.connection(), parentDN.c_str(), attr, value))
         code = entry.insert(dn.c_str()).code;
     return code;
 }
@@ -228,7 +218,8 @@ int Registration::checkEntries()
     if (!holdsAttributes(*sie) || !holdsAttributes(*isie))
         return SETUP_LDAP_INCOMPLETE_ENTRY;
     std::string serverId;
-    if (!holdsValue(*sie, "objectclass", "corvidServer") || !cvFirstValue(*sie, "cvServerID", &serverId))
+    if (!holdsValue(*sie, "objectclass", "corvidServer") ||
+        !cvFirstValue(*sie, "cvServerID", &serverId))
         return SETUP_LDAP_BAD_SERVER_ENTRY;
     v4 = isVersion4(conn);
     std::string version;
@@ -322,7 +313,8 @@ int Registration::findAdminGroup()
     probeAhead.send(reads, conn, firstGroup, &probe);
     productAhead.send(reads, conn, productDN, &productRead);
     if (sieConn == conn)
-        instanceAhead.send(reads, conn, cvChildDN("cn", instance.c_str(), productDN), &instanceRead);
+        instanceAhead.send(reads, conn, cvChildDN("cn", instance.c_str(), productDN),
+                           &instanceRead);
     reads.wait();
     probeAhead.code = reads.code(probe);
     productAhead.code = reads.code(productRead);
@@ -411,8 +403,8 @@ int Registration::insertAdminGroup(const std::string& name, const std::string& f
     group.setAttribute("cvAdminGroupName", name.c_str());
     group.setAttribute("cvConfigRoot", serverRoot);
     group.addAttribute("objectclass", DEFAULT_USER_DIRINFO_OBJECT);
-    std::string userDirectory =
-        std::string(DEFAULT_USER_DIRINFO_RDN) + LDAP_PATHSEP + DEFAULT_GLOBAL_PREFS_RDN + LDAP_PATHSEP + domainDN;
+    std::string userDirectory = std::string(DEFAULT_USER_DIRINFO_RDN) + LDAP_PATHSEP +
+                                DEFAULT_GLOBAL_PREFS_RDN + LDAP_PATHSEP + domainDN;
     group.setAttribute("cvDirectoryInfoRef", userDirectory.c_str());
     group.setAttribute("cvAdminSIEDN", adminSieDN.c_str());
     if (!v4) {
@@ -427,7 +419,7 @@ int Registration::insertAdminGroup(const std::string& name, const std::string& f
     const bool writtenAhead = freshHost && groupDN == firstDN;
     if (code != 0) {
         if (code != LDAP_ALREADY_EXISTS && writtenAhead)
-            dropMember(conn, hostDN, groupDN);
+            cvDropMember(conn, hostDN, groupDN);
         return code;
     }
     freshGroup = true;
@@ -456,7 +448,7 @@ int Registration::writeProduct()
         code = insertBelow(*isie, isieDN, groupDN, nullptr, nullptr);
         freshProduct = code == 0;
         if (code != 0 && code != LDAP_ALREADY_EXISTS && freshGroup)
-            dropMember(conn, groupDN, isieDN);
+            cvDropMember(conn, groupDN, isieDN);
         if ((code == 0 || code == LDAP_ALREADY_EXISTS) && !freshGroup)
             addMember(groupDN, isieDN);
     } else if (code == 0) {
@@ -502,14 +494,15 @@ int Registration::writeInstance()
     sie->setAttribute("installationTimeStamp", stamp.c_str());
 
     std::unique_ptr<LdapEntry> stored;
-    int code = freshProduct ? SETUP_LDAP_NO_ENTRIES : storedAt(instanceAhead, sieConn, sieDN, &stored);
+    int code =
+        freshProduct ? SETUP_LDAP_NO_ENTRIES : storedAt(instanceAhead, sieConn, sieDN, &stored);
     if (code == 0)
         code = replaceStored(*sie, *stored, sieDN);
     else if (code == SETUP_LDAP_NO_ENTRIES)
         code = insertBelow(*sie, sieDN, isieDN, "installationTimeStamp", stamp.c_str());
     if (code != 0) {
         if (freshProduct) {
-            dropMember(conn, isieDN, sieDN);
+            cvDropMember(conn, isieDN, sieDN);
             isie->retrieve(isieDN.c_str());
         }
         return code;
@@ -590,7 +583,7 @@ int setupCreateSIE(LdapEntry* sie, LdapEntry* isie, const char* hostName, const 
     return cvGuard(kCvNoMemory, [&] {
         Registration r(sie, isie, hostName, serverRoot, adminDomain);
         int code = r.run();
-        return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
+        return cvResultCode(code);
     });
 }
 

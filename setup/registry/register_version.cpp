@@ -13,8 +13,8 @@
 namespace {
 
 const char* const kVersionAttributes[] = {
-    "cvVendor",         "cvProductVersion", "cvBuildNumber",   "cvRevisionNumber",
-    "cvSerialNumber",   "cvExpirationDate", "cvBuildSecurity", "cvLdapSchemaVersion",
+    "cvVendor",       "cvProductVersion", "cvBuildNumber",   "cvRevisionNumber",
+    "cvSerialNumber", "cvExpirationDate", "cvBuildSecurity", "cvLdapSchemaVersion",
 };
 
 // A missing level of the path (153) means "not registered": nothing to do.
@@ -23,8 +23,8 @@ int missingIsDone(int code)
     return code == SETUP_LDAP_NO_ENTRIES ? 0 : code;
 }
 
-int updateVersionChecked(Ldap* ldap, LdapEntry* source, const char* productName, const char* hostName,
-                         const char* serverRoot, const char* adminDomain)
+int updateVersionChecked(Ldap* ldap, LdapEntry* source, const char* productName,
+                         const char* hostName, const char* serverRoot, const char* adminDomain)
 {
     char** names = source->getAttributeNames();
     if (!names)
@@ -63,18 +63,20 @@ int updateVersionChecked(Ldap* ldap, LdapEntry* source, const char* productName,
 } // namespace
 
 int setupUpdateISIEVersionInfo(Ldap* ldap, LdapEntry* source, const char* productName,
-                               const char* hostName, const char* serverRoot, const char* adminDomain)
+                               const char* hostName, const char* serverRoot,
+                               const char* adminDomain)
 {
     if (!ldap || !source || !productName || !hostName || !serverRoot || !adminDomain)
         return SETUP_LDAP_BAD_ARGUMENT;
     return cvGuard(kCvNoMemory, [&] {
-        int code = updateVersionChecked(ldap, source, productName, hostName, serverRoot, adminDomain);
-        return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
+        int code =
+            updateVersionChecked(ldap, source, productName, hostName, serverRoot, adminDomain);
+        return cvResultCode(code);
     });
 }
 
-int updateISIEVersionInfo(Ldap* ldap, LdapEntry* source, const char* productName, const char* hostName,
-                          const char* serverRoot, const char* adminDomain)
+int updateISIEVersionInfo(Ldap* ldap, LdapEntry* source, const char* productName,
+                          const char* hostName, const char* serverRoot, const char* adminDomain)
 {
     return setupUpdateISIEVersionInfo(ldap, source, productName, hostName, serverRoot, adminDomain);
 }

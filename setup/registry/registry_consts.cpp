@@ -42,8 +42,7 @@ const char* const DEFAULT_GLOBAL_PREFS_FILTER =
 const char* const DEFAULT_COMMON_PREFS = "Common";
 const char* const DEFAULT_COMMON_PREFS_RDN = "cn=Common";
 const char* const DEFAULT_COMMON_PREFS_OBJECT = "cvGlobalParameters";
-const char* const DEFAULT_COMMON_PREFS_FILTER =
-    "(&(objectclass=cvGlobalParameters)(cn=Common))";
+const char* const DEFAULT_COMMON_PREFS_FILTER = "(&(objectclass=cvGlobalParameters)(cn=Common))";
 const char* const DEFAULT_ADMIN_SEARCH_DN = "ou=TopologyManagement, o=CorvidRoot";
 const char* const DEFAULT_USER_DIRINFO = "UserDirectory";
 const char* const DEFAULT_USER_DIRINFO_RDN = "cn=UserDirectory";
@@ -51,31 +50,44 @@ const char* const DEFAULT_USER_DIRINFO_OBJECT = "cvDirectoryInfo";
 
 /* Access-control templates; a %s takes the DN (or name) noted beside it. */
 const char* const DEFAULT_ROOT_ACI_1 =
-    "(targetattr=*)(targetfilter=(o=CorvidRoot))(version 3.0; acl \"Enable access by known users\"; allow (read,search) userdn=\"ldap:///all\";)";
+    "(targetattr=*)(targetfilter=(o=CorvidRoot))(version 3.0; acl \"Enable access by known "
+    "users\"; allow (read,search) userdn=\"ldap:///all\";)";
 const char* const DEFAULT_ROOT_ACI_2 =
-    "(targetattr=*)(version 3.0; acl \"Configuration Administrator access rights\"; allow (all) groupdn = \"ldap:///cn=Configuration Administrators,%s\";)";
+    "(targetattr=*)(version 3.0; acl \"Configuration Administrator access rights\"; allow (all) "
+    "groupdn = \"ldap:///cn=Configuration Administrators,%s\";)";
 const char* const DEFAULT_ROOT_ACI_3 =
-    "(targetattr=*)(version 3.0; acl \"Group expansion for access delegation\"; allow (read,search,compare) groupdnattr = \"ldap:///o=CorvidRoot?uniquemember?sub\";)";
+    "(targetattr=*)(version 3.0; acl \"Group expansion for access delegation\"; allow "
+    "(read,search,compare) groupdnattr = \"ldap:///o=CorvidRoot?uniquemember?sub\";)";
 const char* const DEFAULT_PX_CONTAINER_ACI =
-    "(targetattr=*)(targetfilter=(ou=%s))(version 3.0; acl \"Enable anonymous access\"; allow(read,search) userdn=\"ldap:///anyone\";)";
+    "(targetattr=*)(targetfilter=(ou=%s))(version 3.0; acl \"Enable anonymous access\"; "
+    "allow(read,search) userdn=\"ldap:///anyone\";)";
 const char* const DEFAULT_GLOBAL_PREFS_ACI =
-    "(targetattr=*)(version 3.0; acl \"Enable anonymous access\"; allow(read,search) userdn=\"ldap:///anyone\";)";
+    "(targetattr=*)(version 3.0; acl \"Enable anonymous access\"; allow(read,search) "
+    "userdn=\"ldap:///anyone\";)";
 const char* const DEFAULT_HOST_PREFS_ACI =
-    "(targetattr=*)(version 3.0; acl \"Enable anonymous access\"; allow(read,search) userdn=\"ldap:///anyone\";)";
+    "(targetattr=*)(version 3.0; acl \"Enable anonymous access\"; allow(read,search) "
+    "userdn=\"ldap:///anyone\";)";
 const char* const DEFAULT_HOST_ACI =
-    "(targetattr= *)(targetfilter=(cvhardwarePlatform=*))(version 3.0; acl \"Enable delegated access\"; allow (read, search, compare) groupdn=\"ldap:///%s\";)";
+    "(targetattr= *)(targetfilter=(cvhardwarePlatform=*))(version 3.0; acl \"Enable delegated "
+    "access\"; allow (read, search, compare) groupdn=\"ldap:///%s\";)";
 const char* const DEFAULT_ADMINGRP_ACI =
-    "(targetattr=*)(targetfilter=(cvconfigRoot=*))(version 3.0; acl \"Enable delegated access\"; allow (read,search, compare) groupdn=\"ldap:///%s\";)";
+    "(targetattr=*)(targetfilter=(cvconfigRoot=*))(version 3.0; acl \"Enable delegated access\"; "
+    "allow (read,search, compare) groupdn=\"ldap:///%s\";)";
 const char* const DEFAULT_ADMINGRP4_ACI =
-    "(targetattr=*)(version 3.0; acl \"Enable delegated access\"; allow (read,search,compare) userdn=\"ldap:///%s\";)";
+    "(targetattr=*)(version 3.0; acl \"Enable delegated access\"; allow (read,search,compare) "
+    "userdn=\"ldap:///%s\";)";
 const char* const DEFAULT_PRODUCT_ACI =
-    "(targetattr=*)(targetfilter=(cvNickName=*))(version 3.0; acl \"Enable delegated access\"; allow (read,search, compare) groupdn=\"ldap:///%s\";)";
+    "(targetattr=*)(targetfilter=(cvNickName=*))(version 3.0; acl \"Enable delegated access\"; "
+    "allow (read,search, compare) groupdn=\"ldap:///%s\";)";
 const char* const DEFAULT_SIE_ACI_1 =
-    "(targetattr=*)(version 3.0; acl \"Enable delegated access\"; allow (read, search, compare) groupdn=\"ldap:///%s\";)";
+    "(targetattr=*)(version 3.0; acl \"Enable delegated access\"; allow (read, search, compare) "
+    "groupdn=\"ldap:///%s\";)";
 const char* const DEFAULT_SIE_ACI_2 =
-    "(targetattr=\"uniquemember || serverProductName || administratorContactInfo || userpassword || description\")(targetfilter=(objectclass=corvidServer))(version 3.0; acl \"Enable access delegation\"; allow (write) groupdn=\"ldap:///%s\";)";
-const char* const DEFAULT_SIE_CONFIG_ACI =
-    "(targetattr=*)(version 3.0; acl \"Enable Server configuration\"; allow (all) groupdn=\"ldap:///%s\";)";
+    "(targetattr=\"uniquemember || serverProductName || administratorContactInfo || userpassword "
+    "|| description\")(targetfilter=(objectclass=corvidServer))(version 3.0; acl \"Enable access "
+    "delegation\"; allow (write) groupdn=\"ldap:///%s\";)";
+const char* const DEFAULT_SIE_CONFIG_ACI = "(targetattr=*)(version 3.0; acl \"Enable Server "
+                                           "configuration\"; allow (all) groupdn=\"ldap:///%s\";)";
 
 /* Keys of a product's install-info section. */
 const char* const PKG_NAME = "Name";

@@ -22,14 +22,14 @@ void pause(int ms)
 
 } // namespace
 
-int cvWaitUntil(const std::function<bool()>& seen)
+bool cvWaitUntil(const std::function<bool()>& seen)
 {
     int spent = 0;
     for (int next = kRegistryWaitFirstPauseMs;; next *= 2) {
         if (seen())
-            return 1;
+            return true;
         if (spent >= kRegistryWaitBudgetMs)
-            return 0;
+            return false;
         int ms = next < kRegistryWaitBudgetMs - spent ? next : kRegistryWaitBudgetMs - spent;
         ++g_waitPauses;
         pause(ms);
@@ -46,7 +46,9 @@ int waitForEntry(Ldap* ldap, const char* dn, const char* attr, const char* value
         if (attr && value)
             return probe.retrieve(dn).code == 0 && probe.checkAttribute(attr, value);
         return probe.exists(dn) != 0;
-    });
+    })
+               ? 1
+               : 0;
 }
 
 int waitForEntryRemoval(Ldap* ldap, const char* dn)
@@ -54,7 +56,7 @@ int waitForEntryRemoval(Ldap* ldap, const char* dn)
     if (dn == nullptr)
         return 1;
     LdapEntry probe(ldap);
-    return cvWaitUntil([&] { return !probe.exists(dn); });
+    return cvWaitUntil([&] { return !probe.exists(dn); }) ? 1 : 0;
 }
 
 unsigned long cvRegistryWaitSleeps()

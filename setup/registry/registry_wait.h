@@ -15,10 +15,10 @@ const int kRegistryWaitBudgetMs = 25000;
 // last one cut to what is left of the budget).
 const int kRegistryWaitFirstPauseMs = 50;
 
-// Tests at once, then after each pause, until seen() holds (1) or the
-// budget is spent and a last test failed (0). A directory that shows the
+// Tests at once, then after each pause, until seen() holds (true) or the
+// budget is spent and a last test failed (false). A directory that shows the
 // change at once costs no pause; one that catches up in milliseconds costs
 // milliseconds.
-int cvWaitUntil(const std::function<bool()>& seen);
+bool cvWaitUntil(const std::function<bool()>& seen);
 
 #endif

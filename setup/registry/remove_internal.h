@@ -1,11 +1,13 @@
 /*
- * Pieces shared by the registration removal and its pruning walk
- * (cvDropAndPrune, unregister_plan.h). C++ only; not part of the
- * plain-function interface.
+ * Pieces shared by the registration removal (setupRemoveSIE,
+ * setupRemoveISIE) and the removal tool's registry plan. C++ only; not part
+ * of the plain-function interface. Results are 0 or a code of the library
+ * (cvResultCode): never one of the client library's negative codes.
  */
 #ifndef CV_REMOVE_INTERNAL_H
 #define CV_REMOVE_INTERNAL_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,26 +18,37 @@ class Ldap;
 // registry_wait.h), so a deletion that already shows costs no pause at all.
 int waitForEntryRemoval(Ldap* ldap, const char* dn);
 
-// The RDN components of dn, each with its attribute type, from the entry's
-// own RDN up to the top-level one. False when dn cannot be parsed; a walk
-// over such a DN must delete nothing.
-bool cvSplitDN(const char* dn, std::vector<std::string>& parts);
-
-// Components from..end joined with LDAP_PATHSEP (empty when from is past
-// the end).
-std::string cvJoinDN(const std::vector<std::string>& parts, size_t from);
-
 // True when dn names the configuration root, compared without regard to case.
 bool cvIsConfigRoot(const std::string& dn);
-
-// True when both texts parse and name the same entry: the same number of
-// components, each equal without regard to case.
-bool cvSameDN(const char* a, const char* b);
 
 // The DNs of at most limit children of dn (all for 0), names only: 0 (also
 // when dn has more children than that), or the search's failure code (32 when dn does
 // not exist). An entry's child count matters here only as "none", "one" or
 // "more", so a parent of thousands costs no more than a parent of two.
-int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit, std::vector<std::string>* children);
+int cvFirstChildren(Ldap* ldap, const std::string& dn, int limit,
+                    std::vector<std::string>* children);
+
+// How cvDropAndPrune deletes.
+struct PruneWalk {
+    // dn with everything below it; otherwise dn alone, which the directory
+    // refuses (66) while it still holds an entry.
+    bool subtree = true;
+    // Before the ancestors are deleted, wait (waitForEntryRemoval) until dn's
+    // deletion shows, for replicated directories that apply it late.
+    bool waitUntilGone = false;
+    // At most this many ancestors are deleted (the removal tool passes the
+    // number its plan found).
+    size_t maxAncestors = static_cast<size_t>(-1);
+};
+
+// The one pruning walk of the system. Deletes dn, then each ancestor in
+// turn, nearest first, never the configuration root itself: a server
+// deletes only leaves, so an ancestor that still holds entries refuses
+// (66), and it stays with every one above it. An entry already gone counts
+// as deleted. Returns 0 when dn is gone; otherwise the code of dn's
+// deletion, or of a client-side failure while pruning (the walk stopped
+// without knowing which ancestors stay), with *failedAt naming the entry.
+// A dn that cannot be parsed gives SETUP_LDAP_BAD_ARGUMENT, nothing deleted.
+int cvDropAndPrune(Ldap* ldap, const std::string& dn, const PruneWalk& walk, std::string* failedAt);
 
 #endif

@@ -2,7 +2,9 @@
 
 #include "unregister_internal.h"
 
+#include "c_boundary.h"
 #include "cvldap.h"
+#include "ldap_dn.h"
 #include "ldap_escape.h"
 #include "ldapentry.h"
 #include "register_internal.h"
@@ -27,7 +29,8 @@ bool findExactSIE(LdapEntry& sie, const char* instanceName, const char* serverRo
     for (int i = 0; i < sie.numEntries(); ++i) {
         if (i > 0 && sie.next().code != 0)
             return false;
-        if (cvHasExactValue(sie, "cn", instanceName) && cvHasExactValue(sie, "serverroot", serverRoot))
+        if (cvHasExactValue(sie, "cn", instanceName) &&
+            cvHasExactValue(sie, "serverroot", serverRoot))
             return true;
     }
     return false;
@@ -57,14 +60,14 @@ int otherChildren(Ldap& ldap, const std::string& dn, const std::vector<std::stri
     return 0;
 }
 
-// A failed read ends the plan: nothing is written.
-void fail(RegistryPlan& plan, int code, const std::string& what)
+// A failed read ends the plan: nothing is written. Returns code.
+int fail(Ldap& ldap, RegistryPlan& plan, int code, const std::string& what)
 {
-    plan.code = cvRegistryCode(code);
-    plan.cause = cvRegistryCause(code);
+    plan.cause = cvResultCause(ldap, code);
     plan.failure = what;
     plan.repairs.clear();
     plan.writes.clear();
+    return code;
 }
 
 // The value of keeper's "uniquemember" naming dn into member ("" when it
@@ -87,28 +90,21 @@ int listingOf(Ldap& ldap, const std::string& keeper, const std::string& dn, std:
 // loaded, or the code of the failing read.
 int findProduct(RegistryPlan& plan, const char* serverRoot, LdapEntry& isie)
 {
-    int code = isie.retrieve(plan.isieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN).code;
+    int code =
+        cvResultCode(isie.retrieve(plan.isieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN).code);
     if (code != SETUP_LDAP_NO_ENTRIES)
         return code;
     std::vector<std::string> parts;
     if (!cvSplitDN(plan.sieDN.c_str(), parts) || parts.size() < 2)
         return code;
-    int parentCode = isie.retrieve("(objectclass=cvApplication)", kScopeBase,
-                                   cvJoinDN(parts, 1).c_str()).code;
+    int parentCode = cvResultCode(
+        isie.retrieve("(objectclass=cvApplication)", kScopeBase, cvJoinDN(parts, 1).c_str()).code);
     if (parentCode != 0)
         return parentCode;
     return cvHasExactValue(isie, "cvinstalledlocation", serverRoot) ? 0 : code;
 }
 
 } // namespace
-
-bool cvAmongDNs(const std::string& dn, const std::vector<std::string>& dns)
-{
-    for (const std::string& other : dns)
-        if (cvSameDN(dn.c_str(), other.c_str()))
-            return true;
-    return false;
-}
 
 bool cvHasExactValue(const LdapEntry& entry, const char* attr, const char* want)
 {
@@ -138,7 +134,8 @@ int cvPlanPrune(Ldap& ldap, const std::string& dn, std::vector<std::string> gone
             return 0;
         }
         LdapEntry domain(&ldap);
-        int code = domain.retrieve("(objectclass=cvAdminDomain)", kScopeBase, candidate.c_str()).code;
+        int code = cvResultCode(
+            domain.retrieve("(objectclass=cvAdminDomain)", kScopeBase, candidate.c_str()).code);
         if (code == 0) {
             chain.pruneStopWhy = PruneStop::AdminDomain;
             return listingOf(ldap, candidate, top, chain.keeperMember);
@@ -147,7 +144,7 @@ int cvPlanPrune(Ldap& ldap, const std::string& dn, std::vector<std::string> gone
         if (code == SETUP_LDAP_NO_ENTRIES)
             code = otherChildren(ldap, candidate, gone, others, true);
         if (code != 0) {
-            if (cvRegistryCode(code) == SETUP_LDAP_CONNECT_FAILED)
+            if (code == SETUP_LDAP_CONNECT_FAILED)
                 return code;
             chain.pruneStopWhy = PruneStop::Unreadable;
             chain.pruneStopCode = code;
@@ -168,27 +165,28 @@ int cvPlanPrune(Ldap& ldap, const std::string& dn, std::vector<std::string> gone
 }
 
 void cvChainWrites(const std::string& dn, const PrunePlan& chain,
-                   const std::vector<RegistryWrite>& before, std::vector<RegistryWrite>& writes)
+                   const std::vector<RegistryWrite>& before, std::vector<RegistryWrite>& writes,
+                   bool withEntry)
 {
     using Kind = RegistryWrite::Kind;
     if (!chain.keeperMember.empty())
         writes.push_back({Kind::DropMember, chain.pruneStop, chain.keeperMember});
     writes.insert(writes.end(), before.begin(), before.end());
-    writes.push_back({Kind::DeleteEntry, dn, std::string()});
-    for (const std::string& ancestor : chain.prune)
-        writes.push_back({Kind::PruneEntry, ancestor, std::string()});
+    if (withEntry)
+        writes.push_back({Kind::DeleteAndPrune, dn, std::string(), chain.prune.size()});
 }
 
-RegistryPlan cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* machineName,
-                            const char* serverRoot)
+int cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* machineName,
+                   const char* serverRoot, RegistryPlan& plan, LdapEntry* isieCursor)
 {
     using Kind = RegistryWrite::Kind;
-    RegistryPlan plan;
+    plan = RegistryPlan();
     const std::string root = cvEscapeFilterValue(serverRoot);
     plan.sieFilter = "(&(serverhostname=" + cvEscapeFilterValue(machineName) +
                      ")(cn=" + cvEscapeFilterValue(instanceName) + ")(serverroot=" + root + "))";
     LdapEntry sie(&ldap);
-    int code = sie.retrieve(plan.sieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN).code;
+    int code =
+        cvResultCode(sie.retrieve(plan.sieFilter.c_str(), kScopeSubtree, DEFAULT_ROOT_DN).code);
     plan.absence = "read the SIE entry using filter " + plan.sieFilter;
     if (code == 0 && !findExactSIE(sie, instanceName, serverRoot)) {
         code = SETUP_LDAP_NO_ENTRIES;
@@ -198,26 +196,24 @@ RegistryPlan cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* ma
         // Not registered: only what an interrupted removal left is done.
         code = cvPlanRepairs(ldap, instanceName, machineName, serverRoot, plan);
         if (code != 0)
-            fail(plan, code, "read the entries an interrupted removal of this instance may have left");
-        return plan;
+            return fail(ldap, plan, code,
+                        "read the entries an interrupted removal of this instance may have left");
+        return 0;
     }
-    if (code != 0) {
-        fail(plan, code, plan.absence);
-        return plan;
-    }
+    if (code != 0)
+        return fail(ldap, plan, code, plan.absence);
     plan.registered = true;
     plan.absence.clear();
     plan.sieDN = textOf(sie.entryDN());
 
-    plan.isieFilter = "(&(objectclass=cvApplication)(uniquemember=" +
-                      cvEscapeFilterValue(plan.sieDN.c_str()) + ")(cvinstalledlocation=" + root +
-                      "))";
-    LdapEntry isie(&ldap);
+    plan.isieFilter =
+        "(&(objectclass=cvApplication)(uniquemember=" + cvEscapeFilterValue(plan.sieDN.c_str()) +
+        ")(cvinstalledlocation=" + root + "))";
+    LdapEntry ownCursor(&ldap);
+    LdapEntry& isie = isieCursor != nullptr ? *isieCursor : ownCursor;
     code = findProduct(plan, serverRoot, isie);
-    if (code != 0) {
-        fail(plan, code, "read the ISIE entry using filter " + plan.isieFilter);
-        return plan;
-    }
+    if (code != 0)
+        return fail(ldap, plan, code, "read the ISIE entry using filter " + plan.isieFilter);
     plan.isieDN = textOf(isie.entryDN());
     std::vector<RegistryWrite> first;
     for (const std::string& member : cvAllValues(isie, "uniquemember")) {
@@ -229,21 +225,19 @@ RegistryPlan cvPlanRegistry(Ldap& ldap, const char* instanceName, const char* ma
     first.push_back({Kind::DeleteSubtree, plan.sieDN, std::string()});
 
     code = otherChildren(ldap, plan.isieDN, {plan.sieDN}, plan.siblings);
-    if (cvRegistryCode(code) == SETUP_LDAP_CONNECT_FAILED) {
-        fail(plan, code, "read the entries below ISIE entry " + plan.isieDN);
-        return plan;
-    }
+    if (code == SETUP_LDAP_CONNECT_FAILED)
+        return fail(ldap, plan, code, "read the entries below ISIE entry " + plan.isieDN);
     plan.siblingsCode = code;
     plan.deleteProduct = code == 0 && plan.siblings.empty();
     if (!plan.deleteProduct) {
         plan.writes = first;
-        return plan;
+        return 0;
     }
     code = cvPlanPrune(ldap, plan.isieDN, {plan.sieDN}, plan);
-    if (code != 0) {
-        fail(plan, code, "read the parents of ISIE entry " + plan.isieDN);
-        return plan;
-    }
-    cvChainWrites(plan.isieDN, plan, first, plan.writes);
-    return plan;
+    if (code != 0)
+        return fail(ldap, plan, code, "read the parents of ISIE entry " + plan.isieDN);
+    // The product entry and its emptied parents go last, through the tool's
+    // removeISIEAndPrune.
+    cvChainWrites(plan.isieDN, plan, first, plan.writes, false);
+    return 0;
 }

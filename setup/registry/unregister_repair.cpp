@@ -3,7 +3,9 @@
 
 #include "unregister_internal.h"
 
+#include "c_boundary.h"
 #include "cvldap.h"
+#include "ldap_dn.h"
 #include "ldap_escape.h"
 #include "ldapentry.h"
 #include "register_internal.h"
@@ -22,7 +24,7 @@ int findExact(Ldap& ldap, const std::string& base, const std::string& filter, co
 {
     dns.clear();
     LdapEntry found(&ldap);
-    int code = found.retrieve(filter.c_str(), kScopeSubtree, base.c_str()).code;
+    int code = cvResultCode(found.retrieve(filter.c_str(), kScopeSubtree, base.c_str()).code);
     if (code == SETUP_LDAP_NO_ENTRIES)
         return 0;
     for (int i = 0; code == 0 && i < found.numEntries(); ++i) {
@@ -46,8 +48,8 @@ int holdsNothing(Ldap& ldap, const std::string& dn, bool& empty)
 // A product entry of this host and server root: this instance's listing
 // when its server entry is gone, or the whole entry when it holds nothing
 // and lists nothing that exists.
-int inspectProduct(Ldap& ldap, const std::string& dn, const char* instanceName,
-                   RegistryPlan& plan, std::vector<std::string>& emptied)
+int inspectProduct(Ldap& ldap, const std::string& dn, const char* instanceName, RegistryPlan& plan,
+                   std::vector<std::string>& emptied)
 {
     LdapEntry product(&ldap);
     int code = cvRead(product, dn);
@@ -91,12 +93,14 @@ int inspectHost(Ldap& ldap, const std::string& host, const char* instanceName,
 {
     const std::string root = cvEscapeFilterValue(serverRoot);
     std::vector<std::string> dns;
-    int code = findExact(ldap, host, "(&(objectclass=cvApplication)(cvinstalledlocation=" + root + "))",
-                         "cvinstalledlocation", serverRoot, dns);
+    int code =
+        findExact(ldap, host, "(&(objectclass=cvApplication)(cvinstalledlocation=" + root + "))",
+                  "cvinstalledlocation", serverRoot, dns);
     for (size_t i = 0; code == 0 && i < dns.size(); ++i)
         code = inspectProduct(ldap, dns[i], instanceName, plan, emptied);
     if (code == 0)
-        code = findExact(ldap, host, formAdminGroupFilter(serverRoot), "cvconfigroot", serverRoot, dns);
+        code = findExact(ldap, host, formAdminGroupFilter(serverRoot), "cvconfigroot", serverRoot,
+                         dns);
     dns.push_back(host);
     for (size_t i = 0; code == 0 && i < dns.size(); ++i) {
         bool empty = false;

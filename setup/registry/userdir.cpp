@@ -13,8 +13,8 @@
 
 std::string globalUserDirectoryDN(const char* adminDomain)
 {
-    std::string dn = std::string(DEFAULT_USER_DIRINFO_RDN) + LDAP_PATHSEP + DEFAULT_GLOBAL_PREFS_RDN +
-                     LDAP_PATHSEP;
+    std::string dn = std::string(DEFAULT_USER_DIRINFO_RDN) + LDAP_PATHSEP +
+                     DEFAULT_GLOBAL_PREFS_RDN + LDAP_PATHSEP;
     if (strpbrk(adminDomain, "=,"))
         return dn + adminDomain;
     return dn + "ou=" + adminDomain + LDAP_PATHSEP + DEFAULT_ROOT_DN;
@@ -82,7 +82,7 @@ int setupGetGlobalUserDirectory(Ldap* ldap, const char* adminDomain, char** url,
         // The entry's read answers libldap's codes unmapped.
         LdapError err = entry.retrieve(globalUserDirectoryDN(adminDomain).c_str());
         if (err.code != 0)
-            return cvPlainCode(err.code);
+            return cvResultCode(err.code);
         return readDirectoryInfo(entry, url, bindDN, bindPassword);
     });
 }

@@ -14,11 +14,6 @@
 
 namespace {
 
-int withoutNegative(int code)
-{
-    return code < 0 ? SETUP_LDAP_CONNECT_FAILED : code;
-}
-
 void clearOutputs(char** url, char** bindDN, char** bindPassword)
 {
     *url = nullptr;
@@ -74,8 +69,8 @@ int addGlobalChecked(Ldap* ldap, const char* adminDomain, const char* url, const
     return fresh.insert(dn.c_str()).code;
 }
 
-int getLocalChecked(Ldap* ldap, const char* adminDomain, const char* hostName, const char* serverRoot,
-                    char** url, char** bindDN, char** bindPassword)
+int getLocalChecked(Ldap* ldap, const char* adminDomain, const char* hostName,
+                    const char* serverRoot, char** url, char** bindDN, char** bindPassword)
 {
     std::string hostDN = cvChildDN("cn", hostName, cvAdminDomainDN(adminDomain));
     LdapEntry entry(ldap);
@@ -91,16 +86,18 @@ int getLocalChecked(Ldap* ldap, const char* adminDomain, const char* hostName, c
 
 } // namespace
 
-int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url, const char* bindDN,
-                                const char* bindPassword)
+int setupAddGlobalUserDirectory(Ldap* ldap, const char* adminDomain, const char* url,
+                                const char* bindDN, const char* bindPassword)
 {
     if (!ldap || !adminDomain || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
-    return cvGuard(kCvNoMemory,
-                   [&] { return withoutNegative(addGlobalChecked(ldap, adminDomain, url, bindDN, bindPassword)); });
+    return cvGuard(kCvNoMemory, [&] {
+        return cvResultCode(addGlobalChecked(ldap, adminDomain, url, bindDN, bindPassword));
+    });
 }
 
-int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, char** bindPassword)
+int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN,
+                          char** bindPassword)
 {
     if (!ldap || !sieDN || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
@@ -110,19 +107,21 @@ int setupGetUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bind
         std::string dn = std::string("cn=configuration") + LDAP_PATHSEP + sieDN;
         int code = resolveDirectoryInfo(&entry, dn.c_str());
         if (code != 0)
-            return withoutNegative(code);
+            return cvResultCode(code);
         return readDirectoryInfo(entry, url, bindDN, bindPassword);
     });
 }
 
 int setupGetLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName,
-                               const char* serverRoot, char** url, char** bindDN, char** bindPassword)
+                               const char* serverRoot, char** url, char** bindDN,
+                               char** bindPassword)
 {
     if (!ldap || !adminDomain || !hostName || !serverRoot || !url)
         return SETUP_LDAP_BAD_ARGUMENT;
     clearOutputs(url, bindDN, bindPassword);
     return cvGuard(kCvNoMemory, [&] {
-        return withoutNegative(getLocalChecked(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword));
+        return cvResultCode(
+            getLocalChecked(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword));
     });
 }
 
@@ -137,8 +136,9 @@ int getUserDirectory(Ldap* ldap, const char* sieDN, char** url, char** bindDN, c
     return setupGetUserDirectory(ldap, sieDN, url, bindDN, bindPassword);
 }
 
-int getLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName, const char* serverRoot,
-                          char** url, char** bindDN, char** bindPassword)
+int getLocalUserDirectory(Ldap* ldap, const char* adminDomain, const char* hostName,
+                          const char* serverRoot, char** url, char** bindDN, char** bindPassword)
 {
-    return setupGetLocalUserDirectory(ldap, adminDomain, hostName, serverRoot, url, bindDN, bindPassword);
+    return setupGetLocalUserDirectory(ldap, adminDomain, hostName, serverRoot, url, bindDN,
+                                      bindPassword);
 }

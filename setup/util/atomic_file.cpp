@@ -34,7 +34,8 @@ int keepOwnership(int fd, const struct stat& orig)
     struct stat now;
     if (fstat(fd, &now) != 0)
         return -1;
-    if ((now.st_uid != orig.st_uid || now.st_gid != orig.st_gid) && fchown(fd, orig.st_uid, orig.st_gid) != 0)
+    if ((now.st_uid != orig.st_uid || now.st_gid != orig.st_gid) &&
+        fchown(fd, orig.st_uid, orig.st_gid) != 0)
         return -1;
     return fchmod(fd, orig.st_mode & 07777);
 }
@@ -79,7 +80,8 @@ CvStagedFile::CvStagedFile(CvStagedFile&& other) noexcept
     other.temporary_.clear();
 }
 
-int CvStagedFile::stage(const std::string& target, cvFileWriter writer, void* context, mode_t newFileMode)
+int CvStagedFile::stage(const std::string& target, cvFileWriter writer, void* context,
+                        mode_t newFileMode)
 {
     if (!temporary_.empty() || target.empty() || !writer) {
         errno = EINVAL;

@@ -67,7 +67,10 @@ inline void emit(char*& out, int& column, char c)
     *out++ = c;
 }
 
-size_t encoded_chars(unsigned int length) { return 4 * ((static_cast<size_t>(length) + 2) / 3); }
+size_t encoded_chars(unsigned int length)
+{
+    return 4 * ((static_cast<size_t>(length) + 2) / 3);
+}
 
 } // namespace
 
@@ -98,14 +101,16 @@ int base64_encode_sized(const unsigned char* source, char* target, size_t target
     unsigned int whole = length - length % 3;
     if (column < 0) {
         for (unsigned int i = 0; i < whole; i += 3) {
-            uint32_t v = (uint32_t(source[i]) << 16) | (uint32_t(source[i + 1]) << 8) | source[i + 2];
+            uint32_t v =
+                (uint32_t(source[i]) << 16) | (uint32_t(source[i + 1]) << 8) | source[i + 2];
             memcpy(out, kPairs.pair[v >> 12], 2);
             memcpy(out + 2, kPairs.pair[v & 0xFFF], 2);
             out += 4;
         }
     } else {
         for (unsigned int i = 0; i < whole; i += 3) {
-            uint32_t v = (uint32_t(source[i]) << 16) | (uint32_t(source[i + 1]) << 8) | source[i + 2];
+            uint32_t v =
+                (uint32_t(source[i]) << 16) | (uint32_t(source[i + 1]) << 8) | source[i + 2];
             emit(out, column, kAlphabet[v >> 18]);
             emit(out, column, kAlphabet[(v >> 12) & 63]);
             emit(out, column, kAlphabet[(v >> 6) & 63]);
@@ -174,7 +179,8 @@ int base64_decode_sized(const char* source, unsigned char* target, size_t target
             return BASE64_INVALID;
         if (targetSize - written < bytes)
             return BASE64_TARGET_TOO_SMALL;
-        uint32_t v = (uint32_t(a) << 18) | (uint32_t(b) << 12) | (bytes == 2 ? uint32_t(c) << 6 : 0);
+        uint32_t v =
+            (uint32_t(a) << 18) | (uint32_t(b) << 12) | (bytes == 2 ? uint32_t(c) << 6 : 0);
         target[written] = static_cast<unsigned char>(v >> 16);
         if (bytes == 2)
             target[written + 1] = static_cast<unsigned char>(v >> 8);

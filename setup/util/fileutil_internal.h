@@ -9,6 +9,7 @@
 // case) replaced by that key's line and "\n", and the lines of the keys that
 // matched none appended, each on a line of its own. An empty key matches no
 // line. The rule of setupFileUpdateLines, on a text already read.
-std::string cvReplaceKeyedLines(const std::string& text, const char** keys, const char** lines, size_t count);
+std::string cvReplaceKeyedLines(const std::string& text, const char** keys, const char** lines,
+                                size_t count);
 
 #endif

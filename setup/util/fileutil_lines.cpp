@@ -41,7 +41,8 @@ int updateLines(const char** keys, const char** lines, size_t count, const char*
 
 } // namespace
 
-std::string cvReplaceKeyedLines(const std::string& text, const char** keys, const char** lines, size_t count)
+std::string cvReplaceKeyedLines(const std::string& text, const char** keys, const char** lines,
+                                size_t count)
 {
     std::vector<bool> used(count, false);
     std::string out;

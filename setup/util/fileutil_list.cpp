@@ -48,7 +48,8 @@ extern "C" int setupFindNameInList(const char* list, const char* name)
         if (sameName(start, length, name, nameLength))
             return 1;
         const char* slash = static_cast<const char*>(memchr(start, '/', length));
-        if (slash != nullptr && sameName(start, static_cast<size_t>(slash - start), name, nameLength))
+        if (slash != nullptr &&
+            sameName(start, static_cast<size_t>(slash - start), name, nameLength))
             return 1;
     }
     return 0;

@@ -18,8 +18,8 @@ extern "C" unsigned int setupGetDiskFreeSpace(const char* path)
     struct statvfs fs;
     if (path == nullptr || statvfs(path, &fs) != 0)
         return 0;
-    const double unit = fs.f_frsize != 0 ? static_cast<double>(fs.f_frsize)
-                                         : static_cast<double>(fs.f_bsize);
+    const double unit =
+        fs.f_frsize != 0 ? static_cast<double>(fs.f_frsize) : static_cast<double>(fs.f_bsize);
     const double kib = static_cast<double>(fs.f_bavail) * unit / 1024.0;
     // Converting a double beyond the target's range is undefined: above
     // 4 TiB the result is the largest value, not garbage.
@@ -64,8 +64,10 @@ int execProgram(const char* command, const char* dir)
         saved = saveWorkingDirectory();
         if (saved < 0) {
             // Without a way back the caller would be left in dir.
-            setupLogMessage("info", "setup", "setupExecProgram could not save the working "
-                                             "directory to run %s", program.c_str());
+            setupLogMessage("info", "setup",
+                            "setupExecProgram could not save the working "
+                            "directory to run %s",
+                            program.c_str());
             return -1;
         }
         changed = chdir(dir) == 0;
@@ -75,8 +77,10 @@ int execProgram(const char* command, const char* dir)
     }
     int result = system(command);
     if (changed && fchdir(saved) != 0)
-        setupLogMessage("info", "setup", "setupExecProgram could not return to the working "
-                                         "directory after %s", program.c_str());
+        setupLogMessage("info", "setup",
+                        "setupExecProgram could not return to the working "
+                        "directory after %s",
+                        program.c_str());
     if (saved >= 0)
         close(saved);
     return result;

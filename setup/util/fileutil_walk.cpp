@@ -60,7 +60,8 @@ int nextSubDirectory(int next, const char* dir, char* name, const char* prefix)
         subDirWalk.start(dir);
     const size_t prefixLength = prefix != nullptr ? strlen(prefix) : 0;
     std::string child;
-    for (const char* entry = subDirWalk.nextName(); entry != nullptr; entry = subDirWalk.nextName()) {
+    for (const char* entry = subDirWalk.nextName(); entry != nullptr;
+         entry = subDirWalk.nextName()) {
         if (prefix != nullptr && strncmp(entry, prefix, prefixLength) != 0)
             continue;
         child.assign(subDirWalk.dir).append("/").append(entry);

@@ -152,9 +152,8 @@ extern "C" int setupGetRandomNetworkPort(void)
     // Seeded once: reseeding from time() at every call made two calls in
     // the same second draw the same ports. The generator is our own, so
     // the caller's rand() sequence is not disturbed.
-    static std::minstd_rand generator(
-        static_cast<std::minstd_rand::result_type>(time(nullptr)) ^
-        (static_cast<std::minstd_rand::result_type>(getpid()) << 16));
+    static std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(time(nullptr)) ^
+                                      (static_cast<std::minstd_rand::result_type>(getpid()) << 16));
     std::uniform_int_distribution<int> ports(1024, 65534);
     // Bounded: on a host where no socket can be bound, the search ends.
     for (int draw = 0; draw < 1000; ++draw) {

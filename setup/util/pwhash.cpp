@@ -1,7 +1,7 @@
 // The stored password form: Base64 of the SHA-1 digest of the password's
 // bytes, without salt or scheme tag, always 28 characters.
-#include "setup_hash.h"
 #include "setup_compat.h"
+#include "setup_hash.h"
 #include "sha1.h"
 
 #include <stdlib.h>
@@ -16,7 +16,8 @@ char* sha1_pw_enc(const char* password)
     char* stored = static_cast<char*>(malloc(SETUP_SHA1_PW_SIZE));
     if (!stored)
         return nullptr;
-    if (base64_encode_sized(digest, stored, SETUP_SHA1_PW_SIZE, SHA1_LENGTH, -1) != SETUP_SHA1_PW_LENGTH) {
+    if (base64_encode_sized(digest, stored, SETUP_SHA1_PW_SIZE, SHA1_LENGTH, -1) !=
+        SETUP_SHA1_PW_LENGTH) {
         free(stored);
         return nullptr;
     }
@@ -41,8 +42,14 @@ int sha1_pw_cmp(const char* password, const char* stored)
 
 extern "C" {
 
-char* setupSHA1_pw_enc(const char* password) { return sha1_pw_enc(password); }
+char* setupSHA1_pw_enc(const char* password)
+{
+    return sha1_pw_enc(password);
+}
 
-int setupSHA1_pw_cmp(const char* password, const char* stored) { return sha1_pw_cmp(password, stored); }
+int setupSHA1_pw_cmp(const char* password, const char* stored)
+{
+    return sha1_pw_cmp(password, stored);
+}
 
 } // extern "C"

@@ -6,7 +6,10 @@
 
 namespace {
 
-inline uint32_t rotl(uint32_t x, unsigned n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t rotl(uint32_t x, unsigned n)
+{
+    return (x << n) | (x >> (32 - n));
+}
 
 void compress(sha1_context* ctx)
 {

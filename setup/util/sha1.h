@@ -5,8 +5,8 @@
 #ifndef CV_SETUP_SHA1_H
 #define CV_SETUP_SHA1_H
 
-#include <stdint.h>
 #include "setup_common.h"
+#include <stdint.h>
 
 #define SHA1_LENGTH 20
 

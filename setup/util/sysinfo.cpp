@@ -40,9 +40,9 @@ std::string architectureOf(const std::string& machine)
     static const struct {
         const char* prefix;
         const char* family;
-    } families[] = {{"x86_64", "x86"}, {"i386", "x86"}, {"i486", "x86"}, {"i586", "x86"},
-                    {"i686", "x86"},   {"aarch64", "arm"}, {"arm", "arm"}, {"ppc", "powerpc"},
-                    {"sparc", "sparc"}, {"mips", "mips"}, {"riscv", "riscv"}, {"s390", "s390"}};
+    } families[] = {{"x86_64", "x86"},  {"i386", "x86"},    {"i486", "x86"},    {"i586", "x86"},
+                    {"i686", "x86"},    {"aarch64", "arm"}, {"arm", "arm"},     {"ppc", "powerpc"},
+                    {"sparc", "sparc"}, {"mips", "mips"},   {"riscv", "riscv"}, {"s390", "s390"}};
     for (const auto& f : families)
         if (machine.compare(0, strlen(f.prefix), f.prefix) == 0)
             return f.family;

@@ -164,7 +164,8 @@ namespace {
 // the one the walk left.
 const size_t kMaxOpenLevels = 32;
 
-const unsigned kPlanMask = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_INO | STATX_MNT_ID;
+const unsigned kPlanMask =
+    STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_INO | STATX_MNT_ID;
 const uint64_t kImmutable = STATX_ATTR_IMMUTABLE;
 const uint64_t kAppend = STATX_ATTR_APPEND;
 
@@ -239,12 +240,15 @@ void closeLevel(Level& level)
 // the same plan.
 void sortNames(Level& level)
 {
-    std::vector<std::pair<std::string, unsigned char>> sorted;
+    // The names' own buffers are reordered, never rewritten: each holds
+    // exactly its name, so a longer name cannot go where a shorter one was.
+    std::vector<std::pair<char*, unsigned char>> sorted;
     for (size_t i = 0; level.names[i] != nullptr; ++i)
         sorted.emplace_back(level.names[i], level.types[i]);
-    std::sort(sorted.begin(), sorted.end());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto& a, const auto& b) { return std::strcmp(a.first, b.first) < 0; });
     for (size_t i = 0; i < sorted.size(); ++i) {
-        strcpy(level.names[i], sorted[i].first.c_str());
+        level.names[i] = sorted[i].first;
         level.types[i] = sorted[i].second;
     }
 }
@@ -259,7 +263,8 @@ void sortNames(Level& level)
 // sticky bit lets us, and it is not a mount point.
 class TreeWalk {
 public:
-    TreeWalk(const char* path, cvTreeMode mode, cvTreeStay onStay, void* context, cvTreeCounts* counts)
+    TreeWalk(const char* path, cvTreeMode mode, cvTreeStay onStay, void* context,
+             cvTreeCounts* counts)
         : path_(path), plan_(mode == CV_TREE_PLAN), onStay_(onStay), context_(context),
           counts_(counts != nullptr ? *counts : ownCounts_), euid_(geteuid())
     {

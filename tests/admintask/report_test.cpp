@@ -34,6 +34,20 @@ TEST(Reports, ControlCharactersCannotForgeLines)
               "TPX_SuccessInfo: done?TPX_STATUS: 9\nTPX_STATUS: 0\n");
 }
 
+TEST(Reports, ReportFormedAsAValueIsWhatTheWriterWrites)
+{
+    const std::string formed = ds_error_reply(DS_ERR_REQUEST, "a<b", "m\nTPX_STATUS: 0");
+    EXPECT_EQ(formed, "TPX_ErrInfo: Request error: a<b: m?TPX_STATUS: 0\nTPX_STATUS: 2\n");
+    EXPECT_EQ(captured([] { ds_report_error(DS_ERR_REQUEST, "a<b", "m\nTPX_STATUS: 0"); }), formed);
+    EXPECT_EQ(ds_err_text_reply("E: x\n", 7), "TPX_ErrInfo: E: x\n\nTPX_STATUS: 7\n");
+    EXPECT_EQ(captured([] { rpt_err_text("E: x\n", 7); }), ds_err_text_reply("E: x\n", 7));
+    ds_set_html_reply(1);
+    EXPECT_EQ(ds_error_reply(DS_ERR_FILE, "a<b", nullptr),
+              "TPX_ErrInfo: File error: a&lt;b\nTPX_STATUS: 3\n");
+    ds_set_html_reply(0);
+    EXPECT_EQ(captured([] { ds_write_reply(""); }), "");
+}
+
 TEST(Reports, SuccessWithEmptyMessageIsOnlyTheStatus)
 {
     EXPECT_EQ(captured([] { rpt_success(""); }), "TPX_STATUS: 0\n");

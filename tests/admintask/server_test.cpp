@@ -1,5 +1,6 @@
 // Install root and server stop of the admin task layer, with real processes.
 #include "admtask.h"
+#include "instance_fixture.h"
 #include "subprocess.h"
 #include "tempdir.h"
 
@@ -16,14 +17,14 @@ class InstanceControl : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        unsetenv("SCRIPT_NAME");
+        cvtest::clearCgiVariables();
         setenv("WAYPOST_ROOT", tmp.file("srv").c_str(), 1);
         tmp.mkdirs("srv/inst1/logs");
         select("inst1");
     }
     void TearDown() override
     {
-        unsetenv("WAYPOST_ROOT");
+        cvtest::clearCgiVariables();
         ADMUTIL_Init();
         ds_set_stop_timeout(0);
     }
@@ -46,7 +47,7 @@ protected:
             *out = text;
         return r;
     }
-    void writePid(pid_t pid) const { tmp.write("srv/inst1/logs/pid", std::to_string(pid) + "\n"); }
+    void writePid(pid_t pid) const { cvtest::writePidFile(tmp, "srv/inst1", pid); }
 
     cvtest::TempDir tmp{"cvctl"};
 };
@@ -140,10 +141,9 @@ TEST_F(InstanceControl, ProcessIgnoringTheStopIsReportedAfterTheTimeout)
 
 TEST_F(InstanceControl, UnusablePidFilesAreRefusedWithoutSignalling)
 {
-    for (const std::string& text :
-         {std::string(""), std::string("abc\n"), std::string("0\n"), std::string("1\n"),
-          std::string("-5\n"), std::string("12 34\n"), std::to_string(getpid()),
-          std::string(100, '7')}) {
+    for (const std::string& text : {std::string(""), std::string("abc\n"), std::string("0\n"),
+                                    std::string("1\n"), std::string("-5\n"), std::string("12 34\n"),
+                                    std::to_string(getpid()), std::string(100, '7')}) {
         tmp.write("srv/inst1/logs/pid", text);
         std::string out;
         EXPECT_EQ(stop(&out), DS_SERVER_NOT_STOPPED) << text;
@@ -173,6 +173,27 @@ TEST_F(InstanceControl, StopIsRefusedWithoutAUsableInstance)
     EXPECT_NE(out.find("Request error: inst1: The directory of this server instance cannot be "
                        "determined"),
               std::string::npos);
+}
+
+// The refusal comes back as the report's lines, for the tool to write and
+// remove-instance-plan to show: the check itself writes nothing.
+TEST_F(InstanceControl, CheckReturnsItsRefusalWithoutWritingIt)
+{
+    writePid(getpid());
+    std::string refusal;
+    long pid = 0;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(ds_check_server_reply(&pid, nullptr, refusal), DS_SERVER_NOT_STOPPED);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    std::string written;
+    EXPECT_EQ(stop(&written), DS_SERVER_NOT_STOPPED);
+    EXPECT_EQ(refusal, written);
+    EXPECT_EQ(refusal.rfind("TPX_ErrInfo: File error: " + tmp.file("srv/inst1/logs/pid"), 0), 0u);
+
+    unlink(tmp.file("srv/inst1/logs/pid").c_str());
+    EXPECT_EQ(ds_check_server_reply(&pid, nullptr, refusal), DS_SERVER_NOT_RUNNING);
+    EXPECT_EQ(refusal, "");
+    EXPECT_EQ(pid, 0);
 }
 
 } // namespace

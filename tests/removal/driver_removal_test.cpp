@@ -25,7 +25,7 @@ TEST_F(InstanceRemoval, StopsTheRunningServerBeforeDeletingItsTree)
 {
     makeInstance("inst1");
     cvtest::BackgroundProcess server("sleep", {"1000"});
-    tmp.write("srv/inst1/logs/pid", std::to_string(server.pid()) + "\n");
+    writePid("inst1", server.pid());
     auto r = removeByQuery("InstanceName=inst1");
     EXPECT_EQ(r.out, std::string(kHeader) + success("inst1"));
     EXPECT_EQ(r.status, 0);
@@ -41,10 +41,9 @@ TEST_F(InstanceRemoval, RemovesTreesDeeperThanAnyPathWithFewDescriptors)
 {
     makeInstance("inst1");
     tmp.mkdeep("srv/inst1/db/nested", 10000);
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
-    auto r = cvtest::runProcess("/bin/sh", {"-c", "ulimit -n 256 && exec \"$0\"", CV_REMOVE_INSTANCE},
-                                env, "", 90);
+    auto env = cgiEnv("GET", "InstanceName=inst1");
+    auto r = cvtest::runProcess(
+        "/bin/sh", {"-c", "ulimit -n 256 && exec \"$0\"", CV_REMOVE_INSTANCE}, env, "", 90);
     EXPECT_EQ(r.out, std::string(kHeader) + success("inst1"));
     EXPECT_EQ(r.status, 0);
     EXPECT_FALSE(tmp.exists("srv/inst1"));
@@ -72,8 +71,8 @@ TEST_F(InstanceRemoval, RefusedStopDeletesNothing)
     makeInstance("inst1");
     tmp.write("srv/inst1/logs/pid", "not a pid\n");
     auto r = removeByQuery("InstanceName=inst1");
-    EXPECT_EQ(r.out, std::string(kHeader) + "TPX_ErrInfo: File error: " +
-                         tmp.file("srv/inst1/logs/pid") +
+    EXPECT_EQ(r.out, std::string(kHeader) +
+                         "TPX_ErrInfo: File error: " + tmp.file("srv/inst1/logs/pid") +
                          ": The pid file does not hold a usable process id; the server was not "
                          "stopped and nothing was removed. Remove the file if the server is not "
                          "running.\nTPX_STATUS: 3\n");
@@ -99,10 +98,10 @@ TEST_F(InstanceRemoval, UnsafeNamesNeverBecomePaths)
     struct Case {
         std::string query, shown;
     };
-    for (const Case& c : {Case{"InstanceName=../outside", "../outside"},
-                          Case{"InstanceName=a%2Fb", "a/b"}, Case{"InstanceName=..", ".."},
-                          Case{"InstanceName=.", "."},
-                          Case{"InstanceName=inst1%0ATPX_STATUS:+0", "inst1?TPX_STATUS: 0"}}) {
+    for (const Case& c :
+         {Case{"InstanceName=../outside", "../outside"}, Case{"InstanceName=a%2Fb", "a/b"},
+          Case{"InstanceName=..", ".."}, Case{"InstanceName=.", "."},
+          Case{"InstanceName=inst1%0ATPX_STATUS:+0", "inst1?TPX_STATUS: 0"}}) {
         auto r = removeByQuery(c.query);
         EXPECT_EQ(r.out, refusalFor(c.shown, kUnsafe)) << c.query;
         EXPECT_EQ(r.status, 1) << c.query;
@@ -140,12 +139,9 @@ TEST_F(InstanceRemoval, MissingOrRelativeServerRootIsRefused)
         "The directory of this server instance cannot be determined (WAYPOST_ROOT must be the "
         "absolute path of the server root and the instance directory must lie below it); "
         "nothing was removed.";
-    for (const std::string& root : {std::string(), std::string("srv"), std::string("/no/such/root")}) {
-        auto env = cvtest::baseEnvironment();
-        env.push_back("REQUEST_METHOD=GET");
-        env.push_back("QUERY_STRING=InstanceName=inst1");
-        if (!root.empty())
-            env.push_back("WAYPOST_ROOT=" + root);
+    for (const std::string& root :
+         {std::string(), std::string("srv"), std::string("/no/such/root")}) {
+        auto env = cvtest::cgiEnvironment("GET", root, "InstanceName=inst1");
         auto r = cvtest::runProcess(CV_REMOVE_INSTANCE, {}, env, "", 60);
         EXPECT_EQ(r.out, refusalFor("inst1", why)) << root;
         EXPECT_EQ(r.status, 1) << root;
@@ -207,7 +203,8 @@ public:
         std::string dir = tmp.file("srv/inst1/db/stuck");
         if (mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) == 0) {
             mounted_ = dir;
-            if (mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0)
+            if (mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) ==
+                0)
                 stuck_ = file;
         }
     }
@@ -237,8 +234,8 @@ TEST_F(InstanceRemoval, EntryThatCannotBeRemovedFailsTheRunAndRerunFinishes)
         GTEST_SKIP() << "neither chattr +i nor a read-only bind mount works here";
     auto r = removeByQuery("InstanceName=inst1");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, std::string(kHeader) + "TPX_ErrInfo: Removal incomplete: " +
-                         tmp.file("srv/inst1") +
+    EXPECT_EQ(r.out, std::string(kHeader) +
+                         "TPX_ErrInfo: Removal incomplete: " + tmp.file("srv/inst1") +
                          ": Server inst1 is stopped but its directory could not be removed "
                          "completely; what was left is listed in the warnings on the standard "
                          "error stream. Remove the cause and run the removal again.\n"

@@ -15,10 +15,7 @@ class RequestHandling : public RemovalRun {};
 TEST_F(RequestHandling, MissingMethodIsRefusedWithHeaderAndStatusSeven)
 {
     makeInstance("inst1");
-    auto env = cvtest::baseEnvironment();
-    env.push_back("QUERY_STRING=InstanceName=inst1");
-    env.push_back("WAYPOST_ROOT=" + serverRoot());
-    auto r = run({}, env);
+    auto r = run({}, cvtest::cgiEnvironment("", serverRoot(), "InstanceName=inst1"));
     EXPECT_EQ(r.out, std::string(kHeader) + kRefusalUndefined);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(tmp.exists("srv/inst1/config/dse.ldif"));
@@ -27,8 +24,7 @@ TEST_F(RequestHandling, MissingMethodIsRefusedWithHeaderAndStatusSeven)
 TEST_F(RequestHandling, OtherMethodShowsItButNeverTheQueryString)
 {
     makeInstance("inst1");
-    auto env = cgiEnv("PUT");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
+    auto env = cgiEnv("PUT", "InstanceName=inst1");
     auto r = run({}, env);
     EXPECT_EQ(r.out, std::string(kHeader) +
                          "TPX_ErrInfo: ErrorString: REQUEST_METHOD=PUT,QUERY_STRING=<undefined>\n\n"
@@ -40,8 +36,7 @@ TEST_F(RequestHandling, OtherMethodShowsItButNeverTheQueryString)
 TEST_F(RequestHandling, MethodNamesAreCaseSensitive)
 {
     makeInstance("inst1");
-    auto env = cgiEnv("get");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
+    auto env = cgiEnv("get", "InstanceName=inst1");
     auto r = run({}, env);
     EXPECT_EQ(r.out, std::string(kHeader) +
                          "TPX_ErrInfo: ErrorString: REQUEST_METHOD=get,QUERY_STRING=<undefined>\n\n"
@@ -57,7 +52,8 @@ TEST_F(RequestHandling, MethodWithLineBreakCannotForgeAStatusLine)
     makeInstance("inst1");
     auto r = run({}, cgiEnv("PUT\nTPX_STATUS: 0\r"));
     EXPECT_EQ(r.out, std::string(kHeader) +
-                         "TPX_ErrInfo: ErrorString: REQUEST_METHOD=PUT?TPX_STATUS: 0?,QUERY_STRING=<undefined>\n\n"
+                         "TPX_ErrInfo: ErrorString: REQUEST_METHOD=PUT?TPX_STATUS: "
+                         "0?,QUERY_STRING=<undefined>\n\n"
                          "TPX_STATUS: 7\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(tmp.exists("srv/inst1"));
@@ -87,8 +83,7 @@ TEST_F(RequestHandling, GetRemovesTheNamedInstanceOnly)
 TEST_F(RequestHandling, GetWithEmptyQueryTakesTheNameFromScriptName)
 {
     makeInstance("inst1");
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=");
+    auto env = cgiEnv("GET", "");
     env.push_back("SCRIPT_NAME=/inst1/Tasks/Operation/Remove");
     auto r = run({}, env);
     EXPECT_EQ(r.out, std::string(kHeader) + success("inst1"));
@@ -100,8 +95,7 @@ TEST_F(RequestHandling, InstanceNameWinsOverScriptName)
 {
     makeInstance("inst1");
     makeInstance("inst2");
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=InstanceName=inst2");
+    auto env = cgiEnv("GET", "InstanceName=inst2");
     env.push_back("SCRIPT_NAME=/inst1/Tasks/Operation/Remove");
     auto r = run({}, env);
     EXPECT_EQ(r.out, std::string(kHeader) + success("inst2"));
@@ -149,8 +143,7 @@ TEST_F(RequestHandling, RefusedPostBodyIsRefusedWithoutFallingBackToScriptName)
 TEST_F(RequestHandling, FlagAloneRunsInCgiMode)
 {
     makeInstance("inst1");
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
+    auto env = cgiEnv("GET", "InstanceName=inst1");
     auto r = run({"-f"}, env);
     EXPECT_EQ(r.out, std::string(kHeader) + success("inst1"));
     EXPECT_EQ(r.status, 0);
@@ -160,8 +153,7 @@ TEST_F(RequestHandling, FlagWithMissingFileReportsAFileErrorWithoutHeader)
 {
     makeInstance("inst1");
     std::string inf = tmp.file("missing.inf");
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
+    auto env = cgiEnv("GET", "InstanceName=inst1");
     auto r = run({"-f", inf}, env);
     EXPECT_EQ(r.out, "TPX_ErrInfo: File error: " + inf +
                          ": This file could not be opened.  A valid file must be given.\n"
@@ -174,8 +166,7 @@ TEST_F(RequestHandling, LongerFlagWithReadableFileRunsInSilentMode)
 {
     makeInstance("inst1");
     tmp.write("remove.inf", "[General]\nServerRoot = " + serverRoot() + "\n");
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
+    auto env = cgiEnv("GET", "InstanceName=inst1");
     auto r = run({"-fx", tmp.file("remove.inf"), "ignored"}, env);
     // No configuration directory is named, so the files go and the
     // registration cannot.

@@ -2,10 +2,12 @@
 #ifndef CV_TEST_REMOVAL_FIXTURE_H
 #define CV_TEST_REMOVAL_FIXTURE_H
 
+#include "instance_fixture.h"
 #include "subprocess.h"
 #include "tempdir.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,13 +18,13 @@ protected:
     // <tmp>/srv is the server root; <tmp>/outside holds files no removal may touch.
     std::string serverRoot() const { return tmp.file("srv"); }
 
-    // An instance tree like a directory server's: config, logs, databases.
     void makeInstance(const std::string& name) const
     {
-        tmp.write("srv/" + name + "/config/dse.ldif", "dn: cn=config\n");
-        tmp.write("srv/" + name + "/logs/errors", "started\n");
-        tmp.write("srv/" + name + "/db/userRoot/id2entry.db", std::string(4096, 'x'));
-        tmp.mkdirs("srv/" + name + "/db/changelog");
+        cvtest::writeInstanceTree(tmp, "srv/" + name);
+    }
+    void writePid(const std::string& name, pid_t pid) const
+    {
+        cvtest::writePidFile(tmp, "srv/" + name, pid);
     }
 
     void makeOutside() const
@@ -31,12 +33,10 @@ protected:
         tmp.write("outside/deep/keep2.txt", "keep\n");
     }
 
-    std::vector<std::string> cgiEnv(const std::string& method) const
+    std::vector<std::string> cgiEnv(const std::string& method,
+                                    const std::optional<std::string>& query = std::nullopt) const
     {
-        auto env = cvtest::baseEnvironment();
-        env.push_back("REQUEST_METHOD=" + method);
-        env.push_back("WAYPOST_ROOT=" + serverRoot());
-        return env;
+        return cvtest::cgiEnvironment(method, serverRoot(), query);
     }
 
     cvtest::ProcessResult run(const std::vector<std::string>& args,
@@ -48,9 +48,7 @@ protected:
 
     cvtest::ProcessResult removeByQuery(const std::string& query) const
     {
-        auto env = cgiEnv("GET");
-        env.push_back("QUERY_STRING=" + query);
-        return run({}, env);
+        return run({}, cgiEnv("GET", query));
     }
 
     static std::string success(const std::string& name)

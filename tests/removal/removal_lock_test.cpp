@@ -37,15 +37,15 @@ TEST_F(RemovalLockTest, SecondRemovalWaitsUntilTheFirstReleasesTheLock)
 {
     makeInstance("inst1");
     cvtest::BackgroundProcess server("sleep", {"1000"});
-    tmp.write("srv/inst1/logs/pid", std::to_string(server.pid()) + "\n");
+    writePid("inst1", server.pid());
     Holder first(lockPath());
     ASSERT_TRUE(first.locked);
 
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
-    cvtest::BackgroundProcess second(
-        "/bin/sh", {"-c", "exec \"$0\" >\"$1\" 2>\"$2\"", CV_REMOVE_INSTANCE, tmp.file("out"), tmp.file("err")},
-        env);
+    auto env = cgiEnv("GET", "InstanceName=inst1");
+    cvtest::BackgroundProcess second("/bin/sh",
+                                     {"-c", "exec \"$0\" >\"$1\" 2>\"$2\"", CV_REMOVE_INSTANCE,
+                                      tmp.file("out"), tmp.file("err")},
+                                     env);
     // While the lock is held nothing is signalled or deleted.
     EXPECT_FALSE(second.waitForExit(1.0));
     EXPECT_TRUE(server.running());

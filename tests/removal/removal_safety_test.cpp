@@ -26,7 +26,7 @@ protected:
     void makeSibling()
     {
         makeInstance("sibling");
-        tmp.write("srv/sibling/logs/pid", std::to_string(sibling.pid()) + "\n");
+        writePid("sibling", sibling.pid());
     }
     bool siblingUntouched()
     {
@@ -86,12 +86,7 @@ TEST_F(OnlyThisInstance, PidFileThatIsNoRegularFileIsRefusedWithoutBlocking)
         names.push_back("device");
     for (const std::string& name : names) {
         const auto start = std::chrono::steady_clock::now();
-        auto r = cvtest::runProcess(CV_REMOVE_INSTANCE, {},
-                                    [&] {
-                                        auto env = cgiEnv("GET");
-                                        env.push_back("QUERY_STRING=InstanceName=" + name);
-                                        return env;
-                                    }(),
+        auto r = cvtest::runProcess(CV_REMOVE_INSTANCE, {}, cgiEnv("GET", "InstanceName=" + name),
                                     "", 10);
         EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
                   5.0);
@@ -111,15 +106,15 @@ TEST_F(OnlyThisInstance, PidFileThatIsNoRegularFileIsRefusedWithoutBlocking)
 TEST_F(OnlyThisInstance, NeverSignalsItselfAnyOfItsAncestorsOrItsGroup)
 {
     makeInstance("inst1");
-    auto env = cgiEnv("GET");
-    env.push_back("QUERY_STRING=InstanceName=inst1");
+    auto env = cgiEnv("GET", "InstanceName=inst1");
     const std::string script[] = {
         "echo $$ > \"$1\"; exec \"$0\"",
         "echo $$ > \"$1\"; \"$0\"; echo \"parent alive, status $?\"",
-        "echo $$ > \"$1\"; /bin/sh -c '\"$0\"; exit $?' \"$0\"; echo \"grandparent alive, status $?\"",
+        "echo $$ > \"$1\"; /bin/sh -c '\"$0\"; exit $?' \"$0\"; echo \"grandparent alive, status "
+        "$?\"",
     };
-    auto self = cvtest::runProcess("/bin/sh", {"-c", script[0], CV_REMOVE_INSTANCE, pidPath("inst1")},
-                                   env, "", 60);
+    auto self = cvtest::runProcess(
+        "/bin/sh", {"-c", script[0], CV_REMOVE_INSTANCE, pidPath("inst1")}, env, "", 60);
     EXPECT_EQ(self.out, fileRefusal("inst1", kUnusable));
     EXPECT_EQ(self.status, 1);
     auto parent = cvtest::runProcess(
@@ -128,7 +123,7 @@ TEST_F(OnlyThisInstance, NeverSignalsItselfAnyOfItsAncestorsOrItsGroup)
     auto grandparent = cvtest::runProcess(
         "/bin/sh", {"-c", script[2], CV_REMOVE_INSTANCE, pidPath("inst1")}, env, "", 60);
     EXPECT_EQ(grandparent.out, fileRefusal("inst1", kUnusable) + "grandparent alive, status 1\n");
-    tmp.write("srv/inst1/logs/pid", std::to_string(getpgrp()) + "\n");
+    writePid("inst1", getpgrp());
     auto group = run({}, env);
     EXPECT_EQ(group.out, fileRefusal("inst1", kUnusable));
     EXPECT_EQ(group.status, 1);
@@ -140,7 +135,7 @@ TEST_F(OnlyThisInstance, ReusedPidIsNotSignalledAndCountsAsNotRunning)
 {
     makeInstance("inst1");
     makeSibling();
-    tmp.write("srv/inst1/logs/pid", std::to_string(sibling.pid()) + "\n");
+    writePid("inst1", sibling.pid());
     struct timespec times[2];
     clock_gettime(CLOCK_REALTIME, &times[0]);
     times[0].tv_sec -= 3600;

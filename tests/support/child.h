@@ -39,7 +39,8 @@ inline int runUnprivileged(const std::function<int()>& body)
 // processes. A body calls gate when it is ready to race; gate returns once
 // every child may run, so the children start together. Returns the exit
 // statuses in order, -1 for a child that did not exit normally.
-inline std::vector<int> runTogether(const std::vector<std::function<int(const std::function<void()>& gate)>>& bodies)
+inline std::vector<int>
+runTogether(const std::vector<std::function<int(const std::function<void()>& gate)>>& bodies)
 {
     int fds[2];
     std::vector<int> statuses(bodies.size(), -1);

@@ -19,7 +19,8 @@ RecordingListener::RecordingListener(bool hangUp) : hangUp_(hangUp)
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
     if (listenFd_ < 0 || bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        listen(listenFd_, 16) != 0 || getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len) != 0 ||
+        listen(listenFd_, 16) != 0 ||
+        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len) != 0 ||
         pipe2(stopPipe_, O_CLOEXEC) != 0)
         return;
     port_ = ntohs(a.sin_port);

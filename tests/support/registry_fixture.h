@@ -1,13 +1,14 @@
 // The realistic registry every registration-removal test starts from
-// (tests/support/data/registry.ldif), loaded into a test slapd, and helpers
-// that compare what the registry holds before and after a removal.
+// (tests/support/data/registry.ldif), loaded into a test slapd, a suite whose
+// tests each start from it, and helpers that compare what the registry
+// holds before and after a removal.
 #ifndef CV_TEST_REGISTRY_FIXTURE_H
 #define CV_TEST_REGISTRY_FIXTURE_H
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include <ldap.h>
 
 #include "slapd.h"
+#include "tempdir.h"
 
 namespace cvtest {
 
@@ -50,7 +52,14 @@ const std::string kGammaGroup = "cn=Server Group, " + kGamma;
 const std::string kGammaDS = "cn=Corvid Directory Server, " + kGammaGroup;
 const std::string kLabSlapd = "cn=slapd-lab, " + kGammaDS;
 const std::string kWinRoot = "C:\\Corvid\\Servers";
-}  // namespace reg
+} // namespace reg
+
+inline std::string lower(std::string s)
+{
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
 
 // A DN in one comparable spelling: parsed and written back in the LDAPv3
 // form (no blanks between components, one escape style), in lower case.
@@ -64,15 +73,13 @@ inline std::string normDN(const std::string& dn)
         out = normalized;
     }
     ldap_memfree(normalized);
-    for (auto& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
+    return lower(out);
 }
 
 inline std::string replaceAll(std::string text, const std::string& from, const std::string& to)
 {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
@@ -80,10 +87,9 @@ inline std::string replaceAll(std::string text, const std::string& from, const s
 
 inline std::string registryLdif(const RegistryRoots& roots)
 {
-    std::ifstream in(std::string(CV_SOURCE_DIR) + "/tests/support/data/registry.ldif");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string ldif = replaceAll(text.str(), "@ROOT_A@", roots.alpha);
+    std::string ldif =
+        replaceAll(readFile(std::string(CV_SOURCE_DIR) + "/tests/support/data/registry.ldif"),
+                   "@ROOT_A@", roots.alpha);
     ldif = replaceAll(ldif, "@ROOT_B@", roots.beta);
     return replaceAll(ldif, "@ROOT_LAB@", roots.lab);
 }
@@ -102,9 +108,40 @@ inline std::set<std::string> registryEntries(Slapd& slapd, const std::string& ba
     return dns;
 }
 
-// Empties the configuration root and loads the fixture registry.
-inline bool resetRegistry(Slapd& slapd, const RegistryRoots& roots = RegistryRoots(),
-                          std::string* out = nullptr)
+// attribute (lower case) -> values (lower case, sorted), per normalized DN.
+using EntryDump = std::map<std::string, std::multiset<std::string>>;
+using RegistryDump = std::map<std::string, EntryDump>;
+
+// Every entry below (and including) the configuration root with its user
+// attributes and "aci", in one spelling, for comparing the registry as a
+// whole: before and after what must change nothing, or two ways to the same
+// end.
+inline RegistryDump dumpRegistry(Slapd& slapd)
+{
+    RegistryDump dump;
+    std::istringstream lines(slapd.search(Slapd::kBase, "(objectclass=*)", "sub", {"*", "aci"}));
+    std::string line, dn;
+    while (std::getline(lines, line)) {
+        size_t colon = line.find(": ");
+        if (line.empty() || colon == std::string::npos)
+            continue;
+        std::string attr = lower(line.substr(0, colon));
+        std::string value = line.substr(colon + 2);
+        if (attr == "dn") {
+            dn = normDN(value);
+            dump[dn];
+        } else {
+            // DN-valued attributes compare in one spelling.
+            if (attr == "uniquemember" || attr == "cvadminsiedn" || attr == "cvdirectoryinforef")
+                value = normDN(value);
+            dump[dn][attr].insert(lower(value));
+        }
+    }
+    return dump;
+}
+
+// Deletes everything below the configuration root, which stays.
+inline bool clearRegistry(Slapd& slapd, std::string* out = nullptr)
 {
     std::istringstream lines(slapd.search(Slapd::kBase, "(objectclass=*)", "one", {"1.1"}));
     std::string line;
@@ -113,7 +150,14 @@ inline bool resetRegistry(Slapd& slapd, const RegistryRoots& roots = RegistryRoo
             return false;
         }
     }
-    return slapd.add(registryLdif(roots), out);
+    return true;
+}
+
+// Empties the configuration root and loads the fixture registry.
+inline bool resetRegistry(Slapd& slapd, const RegistryRoots& roots = RegistryRoots(),
+                          std::string* out = nullptr)
+{
+    return clearRegistry(slapd, out) && slapd.add(registryLdif(roots), out);
 }
 
 // The entries of before that are missing from after.
@@ -135,6 +179,32 @@ inline std::set<std::string> normSet(std::initializer_list<std::string> dns)
     return out;
 }
 
-}  // namespace cvtest
+// One server per suite; every test starts from the fixture registry, with
+// roots_ as its server roots (a deriving SetUp may name others before it
+// calls this one). before_ holds the registry's entries at the start (a
+// test that adds to it takes it again); removed() is what has gone since.
+template <class Derived>
+class FixtureRegistrySuite : public SlapdSuite<Derived> {
+protected:
+    void SetUp() override
+    {
+        SlapdSuite<Derived>::SetUp();
+        if (testing::Test::HasFatalFailure())
+            return;
+        std::string out;
+        ASSERT_TRUE(resetRegistry(this->slapd(), roots_, &out)) << out;
+        before_ = registryEntries(this->slapd());
+    }
+
+    std::set<std::string> removed()
+    {
+        return removedEntries(before_, registryEntries(this->slapd()));
+    }
+
+    RegistryRoots roots_;
+    std::set<std::string> before_;
+};
+
+} // namespace cvtest
 
 #endif

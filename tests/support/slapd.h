@@ -17,17 +17,20 @@ class SlapdSuite : public ::testing::Test {
 public:
     static SlapdOptions slapdOptions() { return SlapdOptions(); }
 
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         server_ = new Slapd(Derived::slapdOptions());
         server_->start();
     }
-    static void TearDownTestSuite() {
+    static void TearDownTestSuite()
+    {
         delete server_;
         server_ = nullptr;
     }
 
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(server_ != nullptr && server_->running())
             << "slapd did not start: " << (server_ ? server_->error() : std::string());
     }

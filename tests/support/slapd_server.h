@@ -32,7 +32,8 @@
 //       }
 //   };
 //   TEST_F(EntryTest, Something) {
-//       ASSERT_TRUE(slapd().add("dn: ou=x, o=CorvidRoot\nobjectclass: organizationalUnit\nou: x\n"));
+//       ASSERT_TRUE(slapd().add("dn: ou=x, o=CorvidRoot\nobjectclass: organizationalUnit\nou:
+//       x\n"));
 //       ... Ldap conn(err, slapd().url().c_str(), cvtest::Slapd::kRootDN, ...);
 //   }
 //
@@ -102,7 +103,7 @@ public:
     static constexpr const char* kHost = "127.0.0.1";
 
     explicit Slapd(SlapdOptions options = SlapdOptions());
-    ~Slapd();  // stop()
+    ~Slapd(); // stop()
     Slapd(const Slapd&) = delete;
     Slapd& operator=(const Slapd&) = delete;
 
@@ -116,7 +117,7 @@ public:
     void stop();
 
     bool running() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }  // also the process group
+    pid_t pid() const { return pid_; } // also the process group
     const std::string& error() const { return error_; }
     int port() const { return port_; }
     const std::string& dir() const { return dir_; }

@@ -63,8 +63,8 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args,
 
 std::vector<std::string> baseEnvironment()
 {
-    std::vector<std::string> env{"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
-                                 "LDAPNOINIT=1"};
+    std::vector<std::string> env{
+        "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin", "LDAPNOINIT=1"};
     for (const char* name : {"TMPDIR", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
         const char* value = getenv(name);
         if (value != nullptr)
@@ -184,8 +184,8 @@ bool BackgroundProcess::running()
 
 bool BackgroundProcess::waitForExit(double timeoutSeconds)
 {
-    auto deadline = std::chrono::steady_clock::now() +
-                    std::chrono::duration<double>(timeoutSeconds);
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     while (running()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;

@@ -2,8 +2,8 @@
 //
 //   auto env = cvtest::baseEnvironment();          // PATH, LDAPNOINIT=1, sanitizer options
 //   env.push_back("REQUEST_METHOD=GET");
-//   cvtest::ProcessResult r = cvtest::runProcess(CV_REMOVE_INSTANCE, {"-f", inf}, env, "stdin text");
-//   EXPECT_EQ(r.status, 0); EXPECT_EQ(r.out, "...");
+//   cvtest::ProcessResult r = cvtest::runProcess(CV_REMOVE_INSTANCE, {"-f", inf}, env, "stdin
+//   text"); EXPECT_EQ(r.status, 0); EXPECT_EQ(r.out, "...");
 //
 // The child gets exactly the given environment (nothing is inherited), the
 // given text on standard input (then end of file), and its standard output and

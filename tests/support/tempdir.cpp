@@ -46,8 +46,8 @@ void visitDirs(const std::string& dir, size_t* count, bool makeAccessible)
 TempDir::TempDir(const std::string& prefix)
 {
     const char* base = getenv("TMPDIR");
-    std::string templ = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" +
-                        prefix + ".XXXXXX";
+    std::string templ =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + prefix + ".XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');
     if (mkdtemp(buf.data()) == nullptr)
@@ -83,7 +83,8 @@ void TempDir::mkdeep(const std::string& rel, int depth) const
     mkdirs(rel);
     int fd = open(file(rel).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (int level = 0; fd >= 0 && level < depth; ++level) {
-        int next = mkdirat(fd, "d", 0755) == 0 ? openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+        int next =
+            mkdirat(fd, "d", 0755) == 0 ? openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
         close(fd);
         fd = next;
     }
@@ -108,12 +109,9 @@ void TempDir::write(const std::string& rel, const std::string& content) const
 
 std::string TempDir::read(const std::string& rel) const
 {
-    std::ifstream in(file(rel), std::ios::binary);
-    if (!in)
+    if (access(file(rel).c_str(), R_OK) != 0)
         fail("cannot read", file(rel));
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return readFile(file(rel));
 }
 
 void TempDir::symlink(const std::string& target, const std::string& rel) const
@@ -136,6 +134,14 @@ size_t TempDir::countEntries(const std::string& rel) const
     size_t count = 0;
     visitDirs(file(rel), &count, false);
     return count;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 } // namespace cvtest

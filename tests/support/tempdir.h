@@ -23,20 +23,24 @@ public:
     // Absolute path of rel below the directory ("" gives the directory).
     std::string file(const std::string& rel) const;
 
-    void mkdirs(const std::string& rel) const;                   // like mkdir -p
+    void mkdirs(const std::string& rel) const; // like mkdir -p
     // rel, then depth directories "d" nested below it, with a file "leaf" in
     // the deepest: deeper than any path the system can name at once.
     void mkdeep(const std::string& rel, int depth) const;
     void write(const std::string& rel, const std::string& content) const;
     std::string read(const std::string& rel) const;
     void symlink(const std::string& target, const std::string& rel) const;
-    bool exists(const std::string& rel) const;                   // lstat, no following
+    bool exists(const std::string& rel) const; // lstat, no following
     // Number of entries (files, links, directories) below rel, rel excluded.
     size_t countEntries(const std::string& rel = "") const;
 
 private:
     std::string path_;
 };
+
+// The whole content of the file at path, "" when it cannot be read (a log
+// that nothing has written yet reads as empty).
+std::string readFile(const std::string& path);
 
 } // namespace cvtest
 
