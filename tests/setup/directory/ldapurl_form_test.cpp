@@ -155,14 +155,8 @@ TEST(UnescapeTest, DecodesOnlyPercentWithTwoHexDigits)
     unescape_ldap_basedn(nullptr);
 }
 
-struct Split {
-    int ok;
-    std::string scheme, servers, host;
-    int port;
-    std::string base;
-};
-
-Split split(const char* url)
+// setupSplitLdapUrl's result and parts, as "ok|scheme|servers|host|port|base".
+std::string split(const char* url)
 {
     char* scheme = nullptr;
     char* servers = nullptr;
@@ -170,47 +164,32 @@ Split split(const char* url)
     char* base = nullptr;
     int port = -7;
     int ok = setupSplitLdapUrl(url, &scheme, &servers, &host, &port, &base);
-    return {ok, taken(scheme), taken(servers), taken(host), port, taken(base)};
+    return std::to_string(ok) + "|" + taken(scheme) + "|" + taken(servers) + "|" + taken(host) +
+           "|" + std::to_string(port) + "|" + taken(base);
 }
 
 TEST(UrlSplitTest, PartsComeBackWithEveryServerAndItsEffectivePort)
 {
-    Split one = split("ldaps://[::1]/o=a%20b");
-    EXPECT_EQ(one.ok, 1);
-    EXPECT_EQ(one.scheme, "ldaps");
-    EXPECT_EQ(one.servers, "[::1]:636");
-    EXPECT_EQ(one.host, "::1");
-    EXPECT_EQ(one.port, 636);
-    EXPECT_EQ(one.base, "o=a b");
-
-    Split list = split("LDAP://h1 h2:390/o=x");
-    EXPECT_EQ(list.scheme, "ldap");
-    EXPECT_EQ(list.servers, "h1:389 h2:390");
-    EXPECT_EQ(list.host, "h1 h2:390");
-    EXPECT_EQ(list.port, 389);
-    EXPECT_EQ(list.base, "o=x");
-    EXPECT_EQ(split("ldap://h1/o=x ldap://h2:7/o=x").servers, "h1:389 h2:7");
-}
-
-TEST(UrlSplitTest, UrlWithoutHostOrBaseIsStillTakenApart)
-{
-    Split noHost = split("ldap:///o=x");
-    EXPECT_EQ(noHost.ok, 1);
-    EXPECT_EQ(noHost.servers, ":389");
-    EXPECT_EQ(noHost.host, "(null)");
-    EXPECT_EQ(noHost.base, "o=x");
-    EXPECT_EQ(split("ldap://h:389").base, "(null)");
-    EXPECT_EQ(split("ldap://h:389/").base, "");
+    struct Case {
+        const char* url;
+        const char* parts;
+    } cases[] = {
+        {"ldaps://[::1]/o=a%20b", "1|ldaps|[::1]:636|::1|636|o=a b"},
+        {"LDAP://h1 h2:390/o=x", "1|ldap|h1:389 h2:390|h1 h2:390|389|o=x"},
+        {"ldap://h1/o=x ldap://h2:7/o=x", "1|ldap|h1:389 h2:7|h1 h2:7|389|o=x"},
+        // Without a host, or without a base DN, the URL is still taken apart.
+        {"ldap:///o=x", "1|ldap|:389|(null)|389|o=x"},
+        {"ldap://h:389", "1|ldap|h:389|h|389|(null)"},
+        {"ldap://h:389/", "1|ldap|h:389|h|389|"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(split(c.url), c.parts) << c.url;
 }
 
 TEST(UrlSplitTest, RefusedTextsClearTheOutputs)
 {
-    for (const char* url : {"", "nope", "http://h/o=x", "ldap://h:3 89/", "ldap://h:99999/"}) {
-        Split s = split(url);
-        EXPECT_EQ(s.ok, 0) << url;
-        EXPECT_EQ(s.scheme + s.servers + s.host + s.base, "(null)(null)(null)(null)") << url;
-        EXPECT_EQ(s.port, 0) << url;
-    }
+    for (const char* url : {"", "nope", "http://h/o=x", "ldap://h:3 89/", "ldap://h:99999/"})
+        EXPECT_EQ(split(url), "0|(null)|(null)|(null)|0|(null)") << url;
     EXPECT_EQ(setupSplitLdapUrl(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
 }
 
