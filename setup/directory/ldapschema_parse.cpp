@@ -307,7 +307,19 @@ Bool LdapSchema::formValue(char* type, NVPair* definition, char* out)
 
 bool LdapSchema::readLine(std::string* line)
 {
-    return cvReadLine(file_, line);
+    if (!cvReadLine(file_, line))
+        return false;
+    // Names and values are read as C strings further on: a NUL byte would
+    // end the name there while the definition went on past it, so that the
+    // definition written named something else than the one logged. Text
+    // holds no NUL; the line ends at one, as every other reader sees it.
+    size_t nul = line->find('\0');
+    if (nul != std::string::npos) {
+        setupLogMessage(SETUP_LOG_WARN, "schema", "ignoring what follows a NUL byte in: %s",
+                        line->c_str());
+        line->erase(nul);
+    }
+    return true;
 }
 
 LdapSchema::Next LdapSchema::parseAttribute(const std::string& line, std::string* name,
