@@ -44,9 +44,19 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args,
     std::vector<std::string> argv{program};
     argv.insert(argv.end(), args.begin(), args.end());
     CArgs cargv(argv), cenv(env);
+    // The child holds the write end of a close-on-exec pipe, so its end of
+    // file tells the parent that exec has taken place (or failed). A caller
+    // may signal the child at once: under valgrind a signal that arrives
+    // while the child is still inside exec can be lost.
+    int started[2];
+    if (pipe2(started, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + strerror(errno));
     pid_t pid = fork();
-    if (pid < 0)
+    if (pid < 0) {
+        close(started[0]);
+        close(started[1]);
         throw std::runtime_error(std::string("fork: ") + strerror(errno));
+    }
     if (pid == 0) {
         // An ignored SIGPIPE would survive exec; give the child the default.
         signal(SIGPIPE, SIG_DFL);
@@ -56,6 +66,11 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args,
         execvpe(program.c_str(), cargv.ptrs.data(), cenv.ptrs.data());
         _exit(127);
     }
+    close(started[1]);
+    char byte;
+    while (read(started[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    close(started[0]);
     return pid;
 }
 

@@ -77,7 +77,10 @@ for deb in "${debs[@]}"; do
 done
 
 snapshot() {
-  find /usr /etc /opt /var/lib/dpkg /var/cache/man -xdev 2>/dev/null | sort
+  # The man-db trigger tags each cache directory it visits as a cache
+  # (CACHEDIR.TAG) the first time, whichever package set it off.
+  find /usr /etc /opt /var/lib/dpkg /var/cache/man -xdev 2>/dev/null |
+    grep -v '^/var/cache/man/.*/CACHEDIR\.TAG$' | sort
 }
 snapshot >"$tmp/before"
 
