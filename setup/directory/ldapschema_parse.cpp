@@ -102,6 +102,34 @@ bool oidText(const std::string& text)
     return descriptor(text) || numericOID(text);
 }
 
+// The words that open a field of a definition (and the extensions'
+// prefix): a descriptor spelt like one, standing where the OID stands,
+// would be read as that field ("( NAME NAME 'x' )" names "NAME").
+bool definitionKeyword(const std::string& word)
+{
+    static const char* const kKeywords[] = {"NAME",
+                                            "DESC",
+                                            "OBSOLETE",
+                                            "SUP",
+                                            "EQUALITY",
+                                            "ORDERING",
+                                            "SUBSTR",
+                                            "SYNTAX",
+                                            "SINGLE-VALUE",
+                                            "COLLECTIVE",
+                                            "NO-USER-MODIFICATION",
+                                            "USAGE",
+                                            "ABSTRACT",
+                                            "STRUCTURAL",
+                                            "AUXILIARY",
+                                            "MUST",
+                                            "MAY"};
+    for (const char* k : kKeywords)
+        if (strcasecmp(word.c_str(), k) == 0)
+            return true;
+    return strncasecmp(word.c_str(), "X-", 2) == 0;
+}
+
 // A syntax as written in SYNTAX (RFC 4512 noidlen): a numeric OID, with a
 // length bound in braces or not.
 bool syntaxText(const std::string& text)
@@ -240,6 +268,8 @@ LdapSchema::FormResult LdapSchema::formText(const char* type, const NVPair& defi
     std::string oid = given ? given : attribute ? "" : name + "-oid";
     if (!oid.empty() && !oidText(oid))
         return refuse("the OID \"" + oid + "\" is neither a numeric OID nor a descriptor");
+    if (definitionKeyword(oid))
+        return refuse("the OID \"" + oid + "\" is a keyword of the definition");
     std::string text = "( " + (oid.empty() ? "" : oid + " ") + "NAME '" + name + "' ";
     if (attribute) {
         if (const char* syntax = definition.get("syntax")) {

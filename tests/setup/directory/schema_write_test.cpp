@@ -138,6 +138,7 @@ TEST_F(SchemaConfigTest, NamesOidsAndListsThatCouldBreakOutOfTheirDefinitionAreR
                               " superior top'\n\n"
                               "objectclass corvidSetupListed\n oid 1.3.6.1.4.1.99999.9.44\n"
                               " requires cn, sn)\n\n"
+                              "objectclass corvidSetupKeyword\n oid NAME\n\n"
                               "attribute corvidSetupFine 1.3.6.1.4.1.99999.9.45 cis\n");
     EXPECT_EQ(appendSchemaEntries(ldap_, f.c_str()), SETUP_LDAP_BAD_ARGUMENT);
     std::string stored;
@@ -146,7 +147,7 @@ TEST_F(SchemaConfigTest, NamesOidsAndListsThatCouldBreakOutOfTheirDefinitionAreR
     for (const std::string& v : ours("olcObjectClasses"))
         stored += v + "\n";
     EXPECT_NE(stored.find("NAME 'corvidSetupFine'"), std::string::npos) << stored;
-    for (const char* forged : {"forged", "Alias", "Syn", "Listed"})
+    for (const char* forged : {"forged", "Alias", "Syn", "Listed", "Keyword"})
         EXPECT_EQ(stored.find(forged), std::string::npos) << stored;
     std::string log = log_.lines();
     EXPECT_NE(log.find("refusing attribute cvE1'DESC'forged: the name is no RFC 4512 descriptor"),
@@ -161,6 +162,9 @@ TEST_F(SchemaConfigTest, NamesOidsAndListsThatCouldBreakOutOfTheirDefinitionAreR
     EXPECT_NE(log.find("refusing objectclass corvidSetupForged: the superior list \"top'\""),
               std::string::npos);
     EXPECT_NE(log.find("refusing objectclass corvidSetupListed: the requires list"),
+              std::string::npos);
+    EXPECT_NE(log.find("refusing objectclass corvidSetupKeyword: the OID \"NAME\" is a keyword "
+                       "of the definition"),
               std::string::npos);
 }
 
