@@ -484,6 +484,41 @@ bool Slapd::launch()
     return true;
 }
 
+bool Slapd::pause()
+{
+    if (pid_ <= 0 || kill(-pid_, SIGSTOP) != 0)
+        return false;
+    const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+    for (int waited = 0; waited < 2000; waited += 10) {
+        DIR* dir = opendir(tasks.c_str());
+        if (!dir)
+            return false;
+        bool all = true;
+        while (struct dirent* e = readdir(dir)) {
+            if (e->d_name[0] == '.')
+                continue;
+            std::string line;
+            readFile(tasks + "/" + e->d_name + "/stat", &line);
+            // The state follows the command name's closing parenthesis.
+            size_t paren = line.rfind(')');
+            if (paren == std::string::npos || paren + 2 >= line.size() ||
+                (line[paren + 2] != 'T' && line[paren + 2] != 't'))
+                all = false;
+        }
+        closedir(dir);
+        if (all)
+            return true;
+        sleepMs(10);
+    }
+    return false;
+}
+
+void Slapd::resume()
+{
+    if (pid_ > 0)
+        kill(-pid_, SIGCONT);
+}
+
 bool Slapd::waitReady(bool* collided)
 {
     *collided = false;
@@ -568,6 +603,7 @@ void Slapd::stopProcess()
     if (pid_ <= 0)
         return;
     kill(-pid_, SIGTERM);
+    kill(-pid_, SIGCONT); // a paused server takes the stop now
     int status = 0;
     bool reaped = false;
     for (int waited = 0; waited < 5000 && !reaped; waited += 10) {

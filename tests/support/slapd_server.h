@@ -118,6 +118,11 @@ public:
 
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; } // also the process group
+    // Stops the server's process group with SIGSTOP and waits until every
+    // thread of slapd is stopped: a thread that kill() has not reached yet
+    // could still answer. False when that does not happen within 2 s.
+    bool pause();
+    void resume();
     const std::string& error() const { return error_; }
     int port() const { return port_; }
     const std::string& dir() const { return dir_; }

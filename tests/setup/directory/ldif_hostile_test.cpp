@@ -149,11 +149,7 @@ TEST_F(LdifHostileTest, AServerThatStopsAnsweringEndsLdifAndSchemaLoadsPromptlyW
     std::string f = file("many.ldif", text);
     std::string schema = file("s.schema", "attribute corvidSetupColor 1.3.6.1.4.1.99999.9.1 cis\n");
 
-    ASSERT_EQ(kill(server.pid(), SIGSTOP), 0);
-    struct Resume {
-        pid_t pid;
-        ~Resume() { kill(pid, SIGCONT); }
-    } resume{server.pid()};
+    ASSERT_TRUE(server.pause());
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(setupUpdateLdifEntries(ldap, cvtest::Slapd::kBase, f.c_str(), nullptr),
               SETUP_LDAP_CONNECT_FAILED);

@@ -4,12 +4,9 @@
 // callers (register_c_api.c) go through the same server.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "c_text.h"
@@ -208,35 +205,6 @@ TEST_F(DomainHelpers, CCallersRegisterThroughTheirHandles)
         EXPECT_EQ(r, SETUP_LDAP_BAD_ARGUMENT);
 }
 
-// True once every thread of pid is stopped (a stop signal takes effect on
-// each thread in its own time); false after two seconds.
-bool waitUntilStopped(pid_t pid)
-{
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    for (int tries = 0; tries < 200; ++tries) {
-        bool all = true;
-        DIR* dir = opendir(tasks.c_str());
-        if (!dir)
-            return false;
-        while (struct dirent* e = readdir(dir)) {
-            if (e->d_name[0] == '.')
-                continue;
-            std::ifstream stat(tasks + "/" + e->d_name + "/stat");
-            std::string line;
-            std::getline(stat, line);
-            size_t paren = line.rfind(')');
-            if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] != 'T' &&
-                line[paren + 2] != 't')
-                all = false;
-        }
-        closedir(dir);
-        if (all)
-            return true;
-        usleep(10000);
-    }
-    return false;
-}
-
 class UserDirectorySettings : public RegisterSuite<UserDirectorySettings> {
 protected:
     std::string global(const char* domain = "example.com", int* code = nullptr)
@@ -318,11 +286,10 @@ TEST_F(UserDirectorySettings, GlobalLookupOfAServerThatStopsAnsweringGivesCouldN
     struct timeval second = {1, 0};
     ASSERT_EQ(ldap_set_option(LdapEntryAccess::handle(ldap_.get()), LDAP_OPT_TIMEOUT, &second),
               LDAP_OPT_SUCCESS);
-    ASSERT_EQ(kill(-server().pid(), SIGSTOP), 0);
-    ASSERT_TRUE(waitUntilStopped(server().pid()));
+    ASSERT_TRUE(server().pause());
     int code = -1;
     std::string found = global("example.com", &code);
-    kill(-server().pid(), SIGCONT);
+    server().resume();
     EXPECT_EQ(code, SETUP_LDAP_CONNECT_FAILED);
     EXPECT_EQ(found, "(null) | (null) | (null)");
 }
