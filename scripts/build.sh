@@ -24,5 +24,11 @@ if [ "$default" = build-asan ] && [ -f "$dir/CMakeCache.txt" ] &&
     ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++$' "$dir/CMakeCache.txt"; then
   rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
 fi
-cmake -S . -B "$dir" "${flavour[@]}" "$@" >/dev/null
+# Ninja, where it is installed, schedules two cores better than make and
+# starts faster; a directory keeps the generator it was first configured with.
+generator=()
+if [ ! -f "$dir/CMakeCache.txt" ] && command -v ninja >/dev/null; then
+  generator=(-G Ninja)
+fi
+cmake -S . -B "$dir" "${generator[@]}" "${flavour[@]}" "$@" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

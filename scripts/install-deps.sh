@@ -8,7 +8,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 pkgs=(
-  build-essential cmake pkg-config g++ clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
   libldap-dev libicu-dev libnspr4-dev libgtest-dev googletest
   slapd ldap-utils openssl
   python3 valgrind util-linux coreutils procps strace

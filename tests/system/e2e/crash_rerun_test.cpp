@@ -28,9 +28,9 @@ namespace {
 const std::vector<std::string> kChanging = {"write", "unlink", "unlinkat", "rmdir", "kill"};
 
 // CV_CRASH_STRIDE=N tries every N-th point only (and always the first and
-// the last of each call): the memory checker's run, where each process costs
-// seconds, checks the code of every kind of repair without every point. The
-// plain and sanitizer runs try them all.
+// the last of each call): the memory checkers' runs, where each process
+// costs seconds, check the code of every kind of repair without every
+// point. The plain run tries them all.
 bool tryPoint(int n, int count)
 {
     const char* env = std::getenv("CV_CRASH_STRIDE");
