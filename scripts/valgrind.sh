@@ -24,8 +24,13 @@ trap 'rm -rf "$logs"' EXIT
 
 run_one() {
   local t=$1 filter=$2 name log
-  name=$(basename "$t")${filter:+ ($filter)}
-  log=$logs/$(basename "$t")${filter:+.$filter}.log
+  name=$(basename "$t")
+  case $filter in
+    '') ;;
+    *:*) name="$name ($(tr ':' '\n' <<<"$filter" | wc -l) quick tests)" ;;
+    *) name="$name ($filter)" ;;
+  esac
+  log=$logs/$(basename "$t").$(md5sum <<<"$filter" | cut -c1-12).log
   local children=(--trace-children=no)
   case $(basename "$t") in
     e2e_tests) children=(--trace-children=yes "--trace-children-skip=/usr/*,/bin/*,/sbin/*") ;;
@@ -57,6 +62,13 @@ cost_of() {
     END { printf "%d\n", total * 1000 }'
 }
 
+# How long one test took in the last ctest run (milliseconds; 0 unknown).
+test_cost() {
+  [ -f "$costs" ] || { echo 0; return; }
+  awk -v test="$1" '$1 == test { printf "%d\n", $3 * 1000; found = 1; exit }
+                    END { if (!found) print 0 }' "$costs"
+}
+
 # The GoogleTest programs of the test folders the build has now (the top
 # CTestTestfile.cmake names every one): a folder that moved leaves its old
 # programs behind in a build made before, and those are not run.
@@ -77,9 +89,23 @@ for t in $(for p in $(programs); do
     # operator delete for a mismatch. The sanitizer build runs them.
     boundary_tests) ;;
     e2e_tests)
-      for test in $(list_tests "$t"); do
-        jobs=("$t $test" "${jobs[@]}")
-      done
+      # The tests that took seconds in the last run (waits, many processes)
+      # run one per process, so that their waits overlap; the quick ones
+      # share one process and pay valgrind's start once. Without a last
+      # run, each runs alone.
+      quick=()
+      while read -r took test; do
+        if [ "$took" -ge 2000 ] || [ ! -f "$costs" ]; then
+          jobs=("$t $test" "${jobs[@]}")
+        else
+          quick+=("$test")
+        fi
+      done < <(list_tests "$t" | while read -r test; do
+                 echo "$(test_cost "$test") $test"
+               done)
+      if [ ${#quick[@]} -gt 0 ]; then
+        jobs+=("$t $(IFS=:; echo "${quick[*]}")")
+      fi
       ;;
     *) jobs+=("$t") ;;
   esac
