@@ -29,8 +29,8 @@ const std::vector<std::string> kChanging = {"write", "unlink", "unlinkat", "rmdi
 
 // CV_CRASH_STRIDE=N tries every N-th point only (and always the first and
 // the last of each call): the memory checkers' runs, where each process
-// costs seconds, check the code of every kind of repair without every
-// point. The plain run tries them all.
+// costs seconds, check the repairs' code on a sample of the points. The
+// plain run tries them all.
 bool tryPoint(int n, int count)
 {
     const char* env = std::getenv("CV_CRASH_STRIDE");
