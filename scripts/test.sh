@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds, and runs everything; fails when any of
 # it fails:
-#   - the plain build (build/), every test through ctest, one ctest test per
-#     GoogleTest test;
+#   - the plain build (build/), every test through ctest;
 #   - the sanitizer build (build-asan/: clang, AddressSanitizer and UBSan),
-#     every test through ctest, one ctest test per test program;
+#     every test through ctest;
 #   - every test program of the plain build under valgrind;
 #   - every libFuzzer target (built by the sanitizer build) for a bounded
 #     time each.
 # What mostly waits overlaps what computes: the sanitizer build compiles at
-# a lower priority beside the plain build and the plain tests, and the
-# sanitizer tests run beside valgrind. Fuzzing runs alone, so each target
-# has its core for its whole time. A job that runs beside others has its
-# output printed when it ends.
+# a lower priority beside the plain build and the plain tests, the package
+# test runs from the plain tests to the end, and the sanitizer tests run
+# beside valgrind. Fuzzing runs alone, so each target has its core for its
+# whole time. A job that runs beside others has its output printed when it
+# ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LDAPNOINIT=1 ASAN_OPTIONS=detect_leaks=1
@@ -84,18 +84,24 @@ background "sanitizer build" nice -n 10 bash scripts/build.sh --sanitize build-a
 bash scripts/build.sh build -DCV_WHOLE_PROGRAM_TESTS=ON -DCV_BUILD_BENCH=OFF \
   "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
 phase "test; sanitizer build"
-background "tests (plain build)" "${ctest_in[@]}" build
+# The package test compiles the project once more, as Debian builds it, and
+# then installs, serves and purges one step at a time: it runs on beside the
+# memory checkers, which start as soon as the other plain tests and the
+# sanitizer build are done.
+background "package test (plain build)" "${ctest_in[@]}" build -R '^Package[.]'
+background "tests (plain build)" "${ctest_in[@]}" build -E '^Package[.]'
 collect "tests (plain build)"
 collect "sanitizer build"
 [ $failed -eq 0 ] || exit 1
 
 phase "test under ASan/UBSan; valgrind"
 # The sanitizers check the crash test's repairs at every third point of
-# interruption, as valgrind does; the plain build tries every point.
+# interruption (valgrind at every sixth); the plain build tries every point.
 background "tests (sanitizer build)" env CV_CRASH_STRIDE=3 "${ctest_in[@]}" build-asan
 background valgrind bash scripts/valgrind.sh build
 collect valgrind
 collect "tests (sanitizer build)"
+collect "package test (plain build)"
 [ $failed -eq 0 ] || exit 1
 
 phase "fuzz"
