@@ -12,6 +12,7 @@
 #include <fstream>
 #include <ftw.h>
 #include <netinet/in.h>
+#include <spawn.h>
 #include <sstream>
 #include <strings.h>
 #include <sys/prctl.h>
@@ -116,31 +117,46 @@ void removeTree(const std::string& dir)
 // Runs argv with stdin from /dev/null and stdout+stderr into outPath, with
 // env ("NAME=value") set in the child and LDAPNOINIT unset when env is not
 // empty. Returns the exit status, or -1 when it could not run or was killed.
+// posix_spawn, not fork: a sanitizer build's test would copy its whole
+// address space for every client tool it runs.
 int runProcess(const std::vector<std::string>& argv, const std::string& outPath,
                const std::vector<std::string>& env)
 {
-    pid_t pid = fork();
-    if (pid < 0)
-        return -1;
-    if (pid == 0) {
-        int in = open("/dev/null", O_RDONLY);
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0)
-            _exit(127);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(out, 2);
-        if (!env.empty())
-            unsetenv("LDAPNOINIT");
-        for (const auto& e : env)
-            putenv(const_cast<char*>(e.c_str()));
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
+    std::vector<std::string> environment;
+    if (!env.empty()) {
+        auto named = [](const std::string& entry, const std::string& other) {
+            size_t eq = entry.find('=');
+            return eq != std::string::npos && other.compare(0, eq + 1, entry, 0, eq + 1) == 0;
+        };
+        for (char** e = environ; *e != nullptr; ++e) {
+            std::string entry = *e;
+            bool replaced = entry.compare(0, 11, "LDAPNOINIT=") == 0;
+            for (const auto& given : env)
+                replaced = replaced || named(given, entry);
+            if (!replaced)
+                environment.push_back(entry);
+        }
+        environment.insert(environment.end(), env.begin(), env.end());
     }
+    std::vector<char*> args, envp;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (const auto& e : environment)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(),
+                          env.empty() ? environ : envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return -1;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
