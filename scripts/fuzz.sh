@@ -3,15 +3,15 @@
 # configured by scripts/build.sh --sanitize when it is not there yet) from
 # its seed corpus, one per core, the longest first. The parsers of files and
 # encodings (inf, base64, bundle, ldif, schema) run CV_FUZZ_SECONDS (default
-# 8) each, the other targets CV_FUZZ_SHORT_SECONDS (default 4): enough for
+# 6) each, the other targets CV_FUZZ_SHORT_SECONDS (default 3): enough for
 # every target to pass its corpus and mutate beyond it in the suite's run
 # (thousands of inputs at least); set them higher for a longer search. Any
 # crash, sanitizer report included, fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-asan}
-long=${CV_FUZZ_SECONDS:-8}
-short=${CV_FUZZ_SHORT_SECONDS:-4}
+long=${CV_FUZZ_SECONDS:-6}
+short=${CV_FUZZ_SHORT_SECONDS:-3}
 targets=()
 for src in fuzz/fuzz_*.cpp; do
   targets+=("$(basename "$src" .cpp)")

@@ -51,10 +51,10 @@ if [ "$(id -u)" -eq 0 ]; then
   done
 fi
 
-# Unoptimised: what is checked here is the packaging (files, links,
-# maintainer scripts, lintian), not the code the other builds test, and the
-# build is then a third of the time.
-DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS-"noopt parallel=$(nproc)"} \
+# Unoptimised and without debug symbol packages: what is checked here is
+# the packaging (files, links, maintainer scripts, lintian), not the code
+# the other builds test, and the build is then a third of the time.
+DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS-"noopt noddebs parallel=$(nproc)"} \
   bash "$top/scripts/package.sh" "$out" >"$tmp/package.log" 2>&1 ||
   { tail -n 80 "$tmp/package.log"; fail "scripts/package.sh"; }
 built=$SECONDS
