@@ -7,12 +7,11 @@
 #   - every test program of the plain build under valgrind;
 #   - every libFuzzer target (built by the sanitizer build) for a bounded
 #     time each.
-# What mostly waits overlaps what computes: the sanitizer build compiles at
-# a lower priority beside the plain build and the plain tests, the package
-# test runs from the plain tests to the end, and the sanitizer tests run
-# beside valgrind. Fuzzing runs alone, so each target has its core for its
-# whole time. A job that runs beside others has its output printed when it
-# ends.
+# What mostly waits overlaps what computes: the sanitizer build compiles
+# (niced) beside the plain build and the plain tests, the package test runs
+# from the plain tests to the end, and the sanitizer tests run beside
+# valgrind. Fuzzing runs alone, so each target has its core for its whole
+# time. A job that runs beside others has its output printed when it ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LDAPNOINIT=1 ASAN_OPTIONS=detect_leaks=1
